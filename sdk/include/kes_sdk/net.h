@@ -1,0 +1,29 @@
+#pragma once
+
+#include "kes_sdk/socket_address.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kes_sdk {
+
+using PacketCallback = std::function<void(std::vector<uint8_t>)>;
+
+// A datagram transport towards one lidar.
+class Net {
+public:
+    virtual ~Net() = default;
+    virtual int open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    virtual void send(std::vector<uint8_t> datagram) = 0;
+    // Set before open(); called on the transport's I/O thread for every accepted datagram.
+    virtual void setCallback(PacketCallback callback) = 0;
+};
+
+// A transport for `address`, or none when it is not a LidarAddress.
+std::unique_ptr<Net> createTransport(const SocketAddress& address);
+
+} // namespace kes_sdk

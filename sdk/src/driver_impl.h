@@ -1,0 +1,46 @@
+#pragma once
+
+#include "kes_sdk/kes_driver.h"
+#include "kes_sdk/net.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+namespace kes_sdk {
+
+// Sorts incoming datagrams into the response slot or the scan queue, where callers wait.
+class KesDriver::Impl {
+public:
+    static constexpr size_t kScanQueueLimit = 32;
+
+    ~Impl();
+
+    CommandResult open(const SocketAddress& address);
+    void close();
+    bool isOpen() const;
+    void setTimeout(uint32_t milliseconds);
+
+    CommandResult sendCommand(const std::vector<uint8_t>& request, std::vector<uint8_t>& value);
+    CommandResult waitScanPacket(std::vector<uint8_t>& datagram);
+    void onPacket(std::vector<uint8_t> datagram);
+
+private:
+    void onResponse(std::vector<uint8_t> datagram);
+    void onScanData(std::vector<uint8_t> datagram);
+
+    std::atomic<uint32_t> timeout_ms_{3000};
+    std::unique_ptr<Net> transport_;
+    std::atomic<uint16_t> awaited_code_{0};
+    std::mutex request_lock_;
+    std::optional<std::vector<uint8_t>> response_slot_;
+    std::mutex response_mutex_;
+    std::condition_variable response_cv_;
+    std::deque<std::vector<uint8_t>> scan_queue_;
+    std::mutex scan_mutex_;
+    std::condition_variable scan_cv_;
+};
+
+} // namespace kes_sdk

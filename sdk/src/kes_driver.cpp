@@ -1,0 +1,220 @@
+#include "kes_sdk/kes_driver.h"
+
+#include "driver_impl.h"
+#include "kes_sdk/command_codes.h"
+#include "kes_sdk/tail_filter.h"
+#include "kes_sdk/wire_format.h"
+
+#include <algorithm>
+#include <array>
+
+namespace kes_sdk {
+namespace {
+
+std::unique_ptr<LidarAddress> copyIfLidar(const SocketAddress& address)
+{
+    if (const auto* lidar = dynamic_cast<const LidarAddress*>(&address))
+        return std::make_unique<LidarAddress>(*lidar);
+    return nullptr;
+}
+
+// Copies a datagram's points into slot k of the full scan, never past the layer's end.
+void placeSubBlock(const ScanLayer& from, size_t k, ScanLayer& into)
+{
+    const size_t n = from.ranges.size();
+    const size_t begin = std::min(k * n, into.ranges.size());
+    const size_t count = std::min(n, into.ranges.size() - begin);
+    std::copy_n(from.ranges.begin(), count, into.ranges.begin() + begin);
+    std::copy_n(from.intensities.begin(), count, into.intensities.begin() + begin);
+}
+
+} // namespace
+
+KesDriver::KesDriver(const SocketAddress& address)
+    : address_(copyIfLidar(address)), impl_(std::make_unique<Impl>())
+{
+}
+
+KesDriver::~KesDriver() { close(); }
+
+CommandResult KesDriver::open()
+{
+    if (!address_)
+        return kSocketError;
+    return impl_->open(*address_);
+}
+
+void KesDriver::close() { impl_->close(); }
+
+bool KesDriver::isOpen() const { return impl_->isOpen(); }
+
+void KesDriver::setTimeout(uint32_t milliseconds) { impl_->setTimeout(milliseconds); }
+
+CommandResult KesDriver::exchange(uint16_t code, const std::vector<uint8_t>& payload, std::vector<uint8_t>& value)
+{
+    return impl_->sendCommand(buildRequest(code, payload), value);
+}
+
+CommandResult KesDriver::writeCommand(uint16_t code, uint32_t value)
+{
+    std::vector<uint8_t> out;
+    return exchange(code, payloadU32(value), out);
+}
+
+CommandResult KesDriver::writeCommandU16(uint16_t code, uint16_t value)
+{
+    std::vector<uint8_t> out;
+    return exchange(code, payloadU16(value), out);
+}
+
+CommandResult KesDriver::readCommand(uint16_t code, uint32_t& value)
+{
+    std::vector<uint8_t> out;
+    const CommandResult r = exchange(code, {}, out);
+    if (r == kSuccess)
+        value = valueAsU32(out);
+    return r;
+}
+
+CommandResult KesDriver::trackConnect() { return writeCommand(cmd::kTrackConnect, cmd::kHandshakeMagic); }
+
+CommandResult KesDriver::setLidarIPAddress(uint32_t inetAddr)
+{
+    std::vector<uint8_t> out;
+    return exchange(cmd::kSetIpAddress, payloadIPv4(inetAddr), out);
+}
+
+CommandResult KesDriver::getLidarIPAddress(uint32_t& inetAddr) { return readCommand(cmd::kGetIpAddress, inetAddr); }
+
+CommandResult KesDriver::setScanFrequency(uint32_t hz)
+{
+    const CommandResult r = writeCommand(cmd::kSetScanFrequency, hz);
+    if (r == kSuccess)
+        scan_frequency_ = hz;
+    return r;
+}
+
+CommandResult KesDriver::getScanFrequency(uint32_t& hz)
+{
+    const CommandResult r = readCommand(cmd::kGetScanFrequency, hz);
+    if (r == kSuccess)
+        scan_frequency_ = hz;
+    return r;
+}
+
+CommandResult KesDriver::setFilterLevel(uint32_t level)
+{
+    const CommandResult r = writeCommand(cmd::kSetFilterLevel, level);
+    if (r == kSuccess)
+        filter_level_ = level;
+    return r;
+}
+
+CommandResult KesDriver::getFilterLevel(uint32_t& level)
+{
+    const CommandResult r = readCommand(cmd::kGetFilterLevel, level);
+    if (r == kSuccess)
+        filter_level_ = level;
+    return r;
+}
+
+CommandResult KesDriver::setScanDirection(uint32_t direction) { return writeCommand(cmd::kSetScanDirection, direction); }
+
+CommandResult KesDriver::getScanDirection(uint32_t& direction)
+{
+    return readCommand(cmd::kGetScanDirection, direction);
+}
+
+CommandResult KesDriver::enableDataStream() { return writeCommand(cmd::kDataStream, 1); }
+
+CommandResult KesDriver::disableDataStream() { return writeCommand(cmd::kDataStream, 0); }
+
+CommandResult KesDriver::applyConfigs() { return writeCommand(cmd::kApplyConfigs, 0); }
+
+CommandResult KesDriver::deviceReboot() { return writeCommand(cmd::kDeviceReboot, 0); }
+
+CommandResult KesDriver::getMotorSpeed(uint32_t& rpm) { return readCommand(cmd::kGetMotorSpeed, rpm); }
+
+CommandResult KesDriver::getApdTemperature(float& degrees)
+{
+    std::vector<uint8_t> out;
+    const CommandResult r = exchange(cmd::kGetApdTemperature, {}, out);
+    if (r == kSuccess)
+        degrees = valueAsFloat(out);
+    return r;
+}
+
+CommandResult KesDriver::getFirmwareVersion(std::string& version)
+{
+    std::vector<uint8_t> out;
+    const CommandResult r = exchange(cmd::kGetFirmwareVersion, {}, out);
+    if (r == kSuccess)
+        version = valueAsText(out);
+    return r;
+}
+
+CommandResult KesDriver::getHardwareVersion(std::string& version)
+{
+    std::vector<uint8_t> out;
+    const CommandResult r = exchange(cmd::kGetHardwareVersion, {}, out);
+    if (r == kSuccess)
+        version = valueAsText(out);
+    return r;
+}
+
+CommandResult KesDriver::getSdkVersion(std::string& version)
+{
+    version = "v1.0.5";
+    return kSuccess;
+}
+
+CommandResult KesDriver::readScanPacket(ScanPacketData& packet)
+{
+    std::vector<uint8_t> datagram;
+    const CommandResult r = impl_->waitScanPacket(datagram);
+    if (r != kSuccess)
+        return r;
+    return parseScanDatagram(datagram, packet) ? kSuccess : kNoAnswer;
+}
+
+void KesDriver::loadFilterParameters()
+{
+    uint32_t level = 0;
+    uint32_t hz = 0;
+    if (getFilterLevel(level) == kSuccess && getScanFrequency(hz) == kSuccess)
+        filter_params_loaded_ = true;
+}
+
+CommandResult KesDriver::grabFullScanBlock(FullScanBlock& scan)
+{
+    std::array<bool, kBlocksPerScan> seen{};
+    bool sized = false;
+    ScanPacketData packet;
+    for (;;) {
+        const CommandResult r = readScanPacket(packet);
+        if (r != kSuccess)
+            return r;
+        const int k = int(packet.block_id) - 1;
+        if (k < 0 || k >= kBlocksPerScan)
+            continue;
+        seen[size_t(k)] = true;
+        const ScanLayer& points = packet.layers[0];
+        if (!sized) {
+            scan.time_stamp = packet.time_stamp;
+            scan.layers.resize(1);
+            scan.layers[0].ranges.resize(kBlocksPerScan * points.ranges.size());
+            scan.layers[0].intensities.resize(kBlocksPerScan * points.ranges.size());
+            sized = true;
+        }
+        placeSubBlock(points, size_t(k), scan.layers[0]);
+        const bool edge = packet.block_id == 1 || packet.block_id == kBlocksPerScan;
+        if (edge && std::all_of(seen.begin(), seen.end(), [](bool s) { return s; }))
+            break;
+    }
+    if (!filter_params_loaded_)
+        loadFilterParameters();
+    applyTailFilter(scan.layers[0].ranges, filter_level_, scan_frequency_);
+    return kSuccess;
+}
+
+} // namespace kes_sdk
