@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The SDK tests under AddressSanitizer + UndefinedBehaviorSanitizer, and the concurrency
+# tests under ThreadSanitizer, each in a build directory of its own.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+
+cmake -S "$root" -B "$root/build-asan" -DKES_WITH_QT=OFF -DKES_BENCH=OFF \
+  -DKES_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$root/build-asan" -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir "$root/build-asan" -L sdk --output-on-failure
+
+cmake -S "$root" -B "$root/build-tsan" -DKES_BENCH=OFF \
+  -DKES_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$root/build-tsan" -j"$jobs"
+supp="$root/tests/tsan.supp"
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$supp" \
+  ctest --test-dir "$root/build-tsan" -L concurrency --output-on-failure
