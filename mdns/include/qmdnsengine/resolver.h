@@ -1,0 +1,40 @@
+#ifndef QMDNSENGINE_RESOLVER_H
+#define QMDNSENGINE_RESOLVER_H
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+
+namespace QMdnsEngine {
+
+class AbstractServer;
+class Cache;
+class Message;
+class Record;
+
+// Asks once; there is no retry and no end: addresses are reported as they become known.
+class Resolver : public QObject
+{
+    Q_OBJECT
+
+public:
+    Resolver(AbstractServer *server, const QByteArray &name, Cache *cache = nullptr,
+             QObject *parent = nullptr);
+
+Q_SIGNALS:
+    void resolved(const QHostAddress &address);
+
+private:
+    void onMessageReceived(const Message &message);
+    void reportCached();
+    void report(const QHostAddress &address);
+
+    QByteArray m_name;
+    Cache *m_cache;
+    QList<QHostAddress> m_reported;
+};
+
+}
+
+#endif

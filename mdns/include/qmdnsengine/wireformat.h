@@ -1,0 +1,19 @@
+#ifndef QMDNSENGINE_WIREFORMAT_H
+#define QMDNSENGINE_WIREFORMAT_H
+
+#include <QByteArray>
+
+#include <qmdnsengine/message.h>
+
+namespace QMdnsEngine {
+
+// Decodes a DNS packet. Returns false, leaving `message` untouched, for anything malformed.
+// Records of types not listed in dns.h are skipped. Address and port are left to the caller.
+bool decodeMessage(const QByteArray &packet, Message &message);
+
+// Encodes without name compression. Over-long labels and names are cut to the DNS limits.
+QByteArray encodeMessage(const Message &message);
+
+}
+
+#endif

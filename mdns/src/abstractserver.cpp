@@ -1,0 +1,10 @@
+#include <qmdnsengine/abstractserver.h>
+
+namespace QMdnsEngine {
+
+AbstractServer::AbstractServer(QObject *parent)
+    : QObject(parent)
+{
+}
+
+}
