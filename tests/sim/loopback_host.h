@@ -1,0 +1,77 @@
+#pragma once
+
+#include "kes_sim/lidar_simulator.h"
+
+#include "kes_sdk/byte_order.h"
+#include "kes_sdk/wire_format.h"
+
+#include <asio/io_context.hpp>
+#include <asio/ip/udp.hpp>
+#include <gtest/gtest.h>
+
+#include <poll.h>
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+namespace kes_sim_test {
+
+using kes_sdk::Bytes;
+using Clock = std::chrono::steady_clock;
+using Ms = std::chrono::milliseconds;
+using asio::ip::udp;
+
+inline std::unique_ptr<kes_sim::LidarSimulator> startSimulator(kes_sim::SimOptions options)
+{
+    options.port = 0;
+    auto sim = std::make_unique<kes_sim::LidarSimulator>(std::move(options));
+    const kes_sim::StartResult started = sim->start();
+    EXPECT_TRUE(started.ok()) << started.message;
+    return sim;
+}
+
+inline uint32_t statusOf(const Bytes& answer) { return kes_sdk::readU32(answer.data() + 8); }
+
+// The host end of a raw loopback socket, with bounded waits.
+class LoopbackHost {
+public:
+    explicit LoopbackHost(uint16_t devicePort) : device_(asio::ip::address_v4::loopback(), devicePort) {}
+
+    void send(const Bytes& datagram) { socket_.send_to(asio::buffer(datagram), device_); }
+
+    // The next datagram of `cls` (command answers 0, scans 1) before the deadline, else empty.
+    Bytes receive(uint8_t cls, Clock::time_point deadline)
+    {
+        for (;;) {
+            const auto left = std::chrono::duration_cast<Ms>(deadline - Clock::now()).count();
+            pollfd p{socket_.native_handle(), POLLIN, 0};
+            if (left <= 0 || ::poll(&p, 1, int(left)) <= 0)
+                return {};
+            Bytes d(65536);
+            d.resize(socket_.receive(asio::buffer(d)));
+            if (d.size() >= 3 && d[2] == cls)
+                return d;
+        }
+    }
+
+    // The answer to `code`, or empty when none came within `wait`.
+    Bytes request(uint16_t code, const Bytes& payload = {}, Ms wait = Ms(500))
+    {
+        send(kes_sdk::buildRequest(code, payload));
+        const auto deadline = Clock::now() + wait;
+        for (Bytes d; !(d = receive(0, deadline)).empty();)
+            if (d.size() >= 8 && kes_sdk::responseCode(d) == code)
+                return d;
+        return {};
+    }
+
+    Bytes nextScan(Ms wait = Ms(500)) { return receive(1, Clock::now() + wait); }
+
+private:
+    asio::io_context io_;
+    udp::socket socket_{io_, udp::endpoint(asio::ip::address_v4::loopback(), 0)};
+    udp::endpoint device_;
+};
+
+} // namespace kes_sim_test

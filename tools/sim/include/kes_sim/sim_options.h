@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace kes_sim {
+
+// Called on the streaming thread right after the last of a revolution's six datagrams (block 6
+// unless reordered) was put on the wire, with the revolution's time stamp.
+using RevolutionSentHook = std::function<void(uint32_t time_stamp)>;
+
+struct SimOptions {
+    std::string bind_address = "127.0.0.1";
+    uint16_t port = 2007; // 0 picks a free port
+    std::string firmware = "A1.0.7";
+    std::string hardware = "H2.1";
+    double loss = 0.0; // fraction of outgoing datagrams dropped
+    bool reorder = false;
+    uint32_t delay_ms = 0;
+    std::set<uint16_t> refused; // answered with failure status 1
+    std::optional<double> silent_after_s;
+    uint32_t restart_ms = 2000;
+    uint32_t seed = 1;
+    bool verbose = false;
+    RevolutionSentHook on_revolution_sent;
+};
+
+} // namespace kes_sim
