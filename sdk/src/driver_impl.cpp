@@ -65,12 +65,14 @@ void KesDriver::Impl::onPacket(std::vector<uint8_t> datagram)
 
 void KesDriver::Impl::onResponse(std::vector<uint8_t> datagram)
 {
-    std::lock_guard<std::mutex> lock(response_mutex_);
-    const uint16_t awaited = awaited_code_;
-    // A response too short for its command carries nothing usable.
-    if (responseCode(datagram) != awaited || datagram.size() < responseSizeFor(awaited))
-        return;
-    response_slot_ = std::move(datagram);
+    {
+        std::lock_guard<std::mutex> lock(response_mutex_);
+        const uint16_t awaited = awaited_code_;
+        // A response too short for its command carries nothing usable.
+        if (responseCode(datagram) != awaited || datagram.size() < responseSizeFor(awaited))
+            return;
+        response_slot_ = std::move(datagram);
+    }
     response_cv_.notify_one();
 }
 
@@ -78,10 +80,13 @@ void KesDriver::Impl::onScanData(std::vector<uint8_t> datagram)
 {
     if (!scanDatagramComplete(datagram.data(), datagram.size()))
         return;
-    std::lock_guard<std::mutex> lock(scan_mutex_);
-    if (scan_queue_.size() >= kScanQueueLimit)
-        scan_queue_.pop_front();
-    scan_queue_.push_back(std::move(datagram));
+    {
+        std::lock_guard<std::mutex> lock(scan_mutex_);
+        if (scan_queue_.size() >= kScanQueueLimit)
+            scan_queue_.pop_front();
+        scan_queue_.push_back(std::move(datagram));
+    }
+    // Notified outside the lock so the woken reader does not block on it again.
     scan_cv_.notify_one();
 }
 

@@ -1,0 +1,141 @@
+// The driver against the bundled simulator over loopback.
+#include "kes_sdk/kes_driver.h"
+#include "kes_sim/lidar_simulator.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace kes_sdk;
+
+namespace {
+
+struct Session {
+    explicit Session(kes_sim::SimOptions options = {})
+        : sim([&] {
+              options.port = 0;
+              return options;
+          }()),
+          driver(LidarAddress(inet_addr("127.0.0.1"), htons(startedPort())))
+    {
+        testing::internal::CaptureStdout();
+        open = driver.open();
+        testing::internal::GetCapturedStdout();
+    }
+
+    uint16_t startedPort()
+    {
+        const auto started = sim.start();
+        EXPECT_TRUE(started.ok()) << started.message;
+        return sim.port();
+    }
+
+    kes_sim::LidarSimulator sim;
+    KesDriver driver;
+    CommandResult open = -1;
+};
+
+std::string trimmed(const std::string& text) { return std::string(text.c_str()); }
+
+} // namespace
+
+TEST(DriverWithSimulator, SettingsRoundTrip)
+{
+    Session s;
+    ASSERT_EQ(s.open, kSuccess);
+    KesDriver& d = s.driver;
+    EXPECT_EQ(d.trackConnect(), kSuccess);
+    std::string firmware, hardware;
+    ASSERT_EQ(d.getFirmwareVersion(firmware), kSuccess);
+    ASSERT_EQ(d.getHardwareVersion(hardware), kSuccess);
+    EXPECT_EQ(firmware.size(), 16u);
+    EXPECT_EQ(trimmed(firmware), "A1.0.7");
+    EXPECT_EQ(trimmed(hardware), "H2.1");
+
+    uint32_t value = 0;
+    ASSERT_EQ(d.setScanFrequency(20), kSuccess);
+    ASSERT_EQ(d.getScanFrequency(value), kSuccess);
+    EXPECT_EQ(value, 20u);
+    EXPECT_EQ(d.setScanFrequency(12), kDeviceFailure);
+    ASSERT_EQ(d.setFilterLevel(4), kSuccess);
+    ASSERT_EQ(d.getFilterLevel(value), kSuccess);
+    EXPECT_EQ(value, 4u);
+    ASSERT_EQ(d.setScanDirection(1), kSuccess);
+    ASSERT_EQ(d.getScanDirection(value), kSuccess);
+    EXPECT_EQ(value, 1u);
+    ASSERT_EQ(d.setLidarIPAddress(inet_addr("192.168.1.57")), kSuccess);
+    ASSERT_EQ(d.getLidarIPAddress(value), kSuccess);
+    EXPECT_EQ(value, uint32_t(inet_addr("192.168.1.57")));
+    float temperature = 0;
+    ASSERT_EQ(d.getApdTemperature(temperature), kSuccess);
+    EXPECT_GT(temperature, 20.0f);
+    EXPECT_LT(temperature, 60.0f);
+}
+
+TEST(DriverWithSimulator, StreamsFullScansAtEveryFrequency)
+{
+    Session s;
+    ASSERT_EQ(s.open, kSuccess);
+    KesDriver& d = s.driver;
+    ASSERT_EQ(d.enableDataStream(), kSuccess);
+    const std::pair<uint32_t, size_t> rates[] = {{10, 2268}, {30, 756}, {20, 1152}};
+    for (const auto& [hz, points] : rates) {
+        ASSERT_EQ(d.setScanFrequency(hz), kSuccess);
+        FullScanBlock scan;
+        // The scan in flight may still be at the old rate.
+        ASSERT_EQ(d.grabFullScanBlock(scan), kSuccess);
+        ASSERT_EQ(d.grabFullScanBlock(scan), kSuccess);
+        ASSERT_EQ(scan.layers.at(0).ranges.size(), points) << hz << " Hz";
+        const uint32_t first = scan.time_stamp;
+        ASSERT_EQ(d.grabFullScanBlock(scan), kSuccess);
+        EXPECT_EQ(scan.time_stamp, first + 1);
+    }
+    ASSERT_EQ(d.disableDataStream(), kSuccess);
+}
+
+TEST(DriverWithSimulator, ReorderedAndLossyStreamsStillAssemble)
+{
+    kes_sim::SimOptions options;
+    options.reorder = true;
+    options.loss = 0.05;
+    Session s(options);
+    ASSERT_EQ(s.open, kSuccess);
+    KesDriver& d = s.driver;
+    // Requests can be lost too: retry like a person would.
+    auto retry = [](auto op) {
+        for (int i = 0; i < 20; ++i)
+            if (op() == kSuccess)
+                return true;
+        return false;
+    };
+    d.setTimeout(200);
+    ASSERT_TRUE(retry([&] { return d.setScanFrequency(30); }));
+    ASSERT_TRUE(retry([&] { return d.enableDataStream(); }));
+    d.setTimeout(2000);
+    std::set<uint32_t> stamps;
+    for (int i = 0; i < 10; ++i) {
+        FullScanBlock scan;
+        ASSERT_EQ(d.grabFullScanBlock(scan), kSuccess);
+        EXPECT_EQ(scan.layers.at(0).ranges.size(), 756u);
+        stamps.insert(scan.time_stamp);
+    }
+    EXPECT_GE(stamps.size(), 5u);
+}
+
+TEST(DriverWithSimulator, UnpluggedDeviceTimesOut)
+{
+    kes_sim::SimOptions options;
+    options.silent_after_s = 0.3;
+    Session s(options);
+    ASSERT_EQ(s.open, kSuccess);
+    KesDriver& d = s.driver;
+    ASSERT_EQ(d.trackConnect(), kSuccess);
+    d.setTimeout(150);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (d.trackConnect() == kSuccess && std::chrono::steady_clock::now() < deadline) {
+    }
+    EXPECT_EQ(d.trackConnect(), kNoAnswer);
+    FullScanBlock scan;
+    EXPECT_EQ(d.grabFullScanBlock(scan), kNoAnswer);
+}
