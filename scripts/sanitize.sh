@@ -14,6 +14,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 cmake -S "$root" -B "$root/build-tsan" -DKES_BENCH=OFF \
   -DKES_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$root/build-tsan" -j"$jobs"
-supp="$root/tests/tsan.supp"
+supp="$root/tests/logic/tsan.supp"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$supp" \
   ctest --test-dir "$root/build-tsan" -L concurrency --output-on-failure

@@ -28,6 +28,22 @@ void placeSubBlock(const ScanLayer& from, size_t k, ScanLayer& into)
     std::copy_n(from.intensities.begin(), count, into.intensities.begin() + begin);
 }
 
+template <typename T, typename Decode>
+CommandResult assignOnSuccess(CommandResult result, const std::vector<uint8_t>& value, Decode decode, T& out)
+{
+    if (result == kSuccess)
+        out = decode(value);
+    return result;
+}
+
+// `value` is read after the call that may have written it.
+CommandResult cacheOnSuccess(CommandResult result, const uint32_t& value, std::atomic<uint32_t>& cache)
+{
+    if (result == kSuccess)
+        cache = value;
+    return result;
+}
+
 } // namespace
 
 KesDriver::KesDriver(const SocketAddress& address)
@@ -70,10 +86,7 @@ CommandResult KesDriver::writeCommandU16(uint16_t code, uint16_t value)
 CommandResult KesDriver::readCommand(uint16_t code, uint32_t& value)
 {
     std::vector<uint8_t> out;
-    const CommandResult r = exchange(code, {}, out);
-    if (r == kSuccess)
-        value = valueAsU32(out);
-    return r;
+    return assignOnSuccess(exchange(code, {}, out), out, valueAsU32, value);
 }
 
 CommandResult KesDriver::trackConnect() { return writeCommand(cmd::kTrackConnect, cmd::kHandshakeMagic); }
@@ -88,34 +101,22 @@ CommandResult KesDriver::getLidarIPAddress(uint32_t& inetAddr) { return readComm
 
 CommandResult KesDriver::setScanFrequency(uint32_t hz)
 {
-    const CommandResult r = writeCommand(cmd::kSetScanFrequency, hz);
-    if (r == kSuccess)
-        scan_frequency_ = hz;
-    return r;
+    return cacheOnSuccess(writeCommand(cmd::kSetScanFrequency, hz), hz, scan_frequency_);
 }
 
 CommandResult KesDriver::getScanFrequency(uint32_t& hz)
 {
-    const CommandResult r = readCommand(cmd::kGetScanFrequency, hz);
-    if (r == kSuccess)
-        scan_frequency_ = hz;
-    return r;
+    return cacheOnSuccess(readCommand(cmd::kGetScanFrequency, hz), hz, scan_frequency_);
 }
 
 CommandResult KesDriver::setFilterLevel(uint32_t level)
 {
-    const CommandResult r = writeCommand(cmd::kSetFilterLevel, level);
-    if (r == kSuccess)
-        filter_level_ = level;
-    return r;
+    return cacheOnSuccess(writeCommand(cmd::kSetFilterLevel, level), level, filter_level_);
 }
 
 CommandResult KesDriver::getFilterLevel(uint32_t& level)
 {
-    const CommandResult r = readCommand(cmd::kGetFilterLevel, level);
-    if (r == kSuccess)
-        filter_level_ = level;
-    return r;
+    return cacheOnSuccess(readCommand(cmd::kGetFilterLevel, level), level, filter_level_);
 }
 
 CommandResult KesDriver::setScanDirection(uint32_t direction) { return writeCommand(cmd::kSetScanDirection, direction); }
@@ -138,28 +139,19 @@ CommandResult KesDriver::getMotorSpeed(uint32_t& rpm) { return readCommand(cmd::
 CommandResult KesDriver::getApdTemperature(float& degrees)
 {
     std::vector<uint8_t> out;
-    const CommandResult r = exchange(cmd::kGetApdTemperature, {}, out);
-    if (r == kSuccess)
-        degrees = valueAsFloat(out);
-    return r;
+    return assignOnSuccess(exchange(cmd::kGetApdTemperature, {}, out), out, valueAsFloat, degrees);
 }
 
 CommandResult KesDriver::getFirmwareVersion(std::string& version)
 {
     std::vector<uint8_t> out;
-    const CommandResult r = exchange(cmd::kGetFirmwareVersion, {}, out);
-    if (r == kSuccess)
-        version = valueAsText(out);
-    return r;
+    return assignOnSuccess(exchange(cmd::kGetFirmwareVersion, {}, out), out, valueAsText, version);
 }
 
 CommandResult KesDriver::getHardwareVersion(std::string& version)
 {
     std::vector<uint8_t> out;
-    const CommandResult r = exchange(cmd::kGetHardwareVersion, {}, out);
-    if (r == kSuccess)
-        version = valueAsText(out);
-    return r;
+    return assignOnSuccess(exchange(cmd::kGetHardwareVersion, {}, out), out, valueAsText, version);
 }
 
 CommandResult KesDriver::getSdkVersion(std::string& version)

@@ -1,6 +1,7 @@
 #include "kes_sdk/command_codes.h"
 #include "kes_sdk/kes_driver.h"
 #include "fake_peer.h"
+#include "open_quietly.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +13,6 @@ using namespace std::chrono_literals;
 namespace {
 
 using Endpoint = FakePeer::Endpoint;
-
-void openQuietly(KesDriver& driver)
-{
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(driver.open(), kSuccess);
-    testing::internal::GetCapturedStdout();
-}
 
 // Answers every read with `code` as its value, every write with success.
 void echoCode(FakePeer& peer, const Bytes& request, const Endpoint& from)

@@ -1,6 +1,7 @@
 #include "kes_sdk/command_codes.h"
 #include "kes_sdk/kes_driver.h"
 #include "fake_peer.h"
+#include "open_quietly.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +11,6 @@ using namespace std::chrono_literals;
 namespace {
 
 using Endpoint = FakePeer::Endpoint;
-
-void openQuietly(KesDriver& driver)
-{
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(driver.open(), kSuccess);
-    testing::internal::GetCapturedStdout();
-}
 
 // A peer that, when asked for the motor speed, first streams `burst` and then answers; so
 // once the answer is in, every datagram of the burst has been dispatched. Filter level and

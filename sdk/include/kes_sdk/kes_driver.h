@@ -54,9 +54,9 @@ public:
     CommandResult readScanPacket(ScanPacketData& packet);
     CommandResult grabFullScanBlock(FullScanBlock& scan);
 
+private:
     class Impl;
 
-private:
     CommandResult exchange(uint16_t code, const std::vector<uint8_t>& payload, std::vector<uint8_t>& value);
     void loadFilterParameters();
 
