@@ -1,0 +1,175 @@
+#include "lidar_core.h"
+
+#include "lidar_logic.h"
+
+#include <QDebug>
+#include <QMetaObject>
+
+#include <arpa/inet.h>
+
+#include <chrono>
+#include <thread>
+
+using kes_sdk::KesDriver;
+
+namespace {
+
+QString stateText(LidarState state, bool english)
+{
+    switch (state) {
+    case LidarState::Working: return english ? QStringLiteral("Working") : QStringLiteral("正常运行中");
+    case LidarState::Malfunction: return english ? QStringLiteral("Malfunction") : QStringLiteral("故障");
+    case LidarState::ReUpgrade:
+        return english ? QStringLiteral("Malfunction, please re-upgrade lidar") : QStringLiteral("故障,请重新升级");
+    case LidarState::Disconnect: return english ? QStringLiteral("Disconnect") : QStringLiteral("未连接");
+    case LidarState::Restart: return english ? QStringLiteral("Restart") : QStringLiteral("重启");
+    case LidarState::Upgrade: return english ? QStringLiteral("Upgrade") : QStringLiteral("升级");
+    case LidarState::UpgradeFailure: return english ? QStringLiteral("Upgrade failure") : QStringLiteral("升级失败");
+    }
+    return QString();
+}
+
+} // namespace
+
+DeviceUse::DeviceUse(LidarCore& core, bool create) : core_(core)
+{
+    std::lock_guard<std::mutex> lock(core.device_mutex_);
+    if (!core.device_ && create) {
+        qDebug() << "new ";
+        const QByteArray ip = core.ip_addr_.get().toLatin1();
+        core.device_ = std::make_shared<KesDriver>(kes_sdk::LidarAddress(inet_addr(ip.constData()), htons(core.lidar_port_)));
+        created_ = true;
+    }
+    device_ = core.device_;
+    if (device_)
+        ++core.busy_count_;
+}
+
+DeviceUse::~DeviceUse()
+{
+    if (device_)
+        --core_.busy_count_;
+}
+
+LidarCore::DevicePtr LidarCore::currentDevice()
+{
+    std::lock_guard<std::mutex> lock(device_mutex_);
+    return device_;
+}
+
+// Takes the driver out only when the caller's use is the only one, so nobody is inside it.
+bool LidarCore::discardDevice(const DevicePtr& device)
+{
+    std::lock_guard<std::mutex> lock(device_mutex_);
+    if (device_ != device || busy_count_ != 1)
+        return false;
+    device_.reset();
+    return true;
+}
+
+LidarCore::DevicePtr LidarCore::takeDeviceWhenIdle(bool& idle)
+{
+    std::lock_guard<std::mutex> lock(device_mutex_);
+    idle = busy_count_ == 0;
+    return idle ? std::move(device_) : nullptr;
+}
+
+bool LidarCore::fail(int result)
+{
+    last_result_ = result == kes_sdk::kSuccess ? kes_sdk::kNoAnswer : result;
+    return false;
+}
+
+void LidarCore::sendState(LidarState state)
+{
+    const QString text = stateText(state, language_);
+    withOwner([&](LidarLogic& owner) { emit owner.sendState(text); });
+}
+
+void LidarCore::queueToOwner(std::function<void(LidarLogic&)> task)
+{
+    withOwner([&](LidarLogic& owner) {
+        QMetaObject::invokeMethod(&owner, [&owner, task] { task(owner); }, Qt::QueuedConnection);
+    });
+}
+
+void LidarCore::queueSettleTimer()
+{
+    queueToOwner([](LidarLogic& owner) { owner.startSettleTimer(); });
+}
+
+void LidarCore::setDriverTimeout(uint32_t ms)
+{
+    DeviceUse device(*this, false);
+    if (device)
+        device->setTimeout(ms);
+}
+
+int LidarCore::device_stop_stream()
+{
+    DeviceUse device(*this, false);
+    if (!device)
+        return kes_sdk::kNoAnswer;
+    qDebug() << "device_stop_stream";
+    return device->disableDataStream();
+}
+
+int LidarCore::device_reboot()
+{
+    DeviceUse device(*this, false);
+    if (!device)
+        return kes_sdk::kNoAnswer;
+    const int result = device->deviceReboot();
+    qDebug() << "device_reboot:" << (result & 0xFF);
+    return result;
+}
+
+void LidarCore::receive_update_flag(uint32_t flag)
+{
+    qDebug() << "update_flag_:" << flag;
+    const uint32_t previous = update_flag_.exchange(flag);
+    if (flag == 1) {
+        // The close sequence keeps the driver open while the upgrade runs.
+        if (previous != 1)
+            ++busy_count_;
+        connected_ = false;
+        sendState(LidarState::Upgrade);
+        return;
+    }
+    if (previous == 1)
+        --busy_count_;
+    if (firmware_version_.get().startsWith(QLatin1Char('B'))) {
+        bool idle = false;
+        if (DevicePtr device = takeDeviceWhenIdle(idle)) {
+            if (device->isOpen())
+                device->close();
+            qDebug() << "device_->close 33";
+        }
+    }
+    if (flag == 0) {
+        sendState(LidarState::Disconnect);
+        scan_frequency_ = 20;
+    } else {
+        sendState(LidarState::UpgradeFailure);
+    }
+}
+
+void LidarCore::shutDown(int bound_ms)
+{
+    {
+        std::lock_guard<std::recursive_mutex> lock(owner_mutex_);
+        owner_ = nullptr;
+    }
+    connected_ = false;
+    settings_enabled_ = false;
+    // Only the owner's slot could end an upgrade; it can no longer be called.
+    if (update_flag_.exchange(0) == 1)
+        --busy_count_;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(bound_ms);
+    while ((scan_thread_running_ || info_thread_running_ || close_threads_ > 0)
+           && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    bool idle = false;
+    if (DevicePtr device = takeDeviceWhenIdle(idle))
+        device->close();
+}

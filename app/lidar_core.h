@@ -1,0 +1,135 @@
+#pragma once
+
+#include "guarded.h"
+
+#include <kes_sdk/kes_driver.h>
+#include <kes_sdk/scan_data.h>
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class LidarLogic;
+
+// Connection states, sent as English or Chinese texts.
+enum class LidarState { Working, Malfunction, ReUpgrade, Disconnect, Restart, Upgrade, UpgradeFailure };
+
+// Everything LidarLogic's worker threads touch. The threads hold it by shared_ptr and reach
+// the QObject only through withOwner(), so a thread still running when the object is
+// destroyed touches nothing of it.
+class LidarCore : public std::enable_shared_from_this<LidarCore> {
+public:
+    using DevicePtr = std::shared_ptr<kes_sdk::KesDriver>;
+
+    explicit LidarCore(LidarLogic* owner) : owner_(owner) {}
+
+    bool connectLidar();
+    bool disconnectLidar();
+    bool applyScanFrequency();
+    bool applyScanDirection();
+    int applyConfigs();
+    int applyLidarIPAddress();
+    bool rebootLidar();
+    int setFilterEnable(bool on);
+    void setFilterLevel(uint32_t level);
+    bool scanBlock();
+
+    void scanThread();
+    void lidar_info_thread();
+    void closeThread();
+
+    void setDriverTimeout(uint32_t ms);
+    int device_stop_stream();
+    int device_reboot();
+    void receive_update_flag(uint32_t flag);
+
+    // For the destructor of the owner: ends the connection, waits at most `bound_ms` for
+    // the threads, and cuts every path back to the owner.
+    void shutDown(int bound_ms);
+
+    void sendState(LidarState state);
+    // Runs `task` on the owner's thread, unless the owner is gone by then.
+    void queueToOwner(std::function<void(LidarLogic&)> task);
+    template <class F>
+    bool withOwner(F&& f)
+    {
+        std::lock_guard<std::recursive_mutex> lock(owner_mutex_);
+        if (!owner_)
+            return false;
+        f(*owner_);
+        return true;
+    }
+
+    Guarded<QString> ip_addr_{QStringLiteral("192.168.1.100")};
+    std::atomic<uint16_t> lidar_port_{2007};
+    std::atomic<int> scan_frequency_{20};
+    std::atomic<float> motor_frequency_{0.0f};
+    std::atomic<int> scan_direction_{0};
+    std::atomic<bool> filter_enabled_{true};
+    std::atomic<uint32_t> filter_level_{0};
+    std::atomic<int> busy_count_{0};
+    std::atomic<bool> exit_flag_{true};
+    std::atomic<bool> connected_{false};
+    std::atomic<bool> settings_enabled_{false};
+    std::atomic<bool> scan_set_flag_{false};
+    std::atomic<bool> first_block_pending_{false};
+    std::atomic<uint32_t> update_flag_{0};
+    Guarded<QString> firmware_version_;
+    Guarded<QString> hardware_version_;
+    Guarded<QString> sdk_version_;
+    std::atomic<bool> scan_thread_running_{false};
+    std::atomic<bool> info_thread_running_{false};
+    std::atomic<bool> language_{false};
+    // CommandResult of the step that made the last operation fail (0 after a success).
+    std::atomic<int> last_result_{0};
+
+private:
+    friend class DeviceUse;
+
+    bool openAndGreet(const DevicePtr& device);
+    void readVersions(kes_sdk::KesDriver& device);
+    bool startStreaming(const DevicePtr& device);
+    void readSettings(kes_sdk::KesDriver& device);
+    bool fail(int result);
+    bool discardDevice(const DevicePtr& device);
+    DevicePtr takeDeviceWhenIdle(bool& idle);
+    DevicePtr currentDevice();
+    void publishScan();
+    void scanLoop();
+    void infoLoop();
+    void closeSequence();
+    void queueSettleTimer();
+
+    std::mutex mutex_;  // held by disconnectLidar for its whole run
+    std::mutex device_mutex_;
+    DevicePtr device_;
+    kes_sdk::FullScanBlock full_scan_;
+    std::atomic<int> close_threads_{0};
+    std::recursive_mutex owner_mutex_;
+    LidarLogic* owner_;
+};
+
+// One use of the driver: counted in busy_count_ so the close thread waits for it. The
+// check for a driver and the count are taken together under the device lock.
+class DeviceUse {
+public:
+    DeviceUse(LidarCore& core, bool create);
+    ~DeviceUse();
+    DeviceUse(const DeviceUse&) = delete;
+    DeviceUse& operator=(const DeviceUse&) = delete;
+
+    explicit operator bool() const { return bool(device_); }
+    kes_sdk::KesDriver* operator->() const { return device_.get(); }
+    kes_sdk::KesDriver& operator*() const { return *device_; }
+    const LidarCore::DevicePtr& shared() const { return device_; }
+    bool created() const { return created_; }
+
+private:
+    LidarCore& core_;
+    LidarCore::DevicePtr device_;
+    bool created_ = false;
+};

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "lidar_core.h"
+
+#include <kes_sdk/scan_data.h>
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+Q_DECLARE_METATYPE(kes_sdk::ScanBlockData)
+
+class QHostAddress;
+class QTimer;
+class ServiceModel;
+
+namespace QMdnsEngine {
+class AbstractServer;
+class Resolver;
+}
+
+// The one device object: connects, streams, polls, applies settings, discovers the lidar's
+// address, and publishes all of it by signals emitted from its worker threads.
+class LidarLogic : public QObject {
+    Q_OBJECT
+
+public:
+    // `mdnsServer` (not owned) replaces the host's mDNS server; by default one is created.
+    explicit LidarLogic(QMdnsEngine::AbstractServer* mdnsServer = nullptr, QObject* parent = nullptr);
+    ~LidarLogic() override;
+
+    bool connectLidar();
+    bool disconnectLidar();
+    bool applyScanFrequency();
+    bool applyScanDirection();
+    int applyConfigs();
+    int applyLidarIPAddress();
+    bool rebootLidar();
+    int setFilterEnable(bool on);
+    void setFilterLevel(uint32_t level);
+    void setColorMode(uint32_t mode);
+    void scanThread();
+    void lidar_info_thread();
+    void closeThread();
+    bool scanBlock();
+
+    void setDriverTimeout(uint32_t ms);
+    int device_stop_stream();
+    int device_reboot();
+    int start_upgrade();
+    int device_upgrade();
+    int upgradeEnd();
+    int upgradeCommit();
+    int upgradeSendMd5(const uint8_t* md5);
+    int upgradeWrite(const char* data, int len);
+
+private:
+    // Declared before the aliases below, which refer into it.
+    const std::shared_ptr<LidarCore> core_;
+
+public:
+    Guarded<QString>& ip_addr_;
+    std::atomic<uint16_t>& lidar_port_;  // host order
+    std::atomic<int>& scan_frequency_;
+    std::atomic<float>& motor_frequency_;
+    std::atomic<int>& scan_direction_;
+    std::atomic<bool>& filter_enabled_;
+    std::atomic<uint32_t>& filter_level_;
+    std::atomic<int>& busy_count_;
+    std::atomic<bool>& exit_flag_;
+    std::atomic<bool>& connected_;
+    std::atomic<bool>& settings_enabled_;
+    std::atomic<bool>& scan_set_flag_;
+    std::atomic<bool>& first_block_pending_;
+    std::atomic<uint32_t>& update_flag_;
+    Guarded<QString>& firmware_version_;
+    Guarded<QString>& hardware_version_;
+    Guarded<QString>& sdk_version_;
+    std::atomic<bool>& scan_thread_running_;
+    std::atomic<bool>& info_thread_running_;
+    std::atomic<bool>& language_;
+    std::atomic<int>& last_result_;
+
+signals:
+    void sendBlock(kes_sdk::ScanBlockData block);
+    void sendBlockSum(uint32_t, uint32_t);
+    void sendMotor(uint32_t rpm);
+    void sendScanFrequency(int hz);
+    void sendScanDirectionStatus(int direction);
+    void sendState(QString state);
+    void sendHV_Voltage(float volts);
+    void sendAPD_temp(float degrees);
+    void sendColorMode(uint32_t mode);
+    void send_status(uint32_t status);
+    void sendIP(QString ip);
+    void sigDirChanged();
+
+public slots:
+    void receive_update_flag(uint32_t flag);
+    void setLanguage(int num);
+
+private:
+    friend class LidarCore;
+
+    void startSettleTimer();
+    void stopDiscovery();
+    void startDiscovery();
+    void setUpDiscovery(QMdnsEngine::AbstractServer* server);
+    void discoveryTick();
+    void onResolved(const QHostAddress& address);
+
+    QTimer* settle_timer_;
+    QString service_type_;
+    QMdnsEngine::AbstractServer* mdns_server_;
+    ServiceModel* service_model_ = nullptr;
+    QMdnsEngine::Resolver* resolver_ = nullptr;
+    QTimer* mdns_timer_;
+};

@@ -1,0 +1,132 @@
+#include <kes_sdk/command_codes.h>
+#include <kes_sim/lidar_simulator.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+struct CliRun {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+CliRun runCli(const QStringList& args, int timeoutMs = 15000)
+{
+    QProcess process;
+    process.start(QStringLiteral(KESTRA_CLI), args);
+    CliRun run;
+    if (!process.waitForFinished(timeoutMs))
+        return run;
+    run.code = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void start(kes_sim::SimOptions options = {})
+    {
+        options.port = 0;
+        sim_ = std::make_unique<kes_sim::LidarSimulator>(options);
+        ASSERT_TRUE(sim_->start().ok());
+    }
+
+    QStringList target() const { return {"--ip", "127.0.0.1", "--port", QString::number(sim_->port())}; }
+
+    std::unique_ptr<kes_sim::LidarSimulator> sim_;
+};
+
+} // namespace
+
+TEST_F(CliTest, InfoPrintsEveryKeyAsLinesOrAsOneJsonObject)
+{
+    start();
+    const CliRun lines = runCli(QStringList{"info"} + target());
+    ASSERT_EQ(lines.code, 0) << lines.err.toStdString();
+    EXPECT_TRUE(lines.err.isEmpty()) << lines.err.toStdString();
+    const QStringList rows = lines.out.trimmed().split('\n');
+    ASSERT_EQ(rows.size(), 9);
+    EXPECT_EQ(rows.at(0), QStringLiteral("firmware: A1.0.7"));
+    EXPECT_EQ(rows.at(3), QStringLiteral("ip: 127.0.0.1"));
+    EXPECT_TRUE(rows.at(8).startsWith(QStringLiteral("apd_temp_c: ")));
+
+    const CliRun json = runCli(QStringList{"info", "--json"} + target());
+    ASSERT_EQ(json.code, 0);
+    const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    for (const char* key : {"firmware", "hardware", "sdk", "ip", "frequency_hz", "direction", "filter_level",
+                            "motor_rpm", "apd_temp_c"})
+        EXPECT_TRUE(info.contains(key)) << key;
+    EXPECT_NEAR(info["motor_rpm"].toDouble(), info["frequency_hz"].toDouble() * 60, 10);
+    EXPECT_NEAR(info["apd_temp_c"].toDouble(), 40, 3);
+}
+
+TEST_F(CliTest, SetAppliesWhatIsGivenAndPrintsTheChanges)
+{
+    kes_sim::SimOptions options;
+    options.restart_ms = 0;
+    start(options);
+    const CliRun run = runCli(QStringList{"set", "--frequency", "30", "--direction", "1", "--filter-level", "2",
+                                       "--new-ip", "192.168.1.57"} + target());
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("frequency_hz: ")) && run.out.contains(QStringLiteral("-> 30")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("ip: 127.0.0.1 -> 192.168.1.57")));
+    const kes_sim::DeviceSnapshot device = sim_->snapshot();
+    EXPECT_EQ(device.scan_frequency_hz, 30u);
+    EXPECT_EQ(device.scan_direction, 1u);
+    EXPECT_EQ(device.filter_level, 2u);
+    EXPECT_EQ(device.ip_address, "192.168.1.57");
+    EXPECT_EQ(device.request_counts.count(kes_sdk::cmd::kDeviceReboot), 1u);
+}
+
+TEST_F(CliTest, ExitCodesSayWhatWentWrongInOneLine)
+{
+    kes_sim::SimOptions options;
+    options.refused = {kes_sdk::cmd::kSetScanFrequency};
+    start(options);
+    const CliRun refused = runCli(QStringList{"set", "--frequency", "15"} + target());
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_EQ(refused.err.count('\n'), 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("refused to set the scan frequency to 15 Hz")));
+
+    const CliRun usage = runCli({"set", "--frequency", "12", "--ip", "127.0.0.1"});
+    EXPECT_EQ(usage.code, 64);
+    EXPECT_TRUE(usage.err.contains(QStringLiteral("--frequency")));
+    EXPECT_EQ(runCli({"info", "--ip", "127.0.0.1", "--bogus"}).code, 64);
+    EXPECT_EQ(runCli({"frobnicate"}).code, 64);
+    for (const char* command : {"info", "set", "discover"}) {
+        const CliRun help = runCli({command, "--help"});
+        EXPECT_EQ(help.code, 0);
+        EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kestra-cli ") + command)) << command;
+    }
+
+    sim_->stop();
+    const QString port = QString::number(sim_->port());
+    const CliRun silent = runCli({"info", "--ip", "127.0.0.1", "--port", port});
+    EXPECT_EQ(silent.code, 2);
+    EXPECT_EQ(silent.err.trimmed(), "kestra-cli: no answer from 127.0.0.1:" + port + " within 8 s");
+}
+
+// Discovery joins multicast groups, so it runs only inside a private network namespace.
+TEST(CliDiscoverTest, ListensForTheGivenTimeAndProposesNothingWhereNothingAnnounces)
+{
+    const QString script = QStringLiteral("ip link set lo up && ip link set lo multicast on && "
+                                          "ip route add 224.0.0.0/4 dev lo src 127.0.0.1 && exec \"%1\" discover "
+                                          "--seconds 1").arg(QStringLiteral(KESTRA_CLI));
+    QProcess probe;
+    probe.start(QStringLiteral("unshare"), {"-n", "true"});
+    if (!probe.waitForFinished(5000) || probe.exitCode() != 0)
+        GTEST_SKIP() << "cannot create a network namespace here (needs root or user namespaces)";
+    QProcess process;
+    process.start(QStringLiteral("unshare"), {"-n", "sh", "-c", script});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+}

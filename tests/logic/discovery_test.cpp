@@ -1,0 +1,156 @@
+#include "fake_mdns_server.h"
+#include "logic_fixture.h"
+
+#include <lidar_logic.h>
+#include <service_model.h>
+
+#include <qmdnsengine/dns.h>
+#include <qmdnsengine/message.h>
+#include <qmdnsengine/service.h>
+
+#include <QSignalSpy>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace QMdnsEngine;
+
+namespace {
+
+const QByteArray kType = "_udp._udp.local.";
+
+// What a responder sends for one service instance on `host`.
+Message announcement(const QByteArray& name, const QByteArray& host, quint16 port, quint32 ttl = 120)
+{
+    const QByteArray instance = name + '.' + kType;
+    Record ptr(kType, PTR);
+    ptr.setTarget(instance);
+    ptr.setTtl(ttl);
+    Record srv(instance, SRV);
+    srv.setTarget(host);
+    srv.setPort(port);
+    srv.setTtl(ttl);
+    Record txt(instance, TXT);
+    txt.addAttribute("model", "kestra");
+    txt.setTtl(ttl);
+    Message message;
+    message.setResponse(true);
+    message.setAddress(QHostAddress("192.168.77.57"));
+    message.setPort(MdnsPort);
+    for (const Record& record : {ptr, srv, txt})
+        message.addRecord(record);
+    return message;
+}
+
+Message addressOf(const QByteArray& host, const QString& address)
+{
+    Record record(host, QHostAddress(address).protocol() == QAbstractSocket::IPv6Protocol ? AAAA : A);
+    record.setAddress(QHostAddress(address));
+    Message message;
+    message.setResponse(true);
+    message.addRecord(record);
+    return message;
+}
+
+bool askedFor(const FakeMdnsServer& server, const QByteArray& host)
+{
+    for (const Message& message : server.sent) {
+        for (const Query& query : message.queries()) {
+            if (query.type() == A && query.name() == host)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Stops the timer so the test decides when a tick happens.
+class DiscoveryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        timer_ = logic_.findChild<QTimer*>(QStringLiteral("mdns_timer_"));
+        ASSERT_TRUE(timer_ && timer_->isActive());
+        EXPECT_EQ(timer_->interval(), 3000);
+        timer_->stop();
+    }
+
+    void tick()
+    {
+        QMetaObject::invokeMethod(timer_, "timeout");
+        QCoreApplication::processEvents();
+    }
+
+    FakeMdnsServer server_;
+    LidarLogic logic_{&server_};
+    QSignalSpy ips_{&logic_, &LidarLogic::sendIP};
+    QTimer* timer_ = nullptr;
+};
+
+} // namespace
+
+TEST(ServiceModelTest, ListsServicesInArrivalOrderAndFollowsUpdatesAndGoodbyes)
+{
+    FakeMdnsServer server;
+    ServiceModel model(&server, kType);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    server.inject(announcement("lidar-1", "host-1.local.", 2007));
+    server.inject(announcement("lidar-2", "host-2.local.", 2008));
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.data(model.index(0), Qt::DisplayRole).toString(), QStringLiteral("lidar-1 (_udp._udp.local.)"));
+    const auto second = model.data(model.index(1), Qt::UserRole).value<Service>();
+    EXPECT_EQ(second.port(), 2008);
+    EXPECT_EQ(second.hostname(), QByteArray("host-2.local."));
+    EXPECT_FALSE(model.data(model.index(2), Qt::DisplayRole).isValid());
+    EXPECT_FALSE(model.data(model.index(0), Qt::ToolTipRole).isValid());
+
+    server.inject(announcement("lidar-1", "host-1.local.", 2009));
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_EQ(model.data(model.index(0), Qt::UserRole).value<Service>().port(), 2009);
+    server.inject(announcement("lidar-1", "host-1.local.", 2009, 0));
+    ASSERT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.data(model.index(0), Qt::UserRole).value<Service>().name(), QByteArray("lidar-2"));
+}
+
+TEST_F(DiscoveryTest, OnlyTheLastServiceOnPort2007IsResolvedAndOnly192168AddressesAreTaken)
+{
+    EXPECT_EQ(logic_.ip_addr_.get(), QStringLiteral("192.168.1.100"));
+    server_.inject(announcement("lidar-1", "host-1.local.", 2007));
+    server_.inject(announcement("other", "host-8.local.", 2008));
+    server_.inject(announcement("lidar-2", "host-2.local.", 2007));
+    tick();
+    EXPECT_FALSE(askedFor(server_, "host-8.local."));
+    ASSERT_TRUE(askedFor(server_, "host-2.local."));
+
+    server_.inject(addressOf("host-1.local.", "192.168.1.56"));
+    server_.inject(addressOf("host-2.local.", "10.0.0.5"));
+    server_.inject(addressOf("host-2.local.", "fe80::1"));
+    EXPECT_EQ(ips_.size(), 0);
+    server_.inject(addressOf("host-2.local.", "192.168.1.57"));
+    ASSERT_EQ(ips_.size(), 1);
+    EXPECT_EQ(ips_.at(0).at(0).toString(), QStringLiteral("192.168.1.57"));
+    EXPECT_EQ(logic_.ip_addr_.get(), QStringLiteral("192.168.1.57"));
+}
+
+TEST_F(DiscoveryTest, EveryTickStartsAFreshBrowse)
+{
+    server_.inject(announcement("lidar-1", "host-1.local.", 2007));
+    tick();
+    server_.sent.clear();
+    tick();
+    EXPECT_FALSE(askedFor(server_, "host-1.local."));
+    ASSERT_FALSE(server_.sent.isEmpty());
+    EXPECT_EQ(server_.sent.last().queries().value(0).type(), PTR);
+}
+
+using DiscoveryTimerTest = LogicFixture;
+
+TEST_F(DiscoveryTimerTest, StopsWhileStreamingAndRestartsAfterTheClose)
+{
+    startSimulator();
+    QTimer* timer = logic_->findChild<QTimer*>(QStringLiteral("mdns_timer_"));
+    ASSERT_TRUE(logic_->connectLidar());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !timer->isActive(); }, 500));
+    ASSERT_TRUE(logic_->disconnectLidar());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return timer->isActive(); }, 500));
+    EXPECT_EQ(timer->interval(), 3000);
+}

@@ -1,0 +1,52 @@
+#include "debug_log.h"
+#include "logic_fixture.h"
+
+#include <QTimer>
+
+using FailureTest = LogicFixture;
+
+namespace {
+
+kes_sim::SimOptions unpluggedAfter(double seconds)
+{
+    kes_sim::SimOptions options;
+    options.silent_after_s = seconds;
+    return options;
+}
+
+} // namespace
+
+TEST_F(FailureTest, PullingThePlugAfterTheFirstGoodScanEndsTheConnection)
+{
+    startSimulator(unpluggedAfter(0.8));
+    logic_->setLanguage(0);
+    SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+    ASSERT_TRUE(logic_->connectLidar());
+    ASSERT_TRUE(blocks.wait(1000));
+    EXPECT_FALSE(logic_->scan_set_flag_);
+
+    EXPECT_TRUE(waitForState(QStringLiteral("Malfunction"), 6000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status_->size() == 2; }, 8000));
+    EXPECT_EQ(status_->last().at(0).toUInt(), 0u);
+    EXPECT_FALSE(logic_->connected_);
+    EXPECT_EQ(logic_->busy_count_.load(), 0);
+    QTimer* discovery = logic_->findChild<QTimer*>(QStringLiteral("mdns_timer_"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return discovery->isActive(); }, 500));
+}
+
+TEST_F(FailureTest, AFailedScanInsideTheSettleWindowIsTolerated)
+{
+    startSimulator(unpluggedAfter(0.8));
+    logic_->setLanguage(0);
+    SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+    ASSERT_TRUE(logic_->connectLidar());
+    ASSERT_TRUE(blocks.wait(1000));
+    DebugLog log;
+    logic_->scan_frequency_ = logic_->scan_frequency_ == 30 ? 25 : 30;
+    ASSERT_TRUE(logic_->applyScanFrequency());
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return log.contains(QStringLiteral("scan scan_set_flag_")); }, 6000));
+    EXPECT_FALSE(states().contains(QStringLiteral("Malfunction")));
+    EXPECT_TRUE(logic_->connected_);
+    EXPECT_TRUE(logic_->findChild<QTimer*>(QStringLiteral("settle_timer_"))->isActive());
+}

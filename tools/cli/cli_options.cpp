@@ -1,0 +1,163 @@
+#include "cli_options.h"
+
+#include <QCommandLineParser>
+#include <QHostAddress>
+
+namespace cli {
+namespace {
+
+const QStringList kFrequencies = {"10", "15", "20", "25", "30"};
+
+bool isIPv4(const QString& text)
+{
+    QHostAddress address;
+    return address.setAddress(text) && address.protocol() == QAbstractSocket::IPv4Protocol
+           && text.split('.').size() == 4;
+}
+
+void addTargetOptions(QCommandLineParser& parser, const QString& defaultIp)
+{
+    parser.addOption({"ip", "Address of the lidar (default " + defaultIp + ").", "A", defaultIp});
+    parser.addOption({"port", "UDP port of the lidar (default 2007).", "P", "2007"});
+}
+
+QString readTarget(const QCommandLineParser& parser, DeviceTarget& target)
+{
+    target.ip = parser.value("ip");
+    if (!isIPv4(target.ip))
+        return "--ip needs a dotted IPv4 address, not \"" + target.ip + "\"";
+    bool ok = false;
+    const uint port = parser.value("port").toUInt(&ok);
+    if (!ok || port == 0 || port > 65535)
+        return "--port needs a number from 1 to 65535, not \"" + parser.value("port") + "\"";
+    target.port = quint16(port);
+    return QString();
+}
+
+// Parses `args` (the sub-command first); false with `error` set on a usage error.
+bool runParser(QCommandLineParser& parser, const QStringList& args, QString& help, QString& error)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
+    parser.addOption(helpOption);
+    if (!parser.parse(args)) {
+        error = parser.errorText();
+        return false;
+    }
+    if (parser.isSet(helpOption)) {
+        // The first argument is the sub-command, which the parser takes for the program.
+        help = "Usage: kestra-cli " + args.at(0) + " [options]\n" + parser.helpText().section('\n', 1);
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        error = "unexpected argument \"" + parser.positionalArguments().at(0) + "\"";
+        return false;
+    }
+    return true;
+}
+
+template <class T>
+bool readNumber(const QCommandLineParser& parser, const QString& name, uint low, uint high, std::optional<T>& out,
+                QString& error)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const uint value = parser.value(name).toUInt(&ok);
+    if (!ok || value < low || value > high) {
+        error = QString("--%1 needs a number from %2 to %3, not \"%4\"").arg(name).arg(low).arg(high).arg(parser.value(name));
+        return false;
+    }
+    out = T(value);
+    return true;
+}
+
+} // namespace
+
+Parsed<InfoOptions> parseInfo(const QStringList& args, const QString& defaultIp)
+{
+    Parsed<InfoOptions> result;
+    QCommandLineParser parser;
+    parser.setApplicationDescription("kestra-cli info: connect, print the device's versions, settings and live "
+                                     "values as \"key: value\" lines, disconnect.\n"
+                                     "Exit codes: 0 done, 1 the device refused, 2 no answer, 3 socket error, "
+                                     "64 bad usage.");
+    addTargetOptions(parser, defaultIp);
+    parser.addOption({"json", "Print one JSON object instead of key: value lines."});
+    if (!runParser(parser, args, result.help, result.error))
+        return result;
+    result.error = readTarget(parser, result.options.target);
+    result.options.json = parser.isSet("json");
+    return result;
+}
+
+Parsed<SetOptions> parseSet(const QStringList& args, const QString& defaultIp)
+{
+    Parsed<SetOptions> result;
+    QCommandLineParser parser;
+    parser.setApplicationDescription("kestra-cli set: connect, apply the given settings, print what changed, "
+                                     "disconnect. A new address is applied last and the lidar then restarts.\n"
+                                     "Exit codes: 0 done, 1 the device refused, 2 no answer, 3 socket error, "
+                                     "64 bad usage.");
+    addTargetOptions(parser, defaultIp);
+    parser.addOption({"frequency", "Scan frequency: 10, 15, 20, 25 or 30.", "HZ"});
+    parser.addOption({"direction", "Direction of rotation: 0 or 1.", "0|1"});
+    parser.addOption({"filter-level", "Filter level 0 to 5 (0 turns the filter off).", "0..5"});
+    parser.addOption({"new-ip", "New address of the lidar.", "A"});
+    if (!runParser(parser, args, result.help, result.error))
+        return result;
+    SetOptions& o = result.options;
+    result.error = readTarget(parser, o.target);
+    if (!result.error.isEmpty())
+        return result;
+    if (parser.isSet("frequency")) {
+        if (!kFrequencies.contains(parser.value("frequency"))) {
+            result.error = "--frequency needs 10, 15, 20, 25 or 30, not \"" + parser.value("frequency") + "\"";
+            return result;
+        }
+        o.frequency = parser.value("frequency").toInt();
+    }
+    if (!readNumber(parser, "direction", 0, 1, o.direction, result.error)
+        || !readNumber(parser, "filter-level", 0, 5, o.filter_level, result.error))
+        return result;
+    if (parser.isSet("new-ip")) {
+        if (!isIPv4(parser.value("new-ip"))) {
+            result.error = "--new-ip needs a dotted IPv4 address, not \"" + parser.value("new-ip") + "\"";
+            return result;
+        }
+        o.new_ip = parser.value("new-ip");
+    }
+    if (!o.frequency && !o.direction && !o.filter_level && !o.new_ip)
+        result.error = "nothing to set: give --frequency, --direction, --filter-level or --new-ip";
+    return result;
+}
+
+Parsed<DiscoverOptions> parseDiscover(const QStringList& args)
+{
+    Parsed<DiscoverOptions> result;
+    QCommandLineParser parser;
+    parser.setApplicationDescription("kestra-cli discover: listen for lidars announcing themselves over mDNS "
+                                     "and print each proposed address once, one per line.\n"
+                                     "Exit codes: 0 done, 3 socket error, 64 bad usage.");
+    parser.addOption({"seconds", "How long to listen (default 10).", "S", "10"});
+    if (!runParser(parser, args, result.help, result.error))
+        return result;
+    bool ok = false;
+    result.options.seconds = parser.value("seconds").toInt(&ok);
+    if (!ok || result.options.seconds < 1 || result.options.seconds > 3600)
+        result.error = "--seconds needs a number from 1 to 3600, not \"" + parser.value("seconds") + "\"";
+    return result;
+}
+
+QString mainHelp()
+{
+    return "Usage: kestra-cli COMMAND [options]\n"
+           "Service tool for the lidar, without a window.\n\n"
+           "Commands:\n"
+           "  info      print versions, settings and live values\n"
+           "  set       change frequency, direction, filter level or address\n"
+           "  discover  list the addresses of lidars found over mDNS\n\n"
+           "\"kestra-cli COMMAND --help\" describes each command.\n";
+}
+
+} // namespace cli

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "cli_options.h"
+
+namespace cli {
+
+int runInfo(const InfoOptions& options);
+int runSet(const SetOptions& options);
+int runDiscover(const DiscoverOptions& options);
+
+} // namespace cli

@@ -1,0 +1,67 @@
+#include "device_session.h"
+
+#include "exit_codes.h"
+
+#include <kes_sdk/command_result.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+namespace cli {
+
+DeviceSession::DeviceSession(const DeviceTarget& target) : logic_(&server_), target_(target)
+{
+    logic_.setLanguage(0);
+    logic_.ip_addr_ = target.ip;
+    logic_.lidar_port_ = target.port;
+    QObject::connect(&logic_, &LidarLogic::sendAPD_temp, &logic_, [this](float degrees) {
+        apd_temp_ = degrees;
+        have_temp_ = true;
+    });
+    QObject::connect(&logic_, &LidarLogic::sendMotor, &logic_, [this](uint32_t rpm) {
+        motor_rpm_ = rpm;
+        have_motor_ = true;
+    });
+}
+
+DeviceSession::~DeviceSession()
+{
+    if (connected_)
+        logic_.disconnectLidar();
+}
+
+QString DeviceSession::where() const { return target_.ip + ':' + QString::number(target_.port); }
+
+int DeviceSession::connect()
+{
+    if (logic_.connectLidar()) {
+        connected_ = true;
+        return kDone;
+    }
+    switch (logic_.last_result_.load()) {
+    case kes_sdk::kDeviceFailure: printError("the lidar at " + where() + " refused the connection"); return kRefused;
+    case kes_sdk::kSocketError: printError("cannot open a UDP socket to reach " + where()); return kSocketError;
+    default: printError("no answer from " + where() + " within 8 s"); return kNoAnswer;
+    }
+}
+
+int DeviceSession::failure(const QString& what) const
+{
+    if (logic_.last_result_ == kes_sdk::kDeviceFailure) {
+        printError("the lidar at " + where() + " refused to " + what);
+        return kRefused;
+    }
+    printError("no answer from " + where() + " when trying to " + what + " (3 s)");
+    return kNoAnswer;
+}
+
+bool DeviceSession::waitForLiveValues(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!(have_temp_ && have_motor_) && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return have_temp_ && have_motor_;
+}
+
+} // namespace cli

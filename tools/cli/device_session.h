@@ -1,0 +1,40 @@
+#pragma once
+
+#include "cli_options.h"
+#include "output.h"
+#include "silent_mdns_server.h"
+
+#include <lidar_logic.h>
+
+#include <QString>
+
+namespace cli {
+
+// One connection made the way the window makes it, with the failure told in words.
+class DeviceSession {
+public:
+    explicit DeviceSession(const DeviceTarget& target);
+    ~DeviceSession();
+
+    // Exit code; on failure a one-line message is on standard error.
+    int connect();
+    LidarLogic& logic() { return logic_; }
+    QString where() const;
+    // The exit code and the reason for the last failed operation.
+    int failure(const QString& what) const;
+    // Waits until the information thread has reported once; false after `ms`.
+    bool waitForLiveValues(int ms);
+
+    float apd_temp_ = 0.0f;
+    uint32_t motor_rpm_ = 0;
+
+private:
+    SilentMdnsServer server_;
+    LidarLogic logic_;
+    DeviceTarget target_;
+    bool connected_ = false;
+    bool have_temp_ = false;
+    bool have_motor_ = false;
+};
+
+} // namespace cli

@@ -1,0 +1,67 @@
+#include "cli_options.h"
+#include "commands.h"
+#include "device_session.h"
+#include "exit_codes.h"
+#include "output.h"
+
+#include <lidar_logic.h>
+
+#include <QCoreApplication>
+
+namespace {
+
+QString defaultAddress()
+{
+    SilentMdnsServer server;
+    return LidarLogic(&server).ip_addr_;
+}
+
+template <class T, class Run>
+int dispatch(const cli::Parsed<T>& parsed, Run run)
+{
+    if (!parsed.help.isEmpty()) {
+        cli::out() << parsed.help;
+        return cli::kDone;
+    }
+    if (!parsed.error.isEmpty()) {
+        cli::printError(parsed.error);
+        return cli::kUsage;
+    }
+    return run(parsed.options);
+}
+
+int usageError(const QString& message)
+{
+    cli::printError(message + "; see kestra-cli --help");
+    return cli::kUsage;
+}
+
+int run(const QStringList& args)
+{
+    if (args.isEmpty())
+        return usageError("no command given");
+    const QString command = args.first();
+    if (command == "--help" || command == "-h" || command == "help") {
+        cli::out() << cli::mainHelp();
+        return cli::kDone;
+    }
+    if (command == "info")
+        return dispatch(cli::parseInfo(args, defaultAddress()), cli::runInfo);
+    if (command == "set")
+        return dispatch(cli::parseSet(args, defaultAddress()), cli::runSet);
+    if (command == "discover")
+        return dispatch(cli::parseDiscover(args), cli::runDiscover);
+    return usageError("unknown command \"" + command + "\"");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("kestra-cli");
+    cli::reserveOutput();
+    const int code = run(app.arguments().mid(1));
+    cli::out().flush();
+    return code;
+}

@@ -1,0 +1,41 @@
+#include "output.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace cli {
+namespace {
+
+FILE* results = stdout;
+
+void dropDebug(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+} // namespace
+
+void reserveOutput()
+{
+    std::fflush(stdout);
+    const int kept = dup(STDOUT_FILENO);
+    const int null = open("/dev/null", O_WRONLY);
+    if (kept < 0 || null < 0)
+        return;
+    results = fdopen(kept, "w");
+    dup2(null, STDOUT_FILENO);
+    close(null);
+    qInstallMessageHandler(dropDebug);
+}
+
+QTextStream& out()
+{
+    static QTextStream stream(results);
+    return stream;
+}
+
+void printError(const QString& message)
+{
+    out().flush();
+    std::fprintf(stderr, "kestra-cli: %s\n", message.toLocal8Bit().constData());
+}
+
+} // namespace cli
