@@ -1,0 +1,177 @@
+#include "csv_test_support.h"
+
+#include "csv_reference_reader.h"
+
+#include <csv_format.h>
+#include <csv_parser.h>
+#include <csv_reader.h>
+
+#include <gtest/gtest.h>
+
+using csv_test::block;
+using csv_test::load;
+using csv_test::recording;
+using csv_test::scans;
+using kes_sdk::ScanBlockData;
+
+namespace {
+
+const QByteArray kHeader = QByteArray(kes_csv::kHeaderLine) + '\n';
+
+std::vector<uint8_t> ids(const std::vector<ScanBlockData>& blocks)
+{
+    std::vector<uint8_t> out;
+    for (const auto& b : blocks)
+        out.push_back(b.block_id);
+    return out;
+}
+
+class CsvReader : public ::testing::Test {
+protected:
+    std::vector<ScanBlockData> loadBytes(const QByteArray& bytes) { return load(files_.write(bytes)); }
+    csv_test::Files files_;
+};
+
+TEST_F(CsvReader, FramesAreGroupsOfSixByFilePosition)
+{
+    EXPECT_TRUE(loadBytes(kHeader).empty());
+    EXPECT_EQ(kes_csv::frameCount(0), 0u);
+
+    const auto loaded = loadBytes(recording(scans(13, 4, 3)));
+    ASSERT_EQ(loaded.size(), 13u);
+    EXPECT_EQ(kes_csv::frameCount(loaded.size()), 2u);
+    EXPECT_EQ(ids(loaded), (std::vector<uint8_t>{4, 5, 6, 1, 2, 3, 4, 5, 6, 1, 2, 3, 4}));
+    EXPECT_EQ(loaded[kes_csv::firstBlockOfFrame(1)].time_stamp, 1006u);
+}
+
+TEST_F(CsvReader, ConvertsNumbersAsTheFormatSays)
+{
+    const auto loaded = loadBytes(recording({block(1, 7, {617, 500, 0, 65535}, {1, 2, 3, 4})})
+                                  + "9,300,1,0,1.234,300,20\n"
+                                  + "9,70000,1,0,-5,70000,20\n"
+                                  + "x, 2 ,1,0,1e3,+7,20\n");
+    ASSERT_EQ(loaded.size(), 4u);
+    EXPECT_EQ(loaded[0].layers[0].ranges, (std::vector<uint16_t>{616, 500, 0, 65535}));
+    EXPECT_EQ(loaded[1].block_id, 44);
+    EXPECT_EQ(loaded[1].layers[0].intensities, (std::vector<uint8_t>{44}));
+    EXPECT_EQ(loaded[2].block_id, 0);                                        // 70000 is no 16-bit number
+    EXPECT_EQ(loaded[2].layers[0].ranges, (std::vector<uint16_t>{0}));       // negative range
+    EXPECT_EQ(loaded[3].time_stamp, 0u);                                     // bad number
+    EXPECT_EQ(loaded[3].block_id, 2);                                        // blanks allowed
+    EXPECT_EQ(loaded[3].layers[0].ranges, (std::vector<uint16_t>{65535}));  // saturated
+    EXPECT_EQ(loaded[3].layers[0].intensities, (std::vector<uint8_t>{7}));
+    for (const auto& b : loaded) {
+        EXPECT_EQ(b.reserved8, 0);
+        EXPECT_EQ(b.reserved16, 0);
+        EXPECT_EQ(b.layers.size(), 1u);
+    }
+}
+
+TEST_F(CsvReader, EmptyFieldsAddNothingToTheirList)
+{
+    const auto loaded = loadBytes(kHeader + "1,1,3,0,,9,20\n1,1,3,1,2,,20\n1,1,3,2,,8,20\n");
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(loaded[0].layers[0].ranges, (std::vector<uint16_t>{1000}));
+    EXPECT_EQ(loaded[0].layers[0].intensities, (std::vector<uint8_t>{9, 8}));
+}
+
+TEST_F(CsvReader, OnlyTheExactTextZeroStartsABlock)
+{
+    // " 0" and "00" continue the lists the last block left; the header's point is discarded.
+    const auto loaded = loadBytes(kHeader + "5,1,1,0,1,1,20\n6,2,3, 0,2,2,20\n7,3,3,00,3,3,20\n8,4,3,2,4,4,20\n");
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(loaded[0].layers[0].ranges, (std::vector<uint16_t>{500}));
+    EXPECT_EQ(loaded[1].layers[0].ranges, (std::vector<uint16_t>{500, 1000, 1500, 2000}));
+    EXPECT_EQ(loaded[1].time_stamp, 5u);
+    EXPECT_EQ(loaded[1].block_id, 1);
+}
+
+TEST_F(CsvReader, IgnoresLinesWithoutSevenFields)
+{
+    const auto loaded = loadBytes(kHeader + "\n1,1,2,0,1,1\n1,1,2,0,1,1,20,9\n1,1,1,0,3,3,20\n\n");
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(loaded[0].layers[0].ranges, (std::vector<uint16_t>{1500}));
+}
+
+TEST_F(CsvReader, ReadsSecondHeaderAndCrLfThrough)
+{
+    const auto first = scans(6, 1, 4);
+    const auto second = scans(2, 3, 5);
+    QByteArray lf = recording(first) + recording(second);
+    const auto loaded = loadBytes(lf);
+    ASSERT_EQ(loaded.size(), 8u);
+    EXPECT_EQ(ids(loaded), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 3, 4}));
+    EXPECT_EQ(loaded[7].layers[0].ranges.size(), 5u);
+
+    const auto crlf = loadBytes(lf.replace("\n", "\r\n"));
+    EXPECT_EQ(kes_csv_reference::firstDifference(loaded, crlf), "");
+}
+
+TEST_F(CsvReader, NeverAppendsATruncatedLastBlock)
+{
+    const QByteArray full = recording(scans(3, 1, 4));
+    const int last_row = full.lastIndexOf("1002,3,4,3,");
+    for (int cut : {last_row + 5, last_row, last_row - 1, full.size() - 1}) {
+        const auto loaded = loadBytes(full.left(cut));
+        EXPECT_EQ(loaded.size(), cut == full.size() - 1 ? 3u : 2u) << "cut at " << cut;
+    }
+}
+
+TEST_F(CsvReader, ChunkSizeDoesNotChangeTheBlocksAndProgressReachesTheEnd)
+{
+    const QString path = files_.write(recording(scans(20, 2, 50)) + "1,1,1,0,1,1,20");
+    const auto whole = load(path);
+    ASSERT_EQ(whole.size(), 21u);
+    for (size_t chunk : {1, 3, 64, 1000})
+        EXPECT_EQ(kes_csv_reference::firstDifference(whole, load(path, chunk)), "") << "chunk " << chunk;
+
+    std::vector<double> fractions;
+    const auto track = [&](std::vector<ScanBlockData>&&, const kes_csv::ReadProgress& p) {
+        fractions.push_back(p.fraction());
+    };
+    ASSERT_EQ(kes_csv::readBlocks(path, track, nullptr, 4096), kes_csv::ReadStatus::Ok);
+    EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
+    EXPECT_GT(fractions.size(), 3u);
+    EXPECT_EQ(fractions.back(), 1.0);
+}
+
+TEST_F(CsvReader, LoadedBlocksHoldNoSpareCapacity)
+{
+    const auto loaded = kes_csv::loadBlocks(files_.write(recording(scans(7, 1, 333))));
+    ASSERT_EQ(loaded.status, kes_csv::ReadStatus::Ok);
+    EXPECT_EQ(loaded.blocks.capacity(), loaded.blocks.size());
+    for (const auto& b : loaded.blocks) {
+        EXPECT_EQ(b.layers.capacity(), 1u);
+        EXPECT_EQ(b.layers[0].ranges.capacity(), 333u);
+        EXPECT_EQ(b.layers[0].intensities.capacity(), 333u);
+    }
+}
+
+TEST_F(CsvReader, ReportsUnreadableFilesAndCancellation)
+{
+    EXPECT_EQ(kes_csv::loadBlocks(files_.path("missing.csv")).status, kes_csv::ReadStatus::CannotOpen);
+    EXPECT_EQ(kes_csv::loadBlocks(files_.path("")).status, kes_csv::ReadStatus::CannotOpen);
+
+    const QString path = files_.write(recording(scans(30, 1, 100)));
+    std::atomic<bool> cancel{false};
+    size_t batches = 0;
+    const auto stop_after_first = [&](std::vector<ScanBlockData>&&, const kes_csv::ReadProgress&) {
+        ++batches;
+        cancel = true;
+    };
+    EXPECT_EQ(kes_csv::readBlocks(path, stop_after_first, &cancel, 1024), kes_csv::ReadStatus::Cancelled);
+    EXPECT_EQ(batches, 1u);
+}
+
+TEST(CsvBlockParser, StopsWhenBlocksWouldRepeatPointsBeyondTheBudget)
+{
+    // Every row completes a block that repeats all points so far: 2, 4, 6, ... values.
+    const QByteArray rows = QByteArray("1,1,2,1,1,1,20\n").repeated(20);
+    kes_csv::CsvBlockParser parser;
+    parser.setValueBudget(100);
+    parser.parseLines(rows.constData(), rows.constData() + rows.size());
+    EXPECT_TRUE(parser.overBudget());
+    EXPECT_EQ(parser.takeCompleted().size(), 9u); // 2 + 4 + ... + 18 = 90
+}
+
+} // namespace

@@ -1,0 +1,132 @@
+#include "csv_test_support.h"
+
+#include <csv_fields.h>
+#include <csv_writer.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QList>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+using csv_test::block;
+using csv_test::readFile;
+using csv_test::recording;
+using kes_sdk::ScanBlockData;
+
+namespace {
+
+QList<QByteArray> rowsOf(const QByteArray& file)
+{
+    QList<QByteArray> rows = file.split('\n');
+    EXPECT_TRUE(rows.takeLast().isEmpty()) << "the last row must end with LF";
+    rows.removeFirst();
+    return rows;
+}
+
+TEST(CsvWriter, WritesHeaderAndRowsByteForByte)
+{
+    csv_test::Files files;
+    const auto written = recording({block(3, 4000000000u, {617, 500, 0, 65535}, {10, 200, 0, 255})}, 19.9f);
+    EXPECT_EQ(readFile(files.write(written)),
+              QByteArray("time_stamp,block_id,layer_size,layer_index,range(m),intensity,motor_frequency\n"
+                         "4000000000,3,4,0,1.234,10,19.9\n"
+                         "4000000000,3,4,1,1,200,19.9\n"
+                         "4000000000,3,4,2,0,0,19.9\n"
+                         "4000000000,3,4,3,131.07,255,19.9\n"));
+}
+
+TEST(CsvWriter, RangeTextIsQtsForEveryRawValue)
+{
+    std::vector<uint16_t> all(65536);
+    std::iota(all.begin(), all.end(), uint16_t(0));
+    csv_test::Files files;
+    const auto rows = rowsOf(readFile(files.write(recording({block(1, 0, all, {})}))));
+    ASSERT_EQ(rows.size(), 65536);
+    for (int raw = 0; raw < 65536; ++raw) {
+        const QByteArray expected = QString::number(raw * 0.002, 'g', 6).toLatin1();
+        ASSERT_EQ(rows[raw].split(',').value(4), expected) << "raw " << raw;
+    }
+}
+
+TEST(CsvWriter, MotorFrequencyTextIsQts)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::vector<float> values = {20.0f, 19.9f, 0.0f, -0.0f, 1234567.0f, 1e-5f, 0.1f, inf, -inf, NAN};
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        kes_csv::CsvWriter writer(buffer);
+        writer.writeHeader();
+        for (float v : values)
+            writer.writeBlock(block(1, 0, {1}, {1}), v);
+    }
+    const auto rows = rowsOf(bytes);
+    ASSERT_EQ(rows.size(), int(values.size()));
+    for (size_t i = 0; i < values.size(); ++i)
+        EXPECT_EQ(rows[int(i)].split(',').value(6), QString::number(double(values[i]), 'g', 6).toLatin1());
+}
+
+TEST(CsvWriter, WritesOnlyTheRangesOfTheFirstLayer)
+{
+    ScanBlockData two_layers = block(2, 5, {1000, 1000}, {7, 8, 9});
+    two_layers.layers.push_back(kes_sdk::ScanLayer{{5, 5, 5}, {1, 1, 1}});
+    ScanBlockData no_layers;
+    const QByteArray bytes =
+        recording({block(1, 5, {500, 500, 500}, {7}), no_layers, block(4, 5, {}, {1}), two_layers});
+    const auto rows = rowsOf(bytes);
+    ASSERT_EQ(rows.size(), 5);
+    EXPECT_EQ(rows[0], "5,1,3,0,1,7,20");
+    EXPECT_EQ(rows[1], "5,1,3,1,1,0,20"); // missing intensities are written as 0
+    EXPECT_EQ(rows[2], "5,1,3,2,1,0,20");
+    EXPECT_EQ(rows[4], "5,2,2,1,2,8,20"); // spare intensities and later layers are dropped
+}
+
+TEST(CsvWriter, SmallBufferGivesTheSameBytesAndReportsRefusal)
+{
+    const auto blocks = csv_test::scans(9, 1, 700);
+    QByteArray small;
+    QBuffer buffer(&small);
+    buffer.open(QIODevice::WriteOnly);
+    kes_csv::CsvWriter writer(buffer, 1);
+    writer.writeHeader();
+    for (const auto& b : blocks)
+        writer.writeBlock(b, 20.0f);
+    EXPECT_TRUE(writer.flush());
+    EXPECT_EQ(writer.rowsWritten(), 9u * 700u);
+    EXPECT_EQ(small, recording(blocks));
+
+    csv_test::Files files;
+    QFile read_only(files.write("x"));
+    ASSERT_TRUE(read_only.open(QIODevice::ReadOnly));
+    kes_csv::CsvWriter refused(read_only);
+    refused.writeHeader();
+    EXPECT_FALSE(refused.flush());
+}
+
+TEST(CsvWriter, RoundTripKeepsEverythingButTheFloatLoss)
+{
+    const auto blocks = csv_test::scans(12, 1, 100);
+    csv_test::Files files;
+    const auto loaded = csv_test::load(files.write(recording(blocks)));
+    ASSERT_EQ(loaded.size(), blocks.size());
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        EXPECT_EQ(loaded[i].block_id, blocks[i].block_id);
+        EXPECT_EQ(loaded[i].time_stamp, blocks[i].time_stamp);
+        EXPECT_EQ(loaded[i].layers[0].intensities, blocks[i].layers[0].intensities);
+        const auto& written = blocks[i].layers[0].ranges;
+        const auto& read = loaded[i].layers[0].ranges;
+        ASSERT_EQ(read.size(), written.size());
+        for (size_t j = 0; j < read.size(); ++j) {
+            EXPECT_EQ(read[j], kes_csv::rangeFromMetres(QString::number(written[j] * 0.002, 'g', 6).toFloat()));
+            EXPECT_LE(written[j] - read[j], 1);
+        }
+    }
+}
+
+} // namespace
