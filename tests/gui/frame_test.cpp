@@ -1,0 +1,207 @@
+#include "color_label.h"
+#include "info_widget.h"
+#include "lidargl_widget.h"
+#include "point_colour.h"
+#include "scan_blocks.h"
+#include "view_camera.h"
+
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr size_t kN = 378;
+
+double angleOf(const QVector3D& v)
+{
+    double a = std::atan2(double(v.y()), double(v.x())) * 180.0 / M_PI + 90.0;
+    return a < 0 ? a + 360.0 : a;
+}
+
+std::vector<uint8_t> storedIds(const LidarGLWidget& view)
+{
+    std::vector<uint8_t> ids;
+    for (const auto& block : view.frame().blocks())
+        ids.push_back(block.block_id);
+    return ids;
+}
+
+void expectColour(const QVector3D& actual, const QVector3D& expected)
+{
+    EXPECT_NEAR(actual.x(), expected.x(), 1e-5);
+    EXPECT_NEAR(actual.y(), expected.y(), 1e-5);
+    EXPECT_NEAR(actual.z(), expected.z(), 1e-5);
+}
+
+QString labelText(const QWidget* panel, const char* name)
+{
+    return panel->findChild<QLabel*>(name)->text();
+}
+
+} // namespace
+
+TEST(FrameAssembly, PublishesOnlyAtBlockSixAndSpansTheDocumentedAngles)
+{
+    LidarGLWidget view;
+    for (uint8_t id = 1; id <= 5; ++id) {
+        view.receiveBlock(makeBlock(id, kN, 1000, 10));
+        EXPECT_TRUE(view.drawVertices().empty()) << int(id);
+    }
+    view.receiveBlock(makeBlock(6, kN, 1000, 10));
+    ASSERT_EQ(view.drawVertices().size(), 6 * kN);
+    ASSERT_EQ(view.drawColors().size(), 6 * kN);
+    EXPECT_TRUE(view.frame().vertices().empty());
+    EXPECT_NEAR(angleOf(view.drawVertices().front()), 270.0 * 378 / 2267, 1e-3);
+    EXPECT_NEAR(angleOf(view.drawVertices().back()), 270.0 * 2645 / 2267, 1e-3);
+    EXPECT_NEAR(view.drawVertices().front().length(), 2.0, 1e-5);
+}
+
+TEST(FrameAssembly, ReplacesByIdentifierKeepingFirstArrivalOrder)
+{
+    LidarGLWidget view;
+    for (uint8_t id : {3, 4, 5, 6})
+        view.receiveBlock(makeBlock(id, kN, 500));
+    EXPECT_EQ(view.drawVertices().size(), 4 * kN);
+    EXPECT_NEAR(angleOf(view.drawVertices().front()), deviceAngle(kN, 3, 0), 1e-3);
+    for (uint8_t id : {1, 2, 3})
+        view.receiveBlock(makeBlock(id, kN, id == 3 ? 0 : 500));
+    view.receiveBlock(makeBlock(6, kN, 500));
+    EXPECT_EQ(storedIds(view), (std::vector<uint8_t>{3, 4, 5, 6, 1, 2}));
+    // Block 3 came again without returns: its points are gone, the others stay.
+    EXPECT_EQ(view.drawVertices().size(), 5 * kN);
+    EXPECT_NEAR(angleOf(view.drawVertices().front()), deviceAngle(kN, 4, 0), 1e-3);
+}
+
+TEST(FrameAssembly, IdentifierSevenIsNotStoredButSetsThePointCount)
+{
+    LidarGLWidget view;
+    for (uint8_t id = 1; id <= 6; ++id)
+        view.receiveBlock(makeBlock(id, kN, 500));
+    view.receiveBlock(makeBlock(7, 10, 500));
+    EXPECT_EQ(storedIds(view).size(), 6u);
+    EXPECT_EQ(view.frame().currentBlock().block_id, 7);
+    // Stored blocks are converted with n = 10 from the block received last.
+    ASSERT_EQ(view.frame().vertices().size(), 6 * kN);
+    EXPECT_NEAR(angleOf(view.frame().vertices()[1]), deviceAngle(10, 1, 1), 1e-3);
+    EXPECT_EQ(view.drawVertices().size(), 6 * kN);
+}
+
+TEST(FrameAssembly, BlockZeroIsDrawnBelowTheSensor)
+{
+    LidarGLWidget view;
+    view.receiveBlock(makeBlock(0, kN, 500));
+    view.receiveBlock(makeBlock(6, kN, 0));
+    ASSERT_EQ(view.drawVertices().size(), kN);
+    EXPECT_NEAR(view.drawVertices().front().x(), 0.0, 1e-6);
+    EXPECT_NEAR(view.drawVertices().front().y(), -1.0, 1e-6);
+}
+
+TEST(FrameAssembly, SingleBlockStartsANewFrameAndDirectionChangeDropsPositions)
+{
+    LidarGLWidget view;
+    for (uint8_t id = 1; id <= 6; ++id)
+        view.receiveBlock(makeBlock(id, kN, 500));
+    view.receiveSingleBlock(makeBlock(6, kN, 750));
+    EXPECT_EQ(storedIds(view), (std::vector<uint8_t>{6}));
+    ASSERT_EQ(view.drawVertices().size(), kN);
+    EXPECT_NEAR(view.drawVertices().front().length(), 1.5, 1e-5);
+
+    view.receieveDirChanged();
+    EXPECT_TRUE(view.drawVertices().empty());
+    EXPECT_EQ(view.drawColors().size(), kN);
+    view.receiveBlock(makeBlock(6, kN, 750));
+    EXPECT_EQ(view.drawVertices().size(), kN);
+}
+
+TEST(FrameAssembly, MalformedBlocksAreNeverReadPastTheirEnd)
+{
+    LidarGLWidget view;
+    for (uint8_t id = 1; id <= 6; ++id)
+        view.receiveBlock(makeBlock(id, kN, 500, 255));
+    kes_sdk::ScanBlockData noLayers;
+    noLayers.block_id = 2;
+    view.receiveBlock(noLayers);
+    kes_sdk::ScanBlockData shortIntensities = makeBlock(6, kN, 500, 255);
+    shortIntensities.layers[0].intensities.resize(2);
+    view.receiveBlock(shortIntensities);
+    EXPECT_EQ(storedIds(view), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+    ASSERT_EQ(view.drawVertices().size(), 5 * kN);
+    // Block 6's points from index 2 on have no intensity and are coloured as 0.
+    expectColour(view.drawColors()[4 * kN + 1], {1, 0, 0});
+    expectColour(view.drawColors()[4 * kN + 2], {0, 0, 1});
+    // A block without layers as the last one leaves n = 0 and still does not fail.
+    view.receiveBlock(noLayers);
+    EXPECT_EQ(view.frame().vertices().size(), 5 * kN);
+}
+
+TEST(Colouring, ModesFollowTheRampsAndReachTheLegend)
+{
+    expectColour(pointColour(2, 0, 5), {0, 1, 1});
+    expectColour(pointColour(2, 0, 10), {0, 1, 0});
+    expectColour(pointColour(2, 0, 15), {1, 1, 0});
+    expectColour(pointColour(2, 0, 25), {1, 0, 0});
+    expectColour(pointColour(2, 0, 2.5f), {0, 0.5f, 1});
+    expectColour(pointColour(0, 0, 3), {0, 0, 1});
+    expectColour(pointColour(0, 255, 3), {1, 0, 0});
+    expectColour(pointColour(0, 100, 3), {0, 1, (255 - 4 * 36.25f) / 255});
+    expectColour(pointColour(9, 255, 3), {1, 0, 0});
+    expectColour(pointColour(1, 100, 30), {0, 0, 1});
+
+    LidarGLWidget view;
+    view.receiveColorMode(2);
+    EXPECT_EQ(labelText(view.colorLabel(), "label_2"), "Max:20m");
+    view.receiveSingleBlock(makeBlock(6, 4, 12500, 0));
+    expectColour(view.drawColors().front(), {1, 0, 0});
+    view.receiveColorMode(0x100);
+    EXPECT_EQ(labelText(view.colorLabel(), "label_2"), "Max:255");
+    view.receiveSingleBlock(makeBlock(6, 4, 12500, 0));
+    expectColour(view.drawColors().front(), {0, 0, 1});
+}
+
+TEST(ViewMaths, ZoomStepsAndTheBearingAtTheOrigin)
+{
+    std::vector<float> zooms;
+    for (float z = 3.5f; zooms.size() < 8; z = view_camera::zoomedIn(z))
+        zooms.push_back(z);
+    const std::vector<float> expected{3.5f, 2.5f, 1.5f, 0.5f, 0.4f, 0.3f, 0.2f, 0.1f};
+    for (size_t k = 0; k < expected.size(); ++k)
+        EXPECT_NEAR(zooms[k], expected[k], 1e-4) << k;
+    EXPECT_FLOAT_EQ(view_camera::zoomedIn(0.1f), 0.1f);
+    EXPECT_NEAR(view_camera::zoomedOut(0.5f), 0.6f, 1e-6);
+    EXPECT_NEAR(view_camera::zoomedOut(1.0f), 1.1f, 1e-6);
+    EXPECT_NEAR(view_camera::zoomedOut(1.1f), 2.1f, 1e-6);
+
+    EXPECT_FLOAT_EQ(view_camera::bearing(0, 0), 180.0f);
+    EXPECT_FLOAT_EQ(view_camera::bearing(0, 1), 180.0f);
+    EXPECT_FLOAT_EQ(view_camera::bearing(1, 0), 90.0f);
+    EXPECT_FLOAT_EQ(view_camera::bearing(1, -0.0), 90.0f);
+    EXPECT_FLOAT_EQ(view_camera::bearing(0, -1), 0.0f);
+    EXPECT_FLOAT_EQ(view_camera::bearing(-1, 0), 270.0f);
+    EXPECT_FLOAT_EQ(view_camera::bearing(-1, -1), 315.0f);
+    EXPECT_FLOAT_EQ(view_camera::bearing(1, -1), 45.0f);
+}
+
+TEST(Forwarding, StatusValuesReachThePanelInTheirFormats)
+{
+    LidarGLWidget view;
+    QWidget* info = view.infoWidget();
+    view.receiveMotor(600);
+    EXPECT_EQ(labelText(info, "label"), "10.0Hz");
+    view.receiveMotor(1234);
+    EXPECT_EQ(labelText(info, "label"), "20.6Hz");
+    view.receiveHV_Voltage(123.456789f);
+    EXPECT_EQ(labelText(info, "stateLabel_hv"), "123.457V");
+    view.receiveAPD_temp(36.6f);
+    EXPECT_EQ(labelText(info, "stateLabel_temp"), "37℃");
+    view.receiveState("active");
+    EXPECT_EQ(labelText(info, "stateLabel"), "NORAML");
+    view.receiveState("Working");
+    view.setLanguage(1);
+    EXPECT_EQ(labelText(info, "stateLabel"), "正常运行中");
+    EXPECT_EQ(labelText(info, "label_2"), "雷达状态:");
+    view.setLanguage(0);
+    EXPECT_EQ(labelText(info, "label_2"), "Lidar Status:");
+}
