@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -101,7 +102,7 @@ TEST_F(CliTest, ExitCodesSayWhatWentWrongInOneLine)
     EXPECT_TRUE(usage.err.contains(QStringLiteral("--frequency")));
     EXPECT_EQ(runCli({"info", "--ip", "127.0.0.1", "--bogus"}).code, 64);
     EXPECT_EQ(runCli({"frobnicate"}).code, 64);
-    for (const char* command : {"info", "set", "discover"}) {
+    for (const char* command : {"info", "set", "discover", "watch"}) {
         const CliRun help = runCli({command, "--help"});
         EXPECT_EQ(help.code, 0);
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kestra-cli ") + command)) << command;
@@ -112,6 +113,25 @@ TEST_F(CliTest, ExitCodesSayWhatWentWrongInOneLine)
     const CliRun silent = runCli({"info", "--ip", "127.0.0.1", "--port", port});
     EXPECT_EQ(silent.code, 2);
     EXPECT_EQ(silent.err.trimmed(), "kestra-cli: no answer from 127.0.0.1:" + port + " within 8 s");
+}
+
+TEST_F(CliTest, WatchFollowsTheStreamUntilItStops)
+{
+    kes_sim::SimOptions options;
+    options.silent_after_s = 4.0;
+    start(options);
+    const CliRun run = runCli(QStringList{"watch", "--seconds", "30"} + target(), 20000);
+    EXPECT_EQ(run.code, 2);
+    EXPECT_EQ(run.err.trimmed(), "kestra-cli: no scan data from 127.0.0.1:" + QString::number(sim_->port()) + " for 5 s");
+    const QStringList rows = run.out.trimmed().split('\n');
+    ASSERT_GE(rows.size(), 7);
+    // Revolutions of 2268 points at the default 10 Hz (a second may cut one), then silence.
+    const QRegularExpression tally(QStringLiteral("revolutions +(\\d+) +points +(\\d+)"));
+    const QRegularExpressionMatch second = tally.match(rows.at(1));
+    ASSERT_TRUE(second.hasMatch()) << rows.at(1).toStdString();
+    EXPECT_GT(second.captured(1).toInt(), 0);
+    EXPECT_NEAR(second.captured(2).toInt(), second.captured(1).toInt() * 2268, 2268);
+    EXPECT_TRUE(rows.last().contains(QStringLiteral("revolutions  0  points     0")));
 }
 
 // Discovery joins multicast groups, so it runs only inside a private network namespace.

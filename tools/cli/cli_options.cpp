@@ -149,6 +149,27 @@ Parsed<DiscoverOptions> parseDiscover(const QStringList& args)
     return result;
 }
 
+Parsed<WatchOptions> parseWatch(const QStringList& args, const QString& defaultIp)
+{
+    Parsed<WatchOptions> result;
+    QCommandLineParser parser;
+    parser.setApplicationDescription("kestra-cli watch: connect and print, once a second, what the scan stream "
+                                     "delivers (revolutions, points, the nearest return) and the live values; "
+                                     "Ctrl+C disconnects.\n"
+                                     "Exit codes: 0 done, 1 the device refused, 2 no answer, 3 socket error, "
+                                     "64 bad usage.");
+    addTargetOptions(parser, defaultIp);
+    parser.addOption({"seconds", "Stop after this many seconds (default: run until interrupted).", "S", "0"});
+    if (!runParser(parser, args, result.help, result.error))
+        return result;
+    result.error = readTarget(parser, result.options.target);
+    bool ok = false;
+    result.options.seconds = parser.value("seconds").toInt(&ok);
+    if (result.error.isEmpty() && (!ok || result.options.seconds < 0 || result.options.seconds > 86400))
+        result.error = "--seconds needs a number from 0 to 86400, not \"" + parser.value("seconds") + "\"";
+    return result;
+}
+
 QString mainHelp()
 {
     return "Usage: kestra-cli COMMAND [options]\n"
@@ -156,7 +177,8 @@ QString mainHelp()
            "Commands:\n"
            "  info      print versions, settings and live values\n"
            "  set       change frequency, direction, filter level or address\n"
-           "  discover  list the addresses of lidars found over mDNS\n\n"
+           "  discover  list the addresses of lidars found over mDNS\n"
+           "  watch     follow the scan stream, one line a second\n\n"
            "\"kestra-cli COMMAND --help\" describes each command.\n";
 }
 

@@ -25,6 +25,11 @@ struct SetOptions {
     std::optional<QString> new_ip;
 };
 
+struct WatchOptions {
+    DeviceTarget target;
+    int seconds = 0; // 0: until interrupted
+};
+
 struct DiscoverOptions {
     int seconds = 10;
 };
@@ -40,6 +45,7 @@ struct Parsed {
 Parsed<InfoOptions> parseInfo(const QStringList& args, const QString& defaultIp);
 Parsed<SetOptions> parseSet(const QStringList& args, const QString& defaultIp);
 Parsed<DiscoverOptions> parseDiscover(const QStringList& args);
+Parsed<WatchOptions> parseWatch(const QStringList& args, const QString& defaultIp);
 QString mainHelp();
 
 } // namespace cli

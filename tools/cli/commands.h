@@ -7,5 +7,6 @@ namespace cli {
 int runInfo(const InfoOptions& options);
 int runSet(const SetOptions& options);
 int runDiscover(const DiscoverOptions& options);
+int runWatch(const WatchOptions& options);
 
 } // namespace cli

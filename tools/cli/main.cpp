@@ -51,6 +51,8 @@ int run(const QStringList& args)
         return dispatch(cli::parseSet(args, defaultAddress()), cli::runSet);
     if (command == "discover")
         return dispatch(cli::parseDiscover(args), cli::runDiscover);
+    if (command == "watch")
+        return dispatch(cli::parseWatch(args, defaultAddress()), cli::runWatch);
     return usageError("unknown command \"" + command + "\"");
 }
 
