@@ -18,3 +18,4 @@ set_target_properties(kes_widgets PROPERTIES
 target_include_directories(kes_widgets PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_compile_options(kes_widgets PRIVATE ${KES_WARNINGS})
 target_link_libraries(kes_widgets PUBLIC Qt5::Widgets)
+include(${CMAKE_CURRENT_SOURCE_DIR}/toolbar_widgets.cmake)

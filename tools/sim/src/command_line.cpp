@@ -1,5 +1,9 @@
 #include "kes_sim/command_line.h"
 
+#include <arpa/inet.h>
+
+#include <algorithm>
+
 #include <asio/ip/address.hpp>
 
 #include <charconv>
@@ -74,6 +78,10 @@ const std::map<std::string, Setter>& valuedOptions()
          }},
         {"--restart-ms", [](const std::string& v, SimOptions& o) { return parseNumber(v, o.restart_ms); }},
         {"--seed", [](const std::string& v, SimOptions& o) { return parseNumber(v, o.seed); }},
+        {"--device-ip", [](const std::string& v, SimOptions& o) {
+             o.device_ip = v;
+             return inet_addr(v.c_str()) != INADDR_NONE && std::count(v.begin(), v.end(), '.') == 3;
+         }},
     };
     return table;
 }
@@ -132,12 +140,13 @@ std::string usageText()
            "  --port P            UDP port (default 2007; 0 picks a free one)\n"
            "  --firmware TEXT     firmware version, at most 16 bytes (default A1.0.7)\n"
            "  --hardware TEXT     hardware version, at most 16 bytes (default H2.1)\n"
+           "  --device-ip A       the address the device reports as its own (default 192.168.1.100)\n"
            "  --loss P            drop this fraction 0..1 of outgoing datagrams\n"
            "  --reorder           send each revolution's six blocks out of order\n"
            "  --delay-ms N        answer requests N ms late\n"
            "  --refuse CODE       answer CODE (0x0105 or 261) with failure status 1; repeatable\n"
            "  --silent-after S    stop answering and streaming S seconds after start\n"
-           "  --restart-ms N      silence after apply-configs or reboot (default 2000)\n"
+           "  --restart-ms N      silence after a reboot (default 2000)\n"
            "  --seed N            seed for the scene, jitter and loss (default 1)\n"
            "  --verbose           print one line per request: code, payload, answer status\n"
            "  --help              show this text\n"

@@ -3,6 +3,10 @@
 #include "kes_sdk/byte_order.h"
 #include "kes_sdk/command_codes.h"
 
+#include <arpa/inet.h>
+
+#include <cstring>
+
 #include <cmath>
 
 namespace kes_sim {
@@ -27,6 +31,14 @@ std::string dotted(const std::array<uint8_t, 4>& ip)
            std::to_string(ip[3]);
 }
 
+std::array<uint8_t, 4> octetsOf(const std::string& dotted)
+{
+    const in_addr_t inet = inet_addr(dotted.c_str());
+    std::array<uint8_t, 4> octets;
+    std::memcpy(octets.data(), &inet, octets.size());
+    return octets;
+}
+
 } // namespace
 
 DeviceState::DeviceState(const SimOptions& options)
@@ -35,6 +47,8 @@ DeviceState::DeviceState(const SimOptions& options)
       refused_(options.refused),
       silent_after_s_(options.silent_after_s),
       restart_time_(std::chrono::milliseconds(options.restart_ms)),
+      ip_(octetsOf(options.device_ip)),
+      active_ip_(ip_),
       rng_(options.seed)
 {
 }
@@ -105,7 +119,7 @@ uint32_t DeviceState::write(uint16_t code, uint32_t value, const udp::endpoint& 
         else if (value == 0)
             stream_target_.reset();
         return accept(value <= 1);
-    case cmd::kApplyConfigs:
+    case cmd::kApplyConfigs: active_ip_ = ip_; return kStatusOk;
     case cmd::kDeviceReboot: restart(now); return kStatusOk;
     case cmd::kSetScanDirection:
         if (value <= 1)

@@ -42,7 +42,7 @@ public:
 
     Reply handle(uint16_t code, const uint8_t* payload, size_t payloadSize, const udp::endpoint& from,
                  Clock::time_point now);
-    // No answers and no stream: unplugged, or restarting after apply-configs / reboot.
+    // No answers and no stream: unplugged, or restarting after a reboot.
     bool silent(Clock::time_point now) const;
     RevolutionPlan beginRevolution();
     bool streamsTo(const udp::endpoint& target, Clock::time_point now) const;
@@ -68,8 +68,8 @@ private:
     const Clock::duration restart_time_;
     Clock::time_point started_{};
     std::optional<Clock::time_point> unplugged_at_;
-    Octets ip_{192, 168, 1, 100};
-    Octets active_ip_ = ip_;
+    Octets ip_;
+    Octets active_ip_;
     uint32_t hz_ = 10;
     uint32_t active_hz_ = 10;
     uint32_t filter_level_ = 1;

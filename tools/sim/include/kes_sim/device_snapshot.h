@@ -15,7 +15,7 @@ struct ReceivedRequest {
 // A copy of the device's state at one moment.
 struct DeviceSnapshot {
     std::string ip_address;        // stored by 0x0101, read back by 0x0201
-    std::string active_ip_address; // in use since the last apply-configs / reboot
+    std::string active_ip_address; // stored for use by the last apply-configs / reboot
     uint32_t scan_frequency_hz = 0;
     uint32_t active_frequency_hz = 0; // the one the current revolution runs at
     uint32_t filter_level = 0;

@@ -17,6 +17,7 @@ struct SimOptions {
     uint16_t port = 2007; // 0 picks a free port
     std::string firmware = "A1.0.7";
     std::string hardware = "H2.1";
+    std::string device_ip = "192.168.1.100"; // the address the device reports as its own
     double loss = 0.0; // fraction of outgoing datagrams dropped
     bool reorder = false;
     uint32_t delay_ms = 0;
