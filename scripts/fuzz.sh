@@ -9,8 +9,12 @@ for target in "$root"/build-fuzz/bin/fuzz_*; do
   name=$(basename "$target")
   corpus="$root/build-fuzz/corpus/$name"
   mkdir -p "$corpus"
-  seeds="$root/fuzz/corpus/$name"
-  [ -d "$seeds" ] || seeds=""
+  # Optional seeds and dictionary: fuzz/corpus/<target>/ and fuzz/corpus/<target>.dict.
+  # The build's corpus comes first: libFuzzer writes new inputs only there.
+  options=()
+  [ -f "$root/fuzz/corpus/$name.dict" ] && options+=("-dict=$root/fuzz/corpus/$name.dict")
+  seeds=()
+  [ -d "$root/fuzz/corpus/$name" ] && seeds+=("$root/fuzz/corpus/$name")
   echo "fuzzing $name for ${seconds}s"
-  "$target" -max_total_time="$seconds" -print_final_stats=1 "$corpus" $seeds 2>&1 | tail -n 3
+  "$target" -max_total_time="$seconds" -print_final_stats=1 "${options[@]}" "$corpus" "${seeds[@]}" 2>&1 | tail -n 3
 done
