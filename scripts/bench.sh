@@ -3,7 +3,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release -DKES_WITH_QT=ON -DKES_BENCH=ON >/dev/null
 cmake --build "$root/build-bench" -j"$(nproc)"
 # The view's benchmarks need a display; every bench gets the same virtual one.
 for b in "$root"/build-bench/bin/bench_*; do

@@ -3,7 +3,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-20}
-CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DKES_FUZZ=ON -DKES_BENCH=OFF >/dev/null
+CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DKES_FUZZ=ON -DKES_WITH_QT=ON -DKES_BENCH=OFF >/dev/null
 cmake --build "$root/build-fuzz" --target fuzzers -j"$(nproc)"
 for target in "$root"/build-fuzz/bin/fuzz_*; do
   name=$(basename "$target")

@@ -19,7 +19,7 @@ build_label "$root/build-asan" sdk
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$root/build-asan" -L sdk --output-on-failure
 
-cmake -S "$root" -B "$root/build-tsan" -DKES_BENCH=OFF \
+cmake -S "$root" -B "$root/build-tsan" -DKES_WITH_QT=ON -DKES_BENCH=OFF \
   -DKES_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug >/dev/null
 build_label "$root/build-tsan" concurrency
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \

@@ -1,0 +1,50 @@
+#include "mainwindow.h"
+
+#include "lidar_logic.h"
+#include "lidar_toolbar.h"
+#include "lidargl_widget.h"
+#include "ui_mainwindow.h"
+
+#include <QIcon>
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    logic_ = new LidarLogic();
+    lidar_tool_bar_ = new LidarToolBar();
+    ui->toolBar->addWidget(lidar_tool_bar_);
+    ui->toolBar_3->hide();
+    lidar_tool_bar_->setLogic(logic_);
+    ui->openGLWidget->setLogic(logic_);
+    setWindowIcon(QIcon(QStringLiteral(":/Image/logo.png")));
+    connectViewSignals();
+    connectLidarToolBar();
+}
+
+// The tool bar waits for its jobs, which use the logic, so the logic goes after it.
+MainWindow::~MainWindow()
+{
+    delete lidar_tool_bar_;
+    delete logic_;
+    delete ui;
+}
+
+void MainWindow::connectViewSignals()
+{
+    LidarGLWidget* view = ui->openGLWidget;
+    connect(logic_, &LidarLogic::sendBlock, view, &LidarGLWidget::receiveBlock);
+    connect(logic_, &LidarLogic::sendMotor, view, &LidarGLWidget::receiveMotor);
+    connect(logic_, &LidarLogic::sendState, view, &LidarGLWidget::receiveState);
+    connect(logic_, &LidarLogic::sendHV_Voltage, view, &LidarGLWidget::receiveHV_Voltage);
+    connect(logic_, &LidarLogic::sendAPD_temp, view, &LidarGLWidget::receiveAPD_temp);
+    connect(logic_, &LidarLogic::sigDirChanged, view, &LidarGLWidget::receieveDirChanged);
+    connect(logic_, &LidarLogic::sendColorMode, view, &LidarGLWidget::receiveColorMode);
+}
+
+void MainWindow::connectLidarToolBar()
+{
+    connect(logic_, &LidarLogic::sendIP, lidar_tool_bar_, &LidarToolBar::receiveIP);
+    connect(lidar_tool_bar_, &LidarToolBar::sig_screenshot_clicked, this, &MainWindow::saveScreenshot);
+    connect(lidar_tool_bar_, &LidarToolBar::sig_language, ui->openGLWidget, &LidarGLWidget::setLanguage);
+    connect(lidar_tool_bar_, &LidarToolBar::sig_language, logic_, &LidarLogic::setLanguage);
+}

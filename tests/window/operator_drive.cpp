@@ -1,0 +1,73 @@
+#include "operator_drive.h"
+
+#include "lidar_logic.h"
+#include "lidargl_widget.h"
+#include "mainwindow.h"
+
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kConnectBoundMs = 10000;
+constexpr float kRoomZoom = 14.0f;
+
+bool isColoured(QRgb pixel)
+{
+    const int hi = std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)});
+    const int lo = std::min({qRed(pixel), qGreen(pixel), qBlue(pixel)});
+    return hi - lo > 60;
+}
+
+} // namespace
+
+bool connectLikeAnOperator(MainWindow& window, BoxWatch& boxes, const QString& address)
+{
+    return enterAddressLikeAnOperator(window, boxes, address) && clickConnect(window);
+}
+
+bool enterAddressLikeAnOperator(MainWindow& window, BoxWatch& boxes, const QString& address)
+{
+    auto* button = window.findChild<QToolButton*>(QStringLiteral("switchButton"));
+    auto* edit = window.findChild<QLineEdit*>(QStringLiteral("lineEdit"));
+    const bool english = window.findChild<QToolButton*>(QStringLiteral("toolButton_language"))->isChecked();
+    const QString notFound = english ? QStringLiteral("Lidar IP not found") : QStringLiteral("雷达IP未找到");
+    boxes.expect(notFound);
+    QTest::mouseClick(button, Qt::LeftButton);
+    if (!QTest::qWaitFor([&] { return boxes.seen.contains(notFound) && edit->isEnabled(); }, 5000))
+        return false;
+    edit->clear();
+    QTest::keyClicks(edit, address);
+    return edit->text() == address;
+}
+
+bool clickConnect(MainWindow& window)
+{
+    auto* button = window.findChild<QToolButton*>(QStringLiteral("switchButton"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    LidarLogic* logic = window.logic();
+    return QTest::qWaitFor([&] { return logic->connected_ && button->isEnabled(); }, kConnectBoundMs);
+}
+
+void zoomOutToTheRoom(MainWindow& window)
+{
+    auto* view = window.findChild<LidarGLWidget*>(QStringLiteral("openGLWidget"));
+    auto* narrow = view->findChild<QToolButton*>(QStringLiteral("narrowButton"));
+    while (view->zoom() < kRoomZoom)
+        QTest::mouseClick(narrow, Qt::LeftButton);
+}
+
+int cloudPixels(MainWindow& window)
+{
+    auto* view = window.findChild<LidarGLWidget*>(QStringLiteral("openGLWidget"));
+    const QImage image = view->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        count += int(std::count_if(line, line + image.width(), isColoured));
+    }
+    return count;
+}

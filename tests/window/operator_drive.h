@@ -1,0 +1,21 @@
+#pragma once
+
+#include "box_watch.h"
+
+#include <QString>
+
+class MainWindow;
+
+// The README's road to live data: connect with an empty address field, confirm the "not
+// found" box, type the address, connect again. True once the lidar is connected.
+bool connectLikeAnOperator(MainWindow& window, BoxWatch& boxes, const QString& address);
+// Its first half, up to the typed address; true when the field holds it.
+bool enterAddressLikeAnOperator(MainWindow& window, BoxWatch& boxes, const QString& address);
+// Its last step: clicks connect; true once the lidar is connected.
+bool clickConnect(MainWindow& window);
+
+// Clicks the view's zoom-out button until the simulator's room (walls 2 to 5 m) fits.
+void zoomOutToTheRoom(MainWindow& window);
+
+// Pixels of the view's framebuffer that are neither background nor grid: the point cloud.
+int cloudPixels(MainWindow& window);
