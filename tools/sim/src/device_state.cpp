@@ -2,6 +2,7 @@
 
 #include "kes_sdk/byte_order.h"
 #include "kes_sdk/command_codes.h"
+#include "kes_sdk/wire_format.h"
 
 #include <arpa/inet.h>
 
@@ -134,23 +135,23 @@ std::optional<Bytes> DeviceState::read(uint16_t code, Clock::time_point now)
     switch (code) {
     case cmd::kGetIpAddress:
         return Bytes{ip_[3], ip_[2], ip_[1], ip_[0]};
-    case cmd::kRead0202: return valueU16(value0102_);
-    case cmd::kGetScanFrequency: return valueU32(hz_);
-    case cmd::kGetFilterLevel: return valueU32(filter_level_);
-    case cmd::kRead0207: return valueU32(value0107_);
+    case cmd::kRead0202: return kes_sdk::payloadU16(value0102_);
+    case cmd::kGetScanFrequency: return kes_sdk::payloadU32(hz_);
+    case cmd::kGetFilterLevel: return kes_sdk::payloadU32(filter_level_);
+    case cmd::kRead0207: return kes_sdk::payloadU32(value0107_);
     case cmd::kGetMotorSpeed: {
         std::uniform_int_distribution<int> jitter(-3, 3);
-        return valueU32(uint32_t(int(active_hz_ * 60) + jitter(rng_)));
+        return kes_sdk::payloadU32(uint32_t(int(active_hz_ * 60) + jitter(rng_)));
     }
     case cmd::kGetApdTemperature: {
         const double t = std::chrono::duration<double>(now - started_).count();
         std::uniform_real_distribution<double> jitter(-0.05, 0.05);
         return valueFloatLittleEndian(float(40.0 + 1.5 * std::sin(t / 20.0) + jitter(rng_)));
     }
-    case cmd::kRead020C: return valueU32(value020C_);
+    case cmd::kRead020C: return kes_sdk::payloadU32(value020C_);
     case cmd::kGetHardwareVersion: return valueText(hardware_);
     case cmd::kGetFirmwareVersion: return valueText(firmware_);
-    case cmd::kGetScanDirection: return valueU32(direction_);
+    case cmd::kGetScanDirection: return kes_sdk::payloadU32(direction_);
     default: return std::nullopt;
     }
 }

@@ -29,21 +29,6 @@ std::string requestDefect(const uint8_t* data, size_t size)
     return {};
 }
 
-Bytes valueU32(uint32_t v)
-{
-    Bytes out;
-    appendU32(out, v);
-    return out;
-}
-
-Bytes valueU16(uint16_t v)
-{
-    Bytes out;
-    appendU16(out, v);
-    appendU16(out, 0);
-    return out;
-}
-
 Bytes valueFloatLittleEndian(float v)
 {
     uint32_t bits;

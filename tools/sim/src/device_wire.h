@@ -20,8 +20,6 @@ constexpr uint32_t kStatusUnknownCode = 2;
 std::string requestDefect(const uint8_t* data, size_t size);
 
 // Value fields as they sit at bytes 12.. of a read answer.
-Bytes valueU32(uint32_t v);
-Bytes valueU16(uint16_t v);
 Bytes valueFloatLittleEndian(float v);
 Bytes valueText(const std::string& text);
 
