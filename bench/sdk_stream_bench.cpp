@@ -1,16 +1,20 @@
 // The live path over loopback with the simulator streaming at 30 Hz: latency from the sixth
 // datagram leaving to grabFullScanBlock returning, and the receiving side's CPU per second.
 #include "kes_sdk/kes_driver.h"
+#include "kes_sdk/wire_format.h"
 #include "kes_sim/lidar_simulator.h"
 
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
+#include <netinet/in.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -18,6 +22,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 
 extern char** environ;
 
@@ -146,6 +151,65 @@ void BM_ReceivingCpuPerSecondAt30Hz(benchmark::State& state)
     state.counters["cpu_ms"] = 1000.0 * cpu;
 }
 BENCHMARK(BM_ReceivingCpuPerSecondAt30Hz)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The floor for the same traffic: a plain blocking receive loop handing each datagram to a
+// second thread, which is the least any two-thread receiver can do. Compare the two figures.
+void BM_BaselineRecvHandoffAt30Hz(benchmark::State& state)
+{
+    uint16_t port = 0;
+    const pid_t pid = spawnSimulator(port);
+    if (pid <= 0 || port == 0)
+        return state.SkipWithError("kestra-sim did not start");
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in device{};
+    device.sin_family = AF_INET;
+    device.sin_addr.s_addr = inet_addr("127.0.0.1");
+    device.sin_port = htons(port);
+    for (const auto& request : {kes_sdk::buildRequest(0x0105, kes_sdk::payloadU32(30)),
+                                kes_sdk::buildRequest(0x010A, kes_sdk::payloadU32(1))})
+        sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&device), sizeof device);
+
+    std::mutex m;
+    std::condition_variable cv;
+    size_t queued = 0;
+    bool done = false;
+    std::thread consumer([&] {
+        std::unique_lock<std::mutex> lock(m);
+        while (!done) {
+            cv.wait(lock, [&] { return queued > 0 || done; });
+            queued = 0;
+        }
+    });
+    std::vector<uint8_t> buffer(65535);
+    double cpu = 0;
+    double wall = 0;
+    for (auto _ : state) {
+        const double cpu0 = cpuSeconds();
+        const auto t0 = Clock::now();
+        for (int i = 0; i < 6 * kRevolutions; ++i) {
+            recv(fd, buffer.data(), buffer.size(), 0);
+            {
+                std::lock_guard<std::mutex> lock(m);
+                ++queued;
+            }
+            cv.notify_one();
+        }
+        cpu = cpuSeconds() - cpu0;
+        wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    }
+    {
+        std::lock_guard<std::mutex> lock(m);
+        done = true;
+    }
+    cv.notify_one();
+    consumer.join();
+    close(fd);
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    state.counters["cpu_percent_of_one_core"] = 100.0 * cpu / wall;
+    state.counters["cpu_ms"] = 1000.0 * cpu;
+}
+BENCHMARK(BM_BaselineRecvHandoffAt30Hz)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
 
