@@ -11,8 +11,8 @@ using namespace kes_sdk;
 
 namespace {
 
-struct Session {
-    explicit Session(kes_sim::SimOptions options = {})
+struct SimulatedLink {
+    explicit SimulatedLink(kes_sim::SimOptions options = {})
         : sim([&] {
               options.port = 0;
               return options;
@@ -42,7 +42,7 @@ std::string trimmed(const std::string& text) { return std::string(text.c_str());
 
 TEST(DriverWithSimulator, SettingsRoundTrip)
 {
-    Session s;
+    SimulatedLink s;
     ASSERT_EQ(s.open, kSuccess);
     KesDriver& d = s.driver;
     EXPECT_EQ(d.trackConnect(), kSuccess);
@@ -75,7 +75,7 @@ TEST(DriverWithSimulator, SettingsRoundTrip)
 
 TEST(DriverWithSimulator, StreamsFullScansAtEveryFrequency)
 {
-    Session s;
+    SimulatedLink s;
     ASSERT_EQ(s.open, kSuccess);
     KesDriver& d = s.driver;
     ASSERT_EQ(d.enableDataStream(), kSuccess);
@@ -99,7 +99,7 @@ TEST(DriverWithSimulator, ReorderedAndLossyStreamsStillAssemble)
     kes_sim::SimOptions options;
     options.reorder = true;
     options.loss = 0.05;
-    Session s(options);
+    SimulatedLink s(options);
     ASSERT_EQ(s.open, kSuccess);
     KesDriver& d = s.driver;
     // Requests can be lost too: retry like a person would.
@@ -127,7 +127,7 @@ TEST(DriverWithSimulator, UnpluggedDeviceTimesOut)
 {
     kes_sim::SimOptions options;
     options.silent_after_s = 0.3;
-    Session s(options);
+    SimulatedLink s(options);
     ASSERT_EQ(s.open, kSuccess);
     KesDriver& d = s.driver;
     ASSERT_EQ(d.trackConnect(), kSuccess);
