@@ -3,7 +3,9 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonArray>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -102,7 +104,7 @@ TEST_F(CliTest, ExitCodesSayWhatWentWrongInOneLine)
     EXPECT_TRUE(usage.err.contains(QStringLiteral("--frequency")));
     EXPECT_EQ(runCli({"info", "--ip", "127.0.0.1", "--bogus"}).code, 64);
     EXPECT_EQ(runCli({"frobnicate"}).code, 64);
-    for (const char* command : {"info", "set", "discover", "watch"}) {
+    for (const char* command : {"info", "set", "discover", "watch", "record", "inspect"}) {
         const CliRun help = runCli({command, "--help"});
         EXPECT_EQ(help.code, 0);
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kestra-cli ") + command)) << command;
@@ -132,6 +134,41 @@ TEST_F(CliTest, WatchFollowsTheStreamUntilItStops)
     EXPECT_GT(second.captured(1).toInt(), 0);
     EXPECT_NEAR(second.captured(2).toInt(), second.captured(1).toInt() * 2268, 2268);
     EXPECT_TRUE(rows.last().contains(QStringLiteral("revolutions  0  points     0")));
+}
+
+TEST_F(CliTest, RecordWritesTheLiveBlocksThatInspectReadsBack)
+{
+    start();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("live.csv"));
+    const CliRun record = runCli(QStringList{"record", "--seconds", "2", "--out", file} + target());
+    ASSERT_EQ(record.code, 0) << record.err.toStdString();
+    const QRegularExpressionMatch counts =
+        QRegularExpression(QStringLiteral("blocks: (\\d+)\nrows: (\\d+)")).match(record.out);
+    ASSERT_TRUE(counts.hasMatch()) << record.out.toStdString();
+    const int blocks = counts.captured(1).toInt();
+    EXPECT_GE(blocks, 6);
+    EXPECT_EQ(counts.captured(2).toInt(), blocks * 378);
+
+    const CliRun inspect = runCli({"inspect", file, "--json", "--frame", "0"});
+    ASSERT_EQ(inspect.code, 0) << inspect.err.toStdString();
+    const QJsonObject info = QJsonDocument::fromJson(inspect.out.toUtf8()).object();
+    EXPECT_EQ(info["blocks"].toInt(), blocks);
+    EXPECT_EQ(info["frames"].toInt(), blocks / 6);
+    EXPECT_EQ(info["points"].toInt(), blocks * 378);
+    EXPECT_LE(info["first_time_stamp"].toInt(), info["last_time_stamp"].toInt());
+    const QJsonArray frame = info["frame_blocks"].toArray();
+    ASSERT_EQ(frame.size(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(frame[i].toObject()["block_id"].toInt(), i + 1) << "recordings start at block 1";
+        EXPECT_EQ(frame[i].toObject()["ranges"].toArray().size(), 378);
+        EXPECT_EQ(frame[i].toObject()["intensities"].toArray().size(), 378);
+    }
+
+    EXPECT_EQ(runCli({"inspect", file, "--frame", "100000"}).code, 64);
+    const CliRun missing = runCli({"inspect", dir.filePath(QStringLiteral("none.csv"))});
+    EXPECT_EQ(missing.code, 66);
+    EXPECT_TRUE(missing.err.trimmed().endsWith(QStringLiteral("none.csv cannot be opened")));
 }
 
 // Discovery joins multicast groups, so it runs only inside a private network namespace.

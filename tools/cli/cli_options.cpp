@@ -34,8 +34,10 @@ QString readTarget(const QCommandLineParser& parser, DeviceTarget& target)
     return QString();
 }
 
-// Parses `args` (the sub-command first); false with `error` set on a usage error.
-bool runParser(QCommandLineParser& parser, const QStringList& args, QString& help, QString& error)
+// Parses `args` (the sub-command first) with `positionals` arguments besides the options;
+// false with `error` set on a usage error.
+bool runParser(QCommandLineParser& parser, const QStringList& args, QString& help, QString& error,
+               int positionals = 0)
 {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
@@ -49,8 +51,13 @@ bool runParser(QCommandLineParser& parser, const QStringList& args, QString& hel
         help = "Usage: kestra-cli " + args.at(0) + " [options]\n" + parser.helpText().section('\n', 1);
         return false;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        error = "unexpected argument \"" + parser.positionalArguments().at(0) + "\"";
+    const QStringList rest = parser.positionalArguments();
+    if (rest.size() > positionals) {
+        error = "unexpected argument \"" + rest.at(positionals) + "\"";
+        return false;
+    }
+    if (rest.size() < positionals) {
+        error = "a file name is needed";
         return false;
     }
     return true;
@@ -170,6 +177,57 @@ Parsed<WatchOptions> parseWatch(const QStringList& args, const QString& defaultI
     return result;
 }
 
+Parsed<RecordOptions> parseRecord(const QStringList& args, const QString& defaultIp)
+{
+    Parsed<RecordOptions> result;
+    QCommandLineParser parser;
+    parser.setApplicationDescription("kestra-cli record: connect, write the live scan blocks to a point-cloud CSV "
+                                     "file for the given time, disconnect, print the blocks and rows written.\n"
+                                     "Exit codes: 0 done, 1 the device refused, 2 no answer, 3 socket error, "
+                                     "64 bad usage, 73 the file cannot be written.");
+    addTargetOptions(parser, defaultIp);
+    parser.addOption({"seconds", "How long to record.", "S"});
+    parser.addOption({"out", "The CSV file to write (replaced if it exists).", "FILE"});
+    if (!runParser(parser, args, result.help, result.error))
+        return result;
+    RecordOptions& o = result.options;
+    result.error = readTarget(parser, o.target);
+    if (!result.error.isEmpty())
+        return result;
+    bool ok = false;
+    o.seconds = parser.value("seconds").toInt(&ok);
+    o.out = parser.value("out");
+    if (!ok || o.seconds < 1 || o.seconds > 86400)
+        result.error = "--seconds needs a number from 1 to 86400, not \"" + parser.value("seconds") + "\"";
+    else if (o.out.isEmpty())
+        result.error = "--out needs the name of the file to write";
+    return result;
+}
+
+Parsed<InspectOptions> parseInspect(const QStringList& args)
+{
+    Parsed<InspectOptions> result;
+    QCommandLineParser parser;
+    parser.setApplicationDescription("kestra-cli inspect FILE: load a point-cloud CSV file as the player does and "
+                                     "print blocks, frames, points, first_time_stamp, last_time_stamp and "
+                                     "load_seconds; with --frame K also the six blocks of frame K.\n"
+                                     "Exit codes: 0 done, 64 bad usage, 66 the file cannot be read.");
+    parser.addOption({"json", "Print one JSON object instead of key: value lines."});
+    parser.addOption({"frame", "Also print the blocks of frame K (0-based).", "K"});
+    if (!runParser(parser, args, result.help, result.error, 1))
+        return result;
+    InspectOptions& o = result.options;
+    o.file = parser.positionalArguments().at(0);
+    o.json = parser.isSet("json");
+    if (parser.isSet("frame")) {
+        bool ok = false;
+        o.frame = parser.value("frame").toInt(&ok);
+        if (!ok || *o.frame < 0)
+            result.error = "--frame needs a frame number from 0 on, not \"" + parser.value("frame") + "\"";
+    }
+    return result;
+}
+
 QString mainHelp()
 {
     return "Usage: kestra-cli COMMAND [options]\n"
@@ -178,7 +236,9 @@ QString mainHelp()
            "  info      print versions, settings and live values\n"
            "  set       change frequency, direction, filter level or address\n"
            "  discover  list the addresses of lidars found over mDNS\n"
-           "  watch     follow the scan stream, one line a second\n\n"
+           "  watch     follow the scan stream, one line a second\n"
+           "  record    write the live scan blocks to a CSV file\n"
+           "  inspect   summarise a recorded CSV file\n\n"
            "\"kestra-cli COMMAND --help\" describes each command.\n";
 }
 

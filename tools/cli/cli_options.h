@@ -30,6 +30,18 @@ struct WatchOptions {
     int seconds = 0; // 0: until interrupted
 };
 
+struct RecordOptions {
+    DeviceTarget target;
+    int seconds = 0;
+    QString out;
+};
+
+struct InspectOptions {
+    QString file;
+    bool json = false;
+    std::optional<int> frame;
+};
+
 struct DiscoverOptions {
     int seconds = 10;
 };
@@ -46,6 +58,8 @@ Parsed<InfoOptions> parseInfo(const QStringList& args, const QString& defaultIp)
 Parsed<SetOptions> parseSet(const QStringList& args, const QString& defaultIp);
 Parsed<DiscoverOptions> parseDiscover(const QStringList& args);
 Parsed<WatchOptions> parseWatch(const QStringList& args, const QString& defaultIp);
+Parsed<RecordOptions> parseRecord(const QStringList& args, const QString& defaultIp);
+Parsed<InspectOptions> parseInspect(const QStringList& args);
 QString mainHelp();
 
 } // namespace cli

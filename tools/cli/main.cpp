@@ -53,6 +53,10 @@ int run(const QStringList& args)
         return dispatch(cli::parseDiscover(args), cli::runDiscover);
     if (command == "watch")
         return dispatch(cli::parseWatch(args, defaultAddress()), cli::runWatch);
+    if (command == "record")
+        return dispatch(cli::parseRecord(args, defaultAddress()), cli::runRecord);
+    if (command == "inspect")
+        return dispatch(cli::parseInspect(args), cli::runInspect);
     return usageError("unknown command \"" + command + "\"");
 }
 
