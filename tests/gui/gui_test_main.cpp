@@ -1,6 +1,8 @@
 #include "view_resources.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,10 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // The tests send their own enter and leave events; the display's pointer is parked where
+    // no view opens, so it sends none of its own.
+    QCursor::setPos(QGuiApplication::primaryScreen()->geometry().bottomRight());
+    QCoreApplication::processEvents();
     initViewResources();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
