@@ -109,7 +109,7 @@ TEST_F(ControlTest, PointAtTheBearingIsShownOnlyWhileTheCursorIsInside)
     const double theta = (a - 90) * M_PI / 180;
     const double x = 4 * std::cos(theta), y = 4 * std::sin(theta);
 
-    sendRevolution(revolution);
+    ASSERT_TRUE(paintsAfter([&] { sendRevolution(revolution); }));
     EXPECT_EQ(panel("angle_label"), QString::number(1511 * (270.0f / 2267.0f), 'f', 2) + "°");
     EXPECT_EQ(panel("distance_label"), "4.00m");
     EXPECT_EQ(panel("intensity_label"), "42");
@@ -119,7 +119,7 @@ TEST_F(ControlTest, PointAtTheBearingIsShownOnlyWhileTheCursorIsInside)
     EXPECT_EQ(panel("angle_label"), "--") << "shown once per found point";
 
     sendEnterLeave(QEvent::Leave);
-    sendRevolution(revolution);
+    ASSERT_TRUE(paintsAfter([&] { sendRevolution(revolution); }));
     EXPECT_EQ(panel("angle_label"), "--");
     EXPECT_EQ(panel("distance_label"), "--");
     EXPECT_EQ(panel("intensity_label"), "--");

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -85,6 +86,15 @@ protected:
             view_->zoomOut();
         while (view_->zoom() > zoom + 0.01f)
             view_->zoomIn();
+    }
+
+    // Whether `action` led to a paint reaching the window. The view repaints at once where Qt
+    // lets it, but a window update already on its way makes Qt defer that paint to it.
+    bool paintsAfter(const std::function<void()>& action)
+    {
+        QSignalSpy swapped(view_.get(), &QOpenGLWidget::frameSwapped);
+        action();
+        return swapped.count() > 0 || swapped.wait(2000);
     }
 
     void sendRevolution(const std::vector<kes_sdk::ScanBlockData>& blocks)
