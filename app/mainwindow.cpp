@@ -3,6 +3,7 @@
 #include "lidar_logic.h"
 #include "lidar_toolbar.h"
 #include "lidargl_widget.h"
+#include "player_toolbar.h"
 #include "ui_mainwindow.h"
 
 #include <QIcon>
@@ -13,17 +14,22 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     logic_ = new LidarLogic();
     lidar_tool_bar_ = new LidarToolBar();
     ui->toolBar->addWidget(lidar_tool_bar_);
+    player_tool_bar_ = new PlayerToolBar();
+    ui->toolBar_2->addWidget(player_tool_bar_);
     ui->toolBar_3->hide();
     lidar_tool_bar_->setLogic(logic_);
+    player_tool_bar_->setLogic(logic_);
     ui->openGLWidget->setLogic(logic_);
     setWindowIcon(QIcon(QStringLiteral(":/Image/logo.png")));
     connectViewSignals();
     connectLidarToolBar();
+    connectPlayerToolBar();
 }
 
-// The tool bar waits for its jobs, which use the logic, so the logic goes after it.
+// The tool bars wait for their jobs, which use the logic, so the logic goes after them.
 MainWindow::~MainWindow()
 {
+    delete player_tool_bar_;
     delete lidar_tool_bar_;
     delete logic_;
     delete ui;
@@ -47,4 +53,14 @@ void MainWindow::connectLidarToolBar()
     connect(lidar_tool_bar_, &LidarToolBar::sig_screenshot_clicked, this, &MainWindow::saveScreenshot);
     connect(lidar_tool_bar_, &LidarToolBar::sig_language, ui->openGLWidget, &LidarGLWidget::setLanguage);
     connect(lidar_tool_bar_, &LidarToolBar::sig_language, logic_, &LidarLogic::setLanguage);
+}
+
+void MainWindow::connectPlayerToolBar()
+{
+    LidarGLWidget* view = ui->openGLWidget;
+    connect(player_tool_bar_, &PlayerToolBar::sendBlock, view, &LidarGLWidget::receiveBlock);
+    connect(player_tool_bar_, &PlayerToolBar::singleBlock, view, &LidarGLWidget::receiveSingleBlock);
+    connect(player_tool_bar_, &PlayerToolBar::openFile, view, &LidarGLWidget::receiveOpenFile);
+    connect(logic_, &LidarLogic::send_status, player_tool_bar_, &PlayerToolBar::receive_status);
+    connect(lidar_tool_bar_, &LidarToolBar::sig_language, player_tool_bar_, &PlayerToolBar::setLanguage);
 }

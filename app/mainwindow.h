@@ -5,6 +5,7 @@
 
 class LidarLogic;
 class LidarToolBar;
+class PlayerToolBar;
 class QDateTime;
 
 namespace Ui {
@@ -30,8 +31,10 @@ public slots:
 private:
     void connectViewSignals();
     void connectLidarToolBar();
+    void connectPlayerToolBar();
 
     Ui::MainWindow* ui;
     LidarLogic* logic_;
     LidarToolBar* lidar_tool_bar_;
+    PlayerToolBar* player_tool_bar_;
 };

@@ -1,0 +1,14 @@
+#include "view_resources.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+// The tool bar needs an application object and the compiled-in icons.
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    initViewResources();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
