@@ -79,6 +79,16 @@ bool readNumber(const QCommandLineParser& parser, const QString& name, uint low,
     return true;
 }
 
+// The option's value as a number from `low` to `high`; an error message when it is not one.
+QString readInt(const QCommandLineParser& parser, const QString& name, int low, int high, int& out)
+{
+    bool ok = false;
+    out = parser.value(name).toInt(&ok);
+    if (ok && out >= low && out <= high)
+        return QString();
+    return QString("--%1 needs a number from %2 to %3, not \"%4\"").arg(name).arg(low).arg(high).arg(parser.value(name));
+}
+
 } // namespace
 
 Parsed<InfoOptions> parseInfo(const QStringList& args, const QString& defaultIp)
@@ -149,10 +159,7 @@ Parsed<DiscoverOptions> parseDiscover(const QStringList& args)
     parser.addOption({"seconds", "How long to listen (default 10).", "S", "10"});
     if (!runParser(parser, args, result.help, result.error))
         return result;
-    bool ok = false;
-    result.options.seconds = parser.value("seconds").toInt(&ok);
-    if (!ok || result.options.seconds < 1 || result.options.seconds > 3600)
-        result.error = "--seconds needs a number from 1 to 3600, not \"" + parser.value("seconds") + "\"";
+    result.error = readInt(parser, "seconds", 1, 3600, result.options.seconds);
     return result;
 }
 
@@ -170,10 +177,8 @@ Parsed<WatchOptions> parseWatch(const QStringList& args, const QString& defaultI
     if (!runParser(parser, args, result.help, result.error))
         return result;
     result.error = readTarget(parser, result.options.target);
-    bool ok = false;
-    result.options.seconds = parser.value("seconds").toInt(&ok);
-    if (result.error.isEmpty() && (!ok || result.options.seconds < 0 || result.options.seconds > 86400))
-        result.error = "--seconds needs a number from 0 to 86400, not \"" + parser.value("seconds") + "\"";
+    if (result.error.isEmpty())
+        result.error = readInt(parser, "seconds", 0, 86400, result.options.seconds);
     return result;
 }
 
@@ -194,12 +199,9 @@ Parsed<RecordOptions> parseRecord(const QStringList& args, const QString& defaul
     result.error = readTarget(parser, o.target);
     if (!result.error.isEmpty())
         return result;
-    bool ok = false;
-    o.seconds = parser.value("seconds").toInt(&ok);
     o.out = parser.value("out");
-    if (!ok || o.seconds < 1 || o.seconds > 86400)
-        result.error = "--seconds needs a number from 1 to 86400, not \"" + parser.value("seconds") + "\"";
-    else if (o.out.isEmpty())
+    result.error = readInt(parser, "seconds", 1, 86400, o.seconds);
+    if (result.error.isEmpty() && o.out.isEmpty())
         result.error = "--out needs the name of the file to write";
     return result;
 }
