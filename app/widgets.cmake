@@ -1,7 +1,7 @@
 # The widgets of the window: status panels over the view, built from the forms in forms/.
 find_package(Qt5 5.15 REQUIRED COMPONENTS Widgets)
 
-add_library(kes_widgets STATIC
+kes_form_library(kes_widgets
   ${CMAKE_CURRENT_LIST_DIR}/info_widget.h
   ${CMAKE_CURRENT_LIST_DIR}/info_widget.cpp
   ${CMAKE_CURRENT_LIST_DIR}/color_label.h
@@ -11,11 +11,5 @@ add_library(kes_widgets STATIC
   ${CMAKE_CURRENT_LIST_DIR}/logo_widget.h
   ${CMAKE_CURRENT_LIST_DIR}/logo_widget.cpp
 )
-set_target_properties(kes_widgets PROPERTIES
-  AUTOMOC ON
-  AUTOUIC ON
-  AUTOUIC_SEARCH_PATHS ${PROJECT_SOURCE_DIR}/forms)
-target_include_directories(kes_widgets PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_compile_options(kes_widgets PRIVATE ${KES_WARNINGS})
 target_link_libraries(kes_widgets PUBLIC Qt5::Widgets)
 include(${CMAKE_CURRENT_SOURCE_DIR}/toolbar_widgets.cmake)

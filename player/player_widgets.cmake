@@ -1,7 +1,7 @@
 # The player tool bar: loading, playback, recording and intercepting of point-cloud files.
 find_package(Qt5 5.15 REQUIRED COMPONENTS Widgets)
 
-add_library(kes_player STATIC
+kes_form_library(kes_player
   ${CMAKE_CURRENT_LIST_DIR}/player_toolbar.h
   ${CMAKE_CURRENT_LIST_DIR}/player_toolbar.cpp
   ${CMAKE_CURRENT_LIST_DIR}/player_loading.cpp
@@ -12,10 +12,4 @@ add_library(kes_player STATIC
   ${CMAKE_CURRENT_LIST_DIR}/player_prompts.h
   ${CMAKE_CURRENT_LIST_DIR}/player_prompts.cpp
 )
-set_target_properties(kes_player PROPERTIES
-  AUTOMOC ON
-  AUTOUIC ON
-  AUTOUIC_SEARCH_PATHS ${PROJECT_SOURCE_DIR}/forms)
-target_include_directories(kes_player PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_compile_options(kes_player PRIVATE ${KES_WARNINGS})
 target_link_libraries(kes_player PUBLIC kes_csv kes_logic kes_widgets Qt5::Widgets)
