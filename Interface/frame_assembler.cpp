@@ -31,18 +31,19 @@ float angleStep(uint32_t n)
 }
 
 bool FrameAssembler::receiveBlock(const kes_sdk::ScanBlockData& block, uint32_t colorMode,
-                                  float selectAngle, SelectPoint& select)
+                                  float selectAngle, SelectPoint& select, PointSink* sink)
 {
     cur_block_ = block;
     storeBlock(block);
     frame_vertices_.clear();
     frame_colors_.clear();
     const uint32_t n = blockPointCount(cur_block_);
-    const Conversion conversion{n, angleStep(n), colorMode, selectAngle};
+    const bool closing = block.block_id == kLastBlockId;
+    const Conversion conversion{n, angleStep(n), colorMode, selectAngle, closing ? sink : nullptr};
     updateDirections(n, conversion.step);
     for (const kes_sdk::ScanBlockData& stored : frame_blocks_)
         appendPoints(stored, conversion, select);
-    return block.block_id == kLastBlockId;
+    return closing;
 }
 
 void FrameAssembler::clearBlocks()
@@ -113,6 +114,8 @@ void FrameAssembler::appendPoints(const kes_sdk::ScanBlockData& block, const Con
         const float y = d * unit.sin;
         frame_colors_.push_back(pointColour(c.colorMode, i, d));
         frame_vertices_.emplace_back(x, y, 0.0f);
+        if (c.sink)
+            c.sink->point(a, d, i, x, y);
         if (std::fabs(a - c.selectAngle) < kSelectTolerance)
             select = SelectPoint{x, y, a, d, i, true};
     }

@@ -17,13 +17,24 @@ struct SelectPoint {
     bool found = false;
 };
 
+// Receives every valid point of the frame being closed (device angle in degrees, distance in
+// metres, intensity, plane position), for the measurements.
+class PointSink {
+public:
+    virtual void point(float angle, float distance, float intensity, float x, float y) = 0;
+
+protected:
+    ~PointSink() = default;
+};
+
 // Collects the blocks of one revolution (one per identifier 0..6) and rebuilds the whole
 // frame's positions and colours from them on every block. No GL, no widget.
 class FrameAssembler {
 public:
     // Stores the block by identifier and rebuilds the frame; true when it closes the frame.
+    // A closing block hands every valid point to `sink` when there is one.
     bool receiveBlock(const kes_sdk::ScanBlockData& block, uint32_t colorMode, float selectAngle,
-                      SelectPoint& select);
+                      SelectPoint& select, PointSink* sink = nullptr);
     void clearBlocks();
     // Moves the frame into the drawn arrays (keeping every array's capacity).
     void publish(std::vector<QVector3D>& vertices, std::vector<QVector3D>& colors);
@@ -39,6 +50,7 @@ private:
         float step;
         uint32_t colorMode;
         float selectAngle;
+        PointSink* sink;
     };
 
     struct Direction {

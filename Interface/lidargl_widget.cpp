@@ -1,5 +1,6 @@
 #include "lidargl_widget.h"
 
+#include "accuracy_info.h"
 #include "color_label.h"
 #include "info_widget.h"
 #include "logo_widget.h"
@@ -31,7 +32,8 @@ LidarGLWidget::LidarGLWidget(QWidget* parent)
       info_widget_(new InfoWidget(this)),
       color_label_(new ColorLabel(this)),
       reset_widget_(new ResetWidget(this)),
-      logo_(new logo(this))
+      logo_(new logo(this)),
+      accuracy_info_(new AccuracyInfo())
 {
     setMouseTracking(true);
     connect(reset_widget_, &ResetWidget::amplify, this, &LidarGLWidget::zoomIn);
@@ -42,6 +44,9 @@ LidarGLWidget::LidarGLWidget(QWidget* parent)
 
 LidarGLWidget::~LidarGLWidget()
 {
+    if (save_thread_.joinable())
+        save_thread_.join();
+    delete accuracy_info_;
     makeCurrent();
     delete program_;
     doneCurrent();
@@ -50,10 +55,14 @@ LidarGLWidget::~LidarGLWidget()
 void LidarGLWidget::receiveBlock(const kes_sdk::ScanBlockData& block)
 {
     std::lock_guard<std::mutex> lock(frame_mutex);
-    if (!frame_.receiveBlock(block, color_mode_, select_angle_, select_point_))
-        return;
-    frame_.publish(draw_vertices_, draw_colors_);
-    repaint();
+    range_.clearFrame();
+    range_finished_ = false;
+    PointSink* sink = range_.measuring_ || true_value_.true_measuring_ ? this : nullptr;
+    const bool closes = frame_.receiveBlock(block, color_mode_, select_angle_, select_point_, sink);
+    if (range_finished_)
+        emit sig_update_res(true);
+    if (closes)
+        endFrame();
 }
 
 void LidarGLWidget::receiveSingleBlock(const kes_sdk::ScanBlockData& block)

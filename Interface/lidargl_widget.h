@@ -2,6 +2,8 @@
 
 #include "frame_assembler.h"
 #include "glyph_atlas.h"
+#include "range_measure.h"
+#include "true_value_measure.h"
 
 #include <kes_sdk/scan_data.h>
 
@@ -14,9 +16,12 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+class AccuracyInfo;
 class ColorLabel;
 class InfoWidget;
 class LidarLogic;
@@ -26,8 +31,9 @@ class ResetWidget;
 class logo;
 
 // The point-cloud view: assembles scan blocks into frames, draws them over the polar grid,
-// zooms and pans, and shows the point under the mouse bearing in its status panel.
-class LidarGLWidget : public QOpenGLWidget, protected QOpenGLFunctions_4_1_Core {
+// zooms and pans, shows the point under the mouse bearing in its status panel, and runs the
+// production range test and true-value test over the frames.
+class LidarGLWidget : public QOpenGLWidget, protected QOpenGLFunctions_4_1_Core, private PointSink {
     Q_OBJECT
 
 public:
@@ -40,6 +46,11 @@ public:
     InfoWidget* infoWidget() const { return info_widget_; }
     ColorLabel* colorLabel() const { return color_label_; }
     ResetWidget* resetWidget() const { return reset_widget_; }
+    AccuracyInfo* accuracyInfo() const { return accuracy_info_; }
+    const RangeMeasure& rangeMeasure() const { return range_; }
+    const TrueValueMeasure& trueValueMeasure() const { return true_value_; }
+    QString measureFileName() const { return file_name_; }
+    QString trueFileName() const { return true_file_name_; }
     float zoom() const { return zoom_; }
     float panX() const { return pan_x_; }
     float panY() const { return pan_y_; }
@@ -52,7 +63,20 @@ public:
     // Replaces the label font file; takes effect when the context is initialised.
     void setFontPath(const QString& path) { font_path_ = path; }
 
+    void startMeasure(int max, int min, int round);
+    void setSnCode(QString sn);
+
+signals:
+    void sig_update_res(bool isOk);
+    void sig_update_cur_round(int round);
+    void sig_update_screenshot(QString sn);
+    void sig_true_cur_round(int round);
+    void sig_true_status_changed(bool status);
+    void sig_true_result();
+
 public slots:
+    void receieveTrueInfo();
+    void createSNTrueDataFile();
     void receiveBlock(const kes_sdk::ScanBlockData& block);
     void receiveSingleBlock(const kes_sdk::ScanBlockData& block);
     void receieveDirChanged();
@@ -81,6 +105,14 @@ protected:
     void paintGL() override;
 
 private:
+    void point(float angle, float distance, float intensity, float x, float y) override;
+    void endFrame();
+    void publishFrame();
+    void rangeEndOfFrame();
+    void trueValueEndOfFrame();
+    bool createSaveFile();
+    void saveMeasureDataThread();
+
     bool checkContext();
     void createProgram();
     void createBuffers();
@@ -131,4 +163,14 @@ private:
     ColorLabel* color_label_;
     ResetWidget* reset_widget_;
     logo* logo_;
+    AccuracyInfo* accuracy_info_;
+
+    RangeMeasure range_;
+    bool range_finished_ = false;
+    TrueValueMeasure true_value_;
+    QString sn_code_;
+    QString file_name_;
+    QString true_file_name_;
+    std::mutex save_mutex_;
+    std::thread save_thread_;
 };

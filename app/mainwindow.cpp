@@ -2,11 +2,14 @@
 
 #include "lidar_logic.h"
 #include "lidar_toolbar.h"
+#include "accuracy_info.h"
 #include "lidargl_widget.h"
+#include "measure_toolbar.h"
 #include "player_toolbar.h"
 #include "ui_mainwindow.h"
 
 #include <QIcon>
+#include <QShortcut>
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
@@ -16,6 +19,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->toolBar->addWidget(lidar_tool_bar_);
     player_tool_bar_ = new PlayerToolBar();
     ui->toolBar_2->addWidget(player_tool_bar_);
+    measure_tool_bar_ = new MeasureToolBar(this);
+    ui->toolBar_3->addWidget(measure_tool_bar_);
     ui->toolBar_3->hide();
     lidar_tool_bar_->setLogic(logic_);
     player_tool_bar_->setLogic(logic_);
@@ -24,6 +29,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connectViewSignals();
     connectLidarToolBar();
     connectPlayerToolBar();
+    connectMeasureToolBar();
+    addMeasureShortcut();
 }
 
 // The tool bars wait for their jobs, which use the logic, so the logic goes after them.
@@ -63,4 +70,36 @@ void MainWindow::connectPlayerToolBar()
     connect(player_tool_bar_, &PlayerToolBar::openFile, view, &LidarGLWidget::receiveOpenFile);
     connect(logic_, &LidarLogic::send_status, player_tool_bar_, &PlayerToolBar::receive_status);
     connect(lidar_tool_bar_, &LidarToolBar::sig_language, player_tool_bar_, &PlayerToolBar::setLanguage);
+}
+
+void MainWindow::connectMeasureToolBar()
+{
+    LidarGLWidget* view = ui->openGLWidget;
+    MeasureToolBar* bar = measure_tool_bar_;
+    connect(logic_, &LidarLogic::send_status, bar, &MeasureToolBar::receive_status);
+    connect(bar, &MeasureToolBar::sig_start_measure_clicked, view, &LidarGLWidget::startMeasure);
+    connect(bar, &MeasureToolBar::sig_true_, view, &LidarGLWidget::setSnCode);
+    connect(bar, &MeasureToolBar::sig_true_status, view, &LidarGLWidget::receieveTrueInfo);
+    connect(bar, &MeasureToolBar::sig_true_status, view->accuracyInfo(), &AccuracyInfo::recieveStartBtnClicked);
+    connect(view, &LidarGLWidget::sig_update_res, bar, &MeasureToolBar::updateMeasureResult);
+    connect(view, &LidarGLWidget::sig_update_cur_round, bar, &MeasureToolBar::updateCurRound);
+    connect(view, &LidarGLWidget::sig_update_screenshot, this, &MainWindow::saveScreenshot);
+    connect(view, &LidarGLWidget::sig_true_cur_round, bar, &MeasureToolBar::updateTrueCurRound);
+    connect(view, &LidarGLWidget::sig_true_status_changed, bar, &MeasureToolBar::updateTrueStatus);
+    connect(bar, &MeasureToolBar::sig_send_sn, view, &LidarGLWidget::setSnCode);
+    connect(bar, &MeasureToolBar::sig_set_config, view->accuracyInfo(), &AccuracyInfo::recieveSetConfigBtnClicked);
+}
+
+// The measurement panels are for production technicians; nothing on screen leads to them.
+void MainWindow::addMeasureShortcut()
+{
+    auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+M")), this);
+    connect(shortcut, &QShortcut::activated, this, &MainWindow::toggleMeasureToolBar);
+}
+
+void MainWindow::toggleMeasureToolBar()
+{
+    const bool show = !ui->toolBar_3->isVisible();
+    measure_tool_bar_->showPanels(show);
+    ui->toolBar_3->setVisible(show);
 }

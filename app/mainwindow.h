@@ -5,6 +5,7 @@
 
 class LidarLogic;
 class LidarToolBar;
+class MeasureToolBar;
 class PlayerToolBar;
 class QDateTime;
 
@@ -32,9 +33,13 @@ private:
     void connectViewSignals();
     void connectLidarToolBar();
     void connectPlayerToolBar();
+    void connectMeasureToolBar();
+    void addMeasureShortcut();
+    void toggleMeasureToolBar();
 
     Ui::MainWindow* ui;
     LidarLogic* logic_;
     LidarToolBar* lidar_tool_bar_;
     PlayerToolBar* player_tool_bar_;
+    MeasureToolBar* measure_tool_bar_;
 };

@@ -1,0 +1,148 @@
+#include "lidargl_widget.h"
+
+#include "accuracy_info.h"
+#include "measure_files.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+
+namespace {
+
+QString stamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss:zzz"));
+}
+
+void logPathError(int line, const char* function, const QString& directory)
+{
+    qDebug().noquote() << QStringLiteral("[Interface/lidargl_widget:%1:%2 %3]")
+                              .arg(line)
+                              .arg(QLatin1String(function))
+                              .arg(stamp())
+                       << "data path create error:" << directory;
+}
+
+} // namespace
+
+void LidarGLWidget::startMeasure(int max, int min, int round)
+{
+    range_.start(max, min, round);
+}
+
+void LidarGLWidget::setSnCode(QString sn)
+{
+    sn_code_ = sn;
+}
+
+void LidarGLWidget::receieveTrueInfo()
+{
+    true_value_.start(accuracy_info_->true_values_);
+}
+
+void LidarGLWidget::point(float angle, float distance, float intensity, float x, float y)
+{
+    if (range_.measuring_ && range_.collect(angle, distance, x, y))
+        range_finished_ = true;
+    if (true_value_.true_measuring_)
+        true_value_.addPoint(angle, distance, intensity);
+}
+
+void LidarGLWidget::endFrame()
+{
+    if (true_value_.true_measuring_)
+        trueValueEndOfFrame();
+    publishFrame();
+    range_.clearFrame();
+    rangeEndOfFrame();
+}
+
+// While an NG frame is held the drawn arrays keep it, so a repaint or a screen grab shows it.
+void LidarGLWidget::publishFrame()
+{
+    switch (range_.publication()) {
+    case RangeMeasure::Publish::Live:
+        frame_.publish(draw_vertices_, draw_colors_);
+        repaint();
+        break;
+    case RangeMeasure::Publish::Measured:
+        draw_vertices_ = range_.measure_vertices_;
+        draw_colors_ = range_.measure_colors_;
+        repaint();
+        break;
+    case RangeMeasure::Publish::Nothing:
+        break;
+    }
+}
+
+void LidarGLWidget::rangeEndOfFrame()
+{
+    const RangeMeasure::FrameEnd end = range_.endFrame();
+    if (end.round_counted)
+        emit sig_update_cur_round(end.round);
+    if (end.held)
+        emit sig_update_res(false);
+    if (end.screenshot)
+        emit sig_update_screenshot(sn_code_ + "_");
+    if (end.save)
+        saveMeasureDataThread();
+}
+
+void LidarGLWidget::trueValueEndOfFrame()
+{
+    emit sig_true_cur_round(true_value_.countRound());
+    if (true_value_.finishRound()) {
+        const std::pair<float, float> limits = accuracy_info_->getThresholds();
+        true_value_.evaluate(limits.first, limits.second);
+        createSNTrueDataFile();
+        emit sig_true_status_changed(true_value_.true_all_ok_);
+        true_value_.clearRounds();
+    }
+    true_value_.clearPoints();
+}
+
+bool LidarGLWidget::createSaveFile()
+{
+    const QString directory = QCoreApplication::applicationDirPath() + "/MeasureData";
+    if (!QDir().mkpath(directory)) {
+        logPathError(__LINE__, "createSaveFile", directory);
+        return false;
+    }
+    file_name_ = measureDataFilePath(directory, sn_code_, QDateTime::currentDateTime());
+    return true;
+}
+
+// The worker gets its own copies: the GUI may set a new SN, file or hold while it writes.
+void LidarGLWidget::saveMeasureDataThread()
+{
+    if (!createSaveFile())
+        return;
+    if (save_thread_.joinable())
+        save_thread_.join();
+    save_thread_ = std::thread([this, path = file_name_, sn = sn_code_, total = range_.total_save_,
+                                ng = range_.ng_save_] {
+        std::lock_guard<std::mutex> lock(save_mutex_);
+        writeMeasureData(path, sn, total, ng);
+        qDebug().noquote() << "[" + stamp() + "]"
+                           << "file_name_" << path;
+    });
+}
+
+void LidarGLWidget::createSNTrueDataFile()
+{
+    const QString directory = QCoreApplication::applicationDirPath() + "/SN_TrueValue_Data";
+    if (!QDir().mkpath(directory)) {
+        logPathError(__LINE__, "createSNTrueDataFile", directory);
+        return;
+    }
+    true_file_name_ = trueValueFilePath(directory, QDate::currentDate());
+    blankEmptyRows(true_value_.true_targets_, true_value_.true_results_);
+    appendTrueValueLines(true_file_name_, sn_code_, true_value_.true_targets_,
+                         true_value_.true_results_, QTime::currentTime());
+    QList<float> intensities;
+    for (const TrueResult& result : true_value_.true_results_)
+        intensities.append(float(result.intensity));
+    accuracy_info_->showIntensities(intensities);
+    true_value_.true_results_.clear();
+}

@@ -1,0 +1,120 @@
+#include "measure_toolbar.h"
+
+#include "ui_measuretoolbar.h"
+
+#include <QRegularExpressionValidator>
+
+namespace {
+
+const QString kStartText = QStringLiteral("开始测量");
+
+void showVerdict(QLabel* label, bool ok)
+{
+    label->setStyleSheet(ok ? QStringLiteral("color:green;") : QStringLiteral("color:red;"));
+    label->setText(ok ? QStringLiteral("OK") : QStringLiteral("NG"));
+}
+
+} // namespace
+
+MeasureToolBar::MeasureToolBar(QWidget* parent) : QWidget(parent), ui(new Ui::MeasureToolBar)
+{
+    ui->setupUi(this);
+    const QRegularExpression digits(QStringLiteral("[0-9]{1,5}"));
+    for (QLineEdit* edit : {ui->lineEdit_value_max, ui->lineEdit_value_min, ui->lineEdit_measure_round})
+        edit->setValidator(new QRegularExpressionValidator(digits, edit));
+    connect(ui->pushButton_set_config, &QPushButton::clicked, this, &MeasureToolBar::sig_set_config);
+    setRangeControlsEnabled(false);
+    setTrueValueControlsEnabled(false);
+    showPanels(false);
+}
+
+MeasureToolBar::~MeasureToolBar()
+{
+    delete ui;
+}
+
+void MeasureToolBar::showPanels(bool visible)
+{
+    ui->widget_measure->setVisible(visible);
+    ui->widget_result->setVisible(visible);
+}
+
+void MeasureToolBar::setRangeControlsEnabled(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->lineEdit_value_max, ui->lineEdit_value_min,
+                                                      ui->lineEdit_measure_round, ui->start_measure_button})
+        w->setEnabled(enabled);
+}
+
+void MeasureToolBar::setTrueValueControlsEnabled(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             ui->lineEdit_accepted_point, ui->lineEdit_sn_code, ui->lineEdit_angle, ui->lineEdit_true_test_round,
+             ui->lineEdit_true_value, ui->true_start_button, ui->pushButton_set_config})
+        w->setEnabled(enabled);
+}
+
+// The start button's text is the only record of a running range test.
+void MeasureToolBar::receive_status(uint32_t status)
+{
+    setRangeControlsEnabled(status != 0 && ui->start_measure_button->text() == kStartText);
+    setTrueValueControlsEnabled(status != 0);
+}
+
+void MeasureToolBar::on_start_measure_button_clicked()
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->start_measure_button, ui->lineEdit_value_max,
+                                                      ui->lineEdit_value_min, ui->lineEdit_measure_round,
+                                                      ui->true_start_button})
+        w->setEnabled(false);
+    ui->start_measure_button->setText(QStringLiteral("停止测量"));
+    ui->lineEdit_current_round->setText(QStringLiteral("0"));
+    ui->label_ok_or_ng->clear();
+    ui->pushButton_set_config->setEnabled(false);
+    emit sig_start_measure_clicked(ui->lineEdit_value_max->text().toInt(), ui->lineEdit_value_min->text().toInt(),
+                                   ui->lineEdit_measure_round->text().toInt());
+}
+
+void MeasureToolBar::updateCurRound(int round)
+{
+    ui->lineEdit_current_round->setText(QString::number(round));
+}
+
+void MeasureToolBar::updateMeasureResult(bool isOk)
+{
+    ui->start_measure_button->setText(kStartText);
+    showVerdict(ui->label_ok_or_ng, isOk);
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->start_measure_button, ui->true_start_button,
+                                                      ui->lineEdit_value_max, ui->lineEdit_value_min,
+                                                      ui->lineEdit_measure_round, ui->pushButton_set_config})
+        w->setEnabled(true);
+}
+
+void MeasureToolBar::on_true_start_button_clicked()
+{
+    ui->lineEdit_true_cur_round->setText(QStringLiteral("0"));
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->lineEdit_sn_code, ui->true_start_button,
+                                                      ui->start_measure_button})
+        w->setEnabled(false);
+    ui->label_true_result->clear();
+    emit sig_true_status();
+    emit sig_true_(ui->lineEdit_sn_code->text());
+}
+
+void MeasureToolBar::updateTrueCurRound(int round)
+{
+    ui->lineEdit_true_cur_round->setText(QString::number(round));
+}
+
+void MeasureToolBar::updateTrueStatus(bool status)
+{
+    showVerdict(ui->label_true_result, status);
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->lineEdit_sn_code, ui->true_start_button,
+                                                      ui->start_measure_button})
+        w->setEnabled(true);
+}
+
+void MeasureToolBar::on_lineEdit_sn_code_editingFinished()
+{
+    emit sig_send_sn(ui->lineEdit_sn_code->text());
+}

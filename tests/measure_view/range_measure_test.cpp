@@ -1,0 +1,180 @@
+#include "lidargl_widget.h"
+#include "measure_scenes.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The index of the one point that sits 280 mm from its wall in the NG scenes.
+constexpr size_t kNgIndex = kN * 3 + 40;
+
+std::vector<kes_sdk::ScanBlockData> room(double mm, bool withNgPoint = false)
+{
+    return revolution(
+        [=](size_t k) { return wallRange(k, withNgPoint && k == kNgIndex ? 280.0 : mm); },
+        [](size_t) { return uint8_t(200); });
+}
+
+void send(LidarGLWidget& view, const std::vector<kes_sdk::ScanBlockData>& blocks, int times = 1)
+{
+    for (int t = 0; t < times; ++t)
+        for (const auto& block : blocks)
+            view.receiveBlock(block);
+}
+
+std::vector<int> ints(const QSignalSpy& spy)
+{
+    std::vector<int> values;
+    for (const QList<QVariant>& call : spy)
+        values.push_back(call.at(0).toInt());
+    return values;
+}
+
+std::vector<bool> bools(const QSignalSpy& spy)
+{
+    std::vector<bool> values;
+    for (const QList<QVariant>& call : spy)
+        values.push_back(call.at(0).toBool());
+    return values;
+}
+
+QDir measureDir()
+{
+    return QDir(QCoreApplication::applicationDirPath() + "/MeasureData");
+}
+
+QStringList readLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split('\n');
+}
+
+// The angles of the records between two section lines of a measure data file.
+std::vector<double> sectionAngles(const QStringList& lines, const QString& from, const QString& to)
+{
+    std::vector<double> angles;
+    const int start = lines.indexOf(from);
+    const int end = lines.indexOf(to, start + 1);
+    for (int i = start + 1; start >= 0 && i < end; ++i)
+        angles.push_back(lines[i].section(',', 0, 0).toDouble());
+    return angles;
+}
+
+class RangeMeasureTest : public ::testing::Test {
+protected:
+    LidarGLWidget view_;
+    QSignalSpy rounds_{&view_, &LidarGLWidget::sig_update_cur_round};
+    QSignalSpy results_{&view_, &LidarGLWidget::sig_update_res};
+    QSignalSpy screenshots_{&view_, &LidarGLWidget::sig_update_screenshot};
+};
+
+} // namespace
+
+TEST(ProjectionFactor, GivesThePerpendicularDistanceToTheNearestWall)
+{
+    EXPECT_FLOAT_EQ(projectionFactor(180.0f), 1.0f);
+    EXPECT_NEAR(0.25f * 1000 * projectionFactor(180.0f), 250.0f, 1e-3);
+    EXPECT_NEAR(0.3f * 1000 * projectionFactor(150.0f), 259.8f, 0.05);
+    EXPECT_NEAR(projectionFactor(45.0f), std::sqrt(0.5f), 1e-6);
+    EXPECT_NEAR(projectionFactor(300.0f), std::sin(60.0 * M_PI / 180.0), 1e-6);
+    EXPECT_FLOAT_EQ(projectionFactor(0.0f), 1.0f);
+    EXPECT_FLOAT_EQ(projectionFactor(361.0f), 0.0f);
+    EXPECT_FLOAT_EQ(projectionFactor(-1.0f), 0.0f);
+}
+
+TEST_F(RangeMeasureTest, CountsItsRoundsAndReportsOkOnTheFirstPointAfterThem)
+{
+    send(view_, room(250.0));
+    view_.startMeasure(270, 230, 3);
+    send(view_, room(250.0), 3);
+    EXPECT_EQ(ints(rounds_), (std::vector<int>{1, 2, 3}));
+    EXPECT_TRUE(results_.isEmpty());
+    send(view_, room(250.0));
+    EXPECT_EQ(bools(results_), (std::vector<bool>{true}));
+    EXPECT_EQ(rounds_.count(), 3);
+    EXPECT_EQ(view_.drawVertices().size(), kPoints);
+
+    send(view_, room(280.0), 2);
+    EXPECT_EQ(results_.count(), 1) << "an ended measurement judges nothing";
+}
+
+TEST_F(RangeMeasureTest, ZeroRoundsEndsOnTheFirstCollectedPoint)
+{
+    view_.startMeasure(270, 230, 0);
+    send(view_, room(280.0));
+    EXPECT_EQ(bools(results_), (std::vector<bool>{true}));
+    EXPECT_TRUE(rounds_.isEmpty());
+    EXPECT_EQ(view_.drawVertices().size(), kPoints) << "the frame is published live";
+}
+
+TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot)
+{
+    measureDir().removeRecursively();
+    view_.setSnCode("HOLD1");
+    // Blocks first stored in the order 4, 5, 6, 1, 2, 3: the records come unsorted.
+    const auto ng = room(250.0, true);
+    for (size_t b : {3, 4, 5, 0, 1, 2})
+        view_.receiveBlock(ng[b]);
+    view_.startMeasure(270, 230, 100);
+    send(view_, ng);
+
+    EXPECT_EQ(ints(rounds_), (std::vector<int>{1}));
+    EXPECT_EQ(bools(results_), (std::vector<bool>{false}));
+    ASSERT_EQ(view_.drawVertices().size(), kPoints) << "the measured points of the NG frame";
+    size_t red = 0;
+    for (const QVector3D& colour : view_.drawColors())
+        red += colour == QVector3D(1, 0, 0) ? 1 : 0;
+    EXPECT_EQ(red, 1u);
+
+    send(view_, room(250.0), 4);
+    EXPECT_EQ(results_.count(), 5);
+    EXPECT_TRUE(screenshots_.isEmpty());
+    EXPECT_EQ(view_.drawColors().size(), kPoints) << "the NG frame stays";
+    send(view_, room(250.0));
+    EXPECT_EQ(bools(results_), std::vector<bool>(6, false));
+    ASSERT_EQ(screenshots_.count(), 1);
+    EXPECT_EQ(screenshots_.at(0).at(0).toString(), "HOLD1_");
+    EXPECT_EQ(rounds_.count(), 1);
+
+    send(view_, room(280.0));
+    EXPECT_EQ(results_.count(), 6) << "the seventh frame is live and measures nothing";
+    EXPECT_NE(view_.drawColors().front(), QVector3D(0, 0, 1));
+
+    const QString path = view_.measureFileName();
+    EXPECT_TRUE(path.startsWith(measureDir().path() + "/HOLD1_"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readLines(path).contains("*****************************"); }));
+    const QStringList lines = readLines(path);
+    EXPECT_EQ(lines.mid(0, 3), (QStringList{"SN,HOLD1", "angle,disVal,distance",
+                                            "***************NG_data***************"}));
+    const std::vector<double> ngAngles =
+        sectionAngles(lines, "***************NG_data***************", "******************************");
+    ASSERT_EQ(ngAngles.size(), 1u);
+    EXPECT_NEAR(ngAngles[0], pointAngle(kNgIndex), 1e-3);
+    EXPECT_NEAR(lines[3].section(',', 1, 1).toDouble(), 0.28, 0.002);
+    const std::vector<double> total = sectionAngles(lines, "**************total_data***************",
+                                                    "*****************************");
+    ASSERT_EQ(total.size(), kPoints);
+    EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
+    EXPECT_EQ(lines.last(), "") << "every line ends with a line feed";
+    measureDir().removeRecursively();
+}
+
+TEST_F(RangeMeasureTest, ANewStartDuringTheHoldOnlyChangesTheWindow)
+{
+    view_.startMeasure(270, 230, 100);
+    send(view_, room(250.0, true));
+    view_.startMeasure(300, 200, 5);
+    send(view_, room(250.0), 5);
+    EXPECT_EQ(results_.count(), 6);
+    EXPECT_EQ(screenshots_.count(), 1);
+    EXPECT_FALSE(view_.rangeMeasure().measuring_);
+    measureDir().removeRecursively();
+}
