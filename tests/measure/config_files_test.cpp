@@ -1,21 +1,15 @@
 #include "accuracy_config.h"
-#include "accuracy_info.h"
 #include "threshold_config.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
+#include <QFileInfo>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-QString appDir()
-{
-    return QCoreApplication::applicationDirPath();
-}
 
 QByteArray contents(const QString& path)
 {
@@ -23,35 +17,38 @@ QByteArray contents(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-void putThresholdFile(const QByteArray& bytes)
+void put(const QString& path, const QByteArray& bytes)
 {
-    QDir().mkpath(threshold_config::directory(appDir()));
-    QFile file(threshold_config::filePath(appDir()));
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
 }
 
-QLineEdit* field(AccuracyInfo& info, const QString& name)
-{
-    return info.findChild<QLineEdit*>(name);
-}
-
-// The window reads and writes below the application directory; each case starts without
-// configuration and leaves none behind.
-class AccuracyInfoFiles : public ::testing::Test {
-protected:
-    void SetUp() override { removeAll(); }
-    void TearDown() override { removeAll(); }
-    static void removeAll()
+// Debug lines written while in scope.
+class DebugLines {
+public:
+    DebugLines()
     {
-        QDir(threshold_config::directory(appDir())).removeRecursively();
-        QDir(appDir() + "/AccuracyInfoConfig").removeRecursively();
+        lines_.clear();
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& line) { lines_ << line; });
     }
+    ~DebugLines() { qInstallMessageHandler(nullptr); }
+    const QStringList& lines() const { return lines_; }
+
+private:
+    static inline QStringList lines_;
+};
+
+class ConfigFiles : public ::testing::Test {
+protected:
+    QString app() const { return dir_.path(); }
+    QTemporaryDir dir_;
 };
 
 } // namespace
 
-TEST(ThresholdText, SplitsAtTheFirstCommaUpToTheFirstNul)
+TEST(ThresholdText, SplitsAtCommasUpToTheFirstNulAndFormatsSixDigits)
 {
     auto t = threshold_config::parse("1.5,3");
     EXPECT_EQ(t.absolute, "1.5");
@@ -61,92 +58,84 @@ TEST(ThresholdText, SplitsAtTheFirstCommaUpToTheFirstNul)
     EXPECT_TRUE(t.relative.isEmpty());
     t = threshold_config::parse(QByteArray("2,4\0,9", 6));
     EXPECT_EQ(t.relative, "4");
+    t = threshold_config::parse(QByteArray("\0,9", 3));
+    EXPECT_TRUE(t.absolute.isEmpty());
+    EXPECT_TRUE(t.relative.isEmpty());
     t = threshold_config::parse(",7,8");
     EXPECT_TRUE(t.absolute.isEmpty());
     EXPECT_EQ(t.relative, "7");
+    t = threshold_config::parse(" 1 ,\xb5");
+    EXPECT_EQ(t.absolute, " 1 ") << "verbatim";
+    EXPECT_EQ(t.relative, QString(QChar(0xb5))) << "8-bit text";
+
     EXPECT_EQ(threshold_config::format(0.5f, 2.0f), "0.5,2");
     EXPECT_EQ(threshold_config::format(12.345678f, 0.0f), "12.3457,0");
+    EXPECT_EQ(threshold_config::format(0.1f, 1e-7f), "0.1,1e-07");
 }
 
-TEST_F(AccuracyInfoFiles, OkWithAnEmptyTableWritesFourteenZeroRowsAndZeroLimits)
+TEST_F(ConfigFiles, ThresholdFileIsWrittenWithoutLineEndAndReadBack)
 {
-    AccuracyInfo info;
-    EXPECT_TRUE(info.true_values_.empty());
-    info.okBtnClicked();
-    ASSERT_EQ(info.true_values_.size(), 14u);
-    EXPECT_EQ(contents(threshold_config::filePath(appDir())), "0,0");
-    QByteArray expected = "{\n    \"Array\": [\n";
-    for (int i = 0; i < 14; ++i)
-        expected += QByteArray("        {\n            \"Angle\": 0,\n            \"True Value\": 0\n        }")
-            + (i < 13 ? ",\n" : "\n");
-    expected += "    ]\n}\n";
-    EXPECT_EQ(contents(accuracy_config::filePath(appDir())), expected);
+    threshold_config::write(app(), 1.5f, 3.0f);
+    EXPECT_EQ(threshold_config::filePath(app()), app() + "/ThresholdValueConfig/ThresholdValueConfig.txt");
+    EXPECT_EQ(contents(threshold_config::filePath(app())), "1.5,3");
+    threshold_config::write(app(), 0.0f, 0.0f);
+    EXPECT_EQ(contents(threshold_config::filePath(app())), "0,0") << "truncated, not appended";
+
+    put(threshold_config::filePath(app()), QByteArray("0.7\0,5", 6));
+    threshold_config::Texts texts;
+    ASSERT_TRUE(threshold_config::read(app(), texts));
+    EXPECT_EQ(texts.absolute, "0.7");
+    EXPECT_TRUE(texts.relative.isEmpty());
 }
 
-TEST_F(AccuracyInfoFiles, RowsNeedBothTextsAndNumbersAreStoredAsParsed)
+TEST_F(ConfigFiles, ThresholdFileThatIsMissingOrUnreadableGivesNothing)
 {
-    AccuracyInfo info;
-    field(info, "lineEdit_angle_1")->setText("90.5");
-    field(info, "lineEdit_true_value_1")->setText("1.25");
-    field(info, "lineEdit_angle_2")->setText("180");
-    field(info, "lineEdit_angle_3")->setText("abc");
-    field(info, "lineEdit_true_value_3")->setText("2");
-    field(info, "lineEdit_ab_value")->setText("12.345678");
-    field(info, "lineEdit_re_value")->setText("x");
-    info.okBtnClicked();
-    EXPECT_EQ(info.true_values_[0].angle, 90.5);
-    EXPECT_EQ(info.true_values_[0].true_value, 1.25);
-    EXPECT_EQ(info.true_values_[1].angle, 0.0) << "no true value: an empty row";
-    EXPECT_EQ(info.true_values_[2].angle, 0.0);
-    EXPECT_EQ(info.true_values_[2].true_value, 2.0);
-    EXPECT_EQ(contents(threshold_config::filePath(appDir())), "12.3457,0");
-    EXPECT_EQ(info.getThresholds(), std::make_pair(12.345678f, 0.0f));
-    EXPECT_EQ(field(info, "lineEdit_re_value")->text(), "x") << "fields stay as typed";
-    EXPECT_TRUE(contents(accuracy_config::filePath(appDir()))
-                    .startsWith("{\n    \"Array\": [\n        {\n            \"Angle\": 90.5,\n"
-                                "            \"True Value\": 1.25\n        },"));
+    DebugLines debug;
+    threshold_config::Texts texts{"keep", "keep"};
+    EXPECT_FALSE(threshold_config::read(app(), texts)) << "no directory";
+    EXPECT_TRUE(debug.lines().isEmpty());
+
+    QDir().mkpath(threshold_config::directory(app()));
+    EXPECT_FALSE(threshold_config::read(app(), texts)) << "directory without file";
+    QDir().mkpath(threshold_config::filePath(app()));
+    EXPECT_FALSE(threshold_config::read(app(), texts)) << "a directory in the file's place";
+    EXPECT_EQ(debug.lines(), (QStringList{"file.open", "file.open"}));
+    EXPECT_EQ(texts.absolute, "keep");
 }
 
-TEST_F(AccuracyInfoFiles, ConstructionReadsTheThresholdFileVerbatim)
+TEST_F(ConfigFiles, DirectoriesThatCannotBeCreatedAreReportedAndNothingIsWritten)
 {
-    putThresholdFile("1.5,3");
-    AccuracyInfo info;
-    EXPECT_EQ(field(info, "lineEdit_ab_value")->text(), "1.5");
-    EXPECT_EQ(field(info, "lineEdit_re_value")->text(), "3");
-    EXPECT_EQ(info.getThresholds(), std::make_pair(1.5f, 3.0f));
-
-    putThresholdFile("0.7");
-    AccuracyInfo withoutComma;
-    EXPECT_EQ(withoutComma.getThresholds(), std::make_pair(0.7f, 0.0f));
-    EXPECT_TRUE(field(withoutComma, "lineEdit_re_value")->text().isEmpty());
+    put(app() + "/ThresholdValueConfig", "a file");
+    put(app() + "/AccuracyInfoConfig", "a file");
+    DebugLines debug;
+    threshold_config::write(app(), 1.0f, 2.0f);
+    accuracy_config::write(app(), accuracy_config::jsonText({}));
+    ASSERT_EQ(debug.lines().size(), 2);
+    EXPECT_TRUE(debug.lines()[0].startsWith("Config path create error: "));
+    EXPECT_TRUE(debug.lines()[0].contains(app() + "/ThresholdValueConfig"));
+    EXPECT_TRUE(debug.lines()[1].startsWith("Accuracy infomation comfig path create error: "));
+    EXPECT_TRUE(debug.lines()[1].contains(app() + "/AccuracyInfoConfig"));
+    EXPECT_EQ(contents(app() + "/ThresholdValueConfig"), "a file");
+    EXPECT_EQ(contents(app() + "/AccuracyInfoConfig"), "a file");
 }
 
-TEST_F(AccuracyInfoFiles, NoDirectoryMeansNoLimitsAndClosingKeepsTheLastConfirmedTable)
+TEST_F(ConfigFiles, AccuracyFileHoldsTheRowsInQtIndentedForm)
 {
-    AccuracyInfo info;
-    EXPECT_EQ(info.getThresholds(), std::make_pair(0.0f, 0.0f));
-    field(info, "lineEdit_angle_1")->setText("45");
-    field(info, "lineEdit_true_value_1")->setText("3");
-    info.okBtnClicked();
-    const QByteArray json = contents(accuracy_config::filePath(appDir()));
-
-    info.recieveSetConfigBtnClicked();
-    field(info, "lineEdit_angle_1")->setText("50");
-    info.close();
-    EXPECT_EQ(info.true_values_[0].angle, 45.0);
-    EXPECT_EQ(contents(accuracy_config::filePath(appDir())), json);
-}
-
-TEST_F(AccuracyInfoFiles, IntensitiesFillAtMostTheFourteenFieldsAndTheStartClearsThem)
-{
-    AccuracyInfo info;
-    QList<float> values;
-    for (int i = 0; i < 20; ++i)
-        values.append(100.5f + float(i));
-    info.showIntensities(values);
-    EXPECT_EQ(field(info, "lineEdit_intensity_1")->text(), "100.5");
-    EXPECT_EQ(field(info, "lineEdit_intensity_14")->text(), "113.5");
-    EXPECT_FALSE(field(info, "lineEdit_intensity_14")->isEnabled());
-    info.recieveStartBtnClicked();
-    EXPECT_TRUE(field(info, "lineEdit_intensity_1")->text().isEmpty());
+    accuracy_config::write(app(), accuracy_config::jsonText({{90.5, 1.25}, {180, 3}}));
+    EXPECT_EQ(accuracy_config::filePath(app()), app() + "/AccuracyInfoConfig/AccuracyInfoConfig.json");
+    EXPECT_EQ(contents(accuracy_config::filePath(app())),
+              "{\n"
+              "    \"Array\": [\n"
+              "        {\n"
+              "            \"Angle\": 90.5,\n"
+              "            \"True Value\": 1.25\n"
+              "        },\n"
+              "        {\n"
+              "            \"Angle\": 180,\n"
+              "            \"True Value\": 3\n"
+              "        }\n"
+              "    ]\n"
+              "}\n");
+    accuracy_config::write(app(), accuracy_config::jsonText({}));
+    EXPECT_EQ(contents(accuracy_config::filePath(app())), "{\n    \"Array\": [\n    ]\n}\n");
 }

@@ -89,32 +89,57 @@ TEST_F(MeasureToolBarTest, EmptyOrFilteredFieldsSendZero)
     EXPECT_EQ(start.at(0), (QList<QVariant>{12345, 230, 0}));
 }
 
+TEST_F(MeasureToolBarTest, ReturnInTheSerialFieldSendsItOnceAndTheButtonOpensTheTable)
+{
+    bar_.showPanels(true);
+    bar_.show();
+    bar_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&bar_)) << "focus events need an active window";
+    bar_.receive_status(1);
+    auto* sn = child<QLineEdit>("lineEdit_sn_code");
+    sn->setFocus();
+    QSignalSpy sent(&bar_, &MeasureToolBar::sig_send_sn);
+    QTest::keyClicks(sn, "K77");
+    EXPECT_EQ(sent.count(), 0) << "typing alone sends nothing";
+    QTest::keyClick(sn, Qt::Key_Return);
+    ASSERT_EQ(sent.count(), 1);
+    EXPECT_EQ(sent.at(0).at(0).toString(), "K77");
+
+    QSignalSpy config(&bar_, &MeasureToolBar::sig_set_config);
+    QTest::mouseClick(child<QPushButton>("pushButton_set_config"), Qt::LeftButton);
+    EXPECT_EQ(config.count(), 1);
+    EXPECT_EQ(sent.count(), 2) << "leaving the field finishes the editing too";
+
+    bar_.showPanels(false);
+    EXPECT_TRUE(child<QWidget>("widget_measure")->isHidden());
+    EXPECT_TRUE(child<QWidget>("widget_result")->isHidden());
+}
+
 TEST_F(MeasureToolBarTest, TrueValueTestAnnouncesItselfThenTheSerialNumberOnce)
 {
-    bar_.show();
-    bar_.showPanels(true);
     bar_.receive_status(1);
+    child<QLineEdit>("lineEdit_sn_code")->setText("SN-1");
+    child<QLabel>("label_true_result")->setText("OK");
     QStringList order;
     QObject::connect(&bar_, &MeasureToolBar::sig_true_status, [&] { order << "status"; });
     QObject::connect(&bar_, &MeasureToolBar::sig_true_, [&](QString sn) { order << "sn:" + sn; });
-    QObject::connect(&bar_, &MeasureToolBar::sig_send_sn, [&](QString sn) { order << "edited:" + sn; });
-    QObject::connect(&bar_, &MeasureToolBar::sig_set_config, [&] { order << "config"; });
-
-    auto* sn = child<QLineEdit>("lineEdit_sn_code");
-    sn->setFocus();
-    QTest::keyClicks(sn, "K77");
-    QTest::keyClick(sn, Qt::Key_Return);
-    QTest::mouseClick(child<QPushButton>("pushButton_set_config"), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>("true_start_button"), Qt::LeftButton);
-    EXPECT_EQ(order, (QStringList{"edited:K77", "config", "status", "sn:K77"}));
-    EXPECT_FALSE(sn->isEnabled());
+    EXPECT_EQ(order, (QStringList{"status", "sn:SN-1"}));
+    EXPECT_FALSE(child<QLineEdit>("lineEdit_sn_code")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("true_start_button")->isEnabled());
     EXPECT_FALSE(child<QPushButton>("start_measure_button")->isEnabled());
+    EXPECT_TRUE(child<QLabel>("label_true_result")->text().isEmpty());
+    EXPECT_EQ(child<QLineEdit>("lineEdit_true_cur_round")->text(), "0");
 
     bar_.updateTrueCurRound(100);
     EXPECT_EQ(child<QLineEdit>("lineEdit_true_cur_round")->text(), "100");
     bar_.updateTrueStatus(false);
     EXPECT_EQ(child<QLabel>("label_true_result")->text(), "NG");
     EXPECT_EQ(child<QLabel>("label_true_result")->styleSheet(), "color:red;");
-    EXPECT_TRUE(sn->isEnabled());
+    bar_.updateTrueStatus(true);
+    EXPECT_EQ(child<QLabel>("label_true_result")->text(), "OK");
+    EXPECT_EQ(child<QLabel>("label_true_result")->styleSheet(), "color:green;");
+    EXPECT_TRUE(child<QLineEdit>("lineEdit_sn_code")->isEnabled());
     EXPECT_TRUE(child<QPushButton>("true_start_button")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("start_measure_button")->isEnabled());
 }
