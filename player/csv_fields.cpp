@@ -165,29 +165,28 @@ const std::vector<std::uint16_t>& thousandthsTable()
     return table;
 }
 
-// "[d[d[d]]][.d[d[d]]]" with at least one digit.
-bool tableRange(std::string_view t, std::uint16_t* raw)
+} // namespace
+
+const char* scanThousandths(const char* p, const char* end, std::uint16_t* raw)
 {
-    std::size_t i = 0;
+    const char* const begin = p;
     std::uint32_t whole = 0, fraction = 0;
-    for (; i < t.size() && i < 4 && isDigit(t[i]); ++i)
-        whole = whole * 10 + std::uint32_t(t[i] - '0');
-    std::size_t digits = i;
-    std::uint32_t scale = 1000;
-    if (i < t.size() && t[i] == '.') {
-        for (++i; i < t.size() && scale > 1 && isDigit(t[i]); ++i, ++digits) {
+    for (; p != end && p - begin < 4 && isDigit(*p); ++p)
+        whole = whole * 10 + std::uint32_t(*p - '0');
+    std::size_t digits = std::size_t(p - begin);
+    if (p != end && *p == '.') {
+        std::uint32_t scale = 1000;
+        for (++p; p != end && scale > 1 && isDigit(*p); ++p, ++digits) {
             scale /= 10;
-            fraction += std::uint32_t(t[i] - '0') * scale;
+            fraction += std::uint32_t(*p - '0') * scale;
         }
     }
     const std::uint32_t k = whole * 1000 + fraction;
-    if (i != t.size() || digits == 0 || k >= kThousandthsTableSize)
-        return false;
+    if (digits == 0 || k >= kThousandthsTableSize)
+        return nullptr;
     *raw = thousandthsTable()[k];
-    return true;
+    return p;
 }
-
-} // namespace
 
 std::uint32_t toUInt(std::string_view text)
 {
@@ -231,7 +230,9 @@ std::uint16_t rangeFromMetres(float metres)
 std::uint16_t rangeFromText(std::string_view text)
 {
     std::uint16_t raw = 0;
-    if (tableRange(text, &raw))
+    const char* end = text.data() + text.size();
+    const char* stop = scanThousandths(text.data(), end, &raw);
+    if (stop && stop == end)
         return raw;
     bool ok = false;
     const float metres = toFloat(text, &ok);

@@ -18,4 +18,9 @@ float toFloat(std::string_view text, bool* ok);
 std::uint16_t rangeFromText(std::string_view text);
 std::uint16_t rangeFromMetres(float metres);
 
+// The same raw range for a text of at most four integer and three decimal digits
+// ("d[ddd][.[ddd]]" or ".d[dd]"), read from the front of [p, end); returns where the digits
+// stop, or null when the text does not start that way (the caller then takes the full route).
+const char* scanThousandths(const char* p, const char* end, std::uint16_t* raw);
+
 } // namespace kes_csv

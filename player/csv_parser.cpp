@@ -95,10 +95,9 @@ const char* CsvBlockParser::plainRow(const char* p, const char* end)
     if (!(p = digitsThen(p, end, ',', &row.time_stamp)) || !(p = digitsThen(p, end, ',', &row.block_id))
         || !(p = digitsThen(p, end, ',', &size)) || !(p = digitsThen(p, end, ',', &index, &index_length)))
         return nullptr;
-    const char* range_end = textUntil(p, end, ',');
+    const char* range_end = rangeField(p, end, &row);
     if (!range_end)
         return nullptr;
-    row.range = std::string_view(p, std::size_t(range_end - p));
     if (!(p = digitsThen(range_end + 1, end, ',', &row.intensity)) || !(p = textUntil(p, end, '\n')))
         return nullptr;
     row.block_id = toUShortValue(row.block_id);
@@ -109,6 +108,22 @@ const char* CsvBlockParser::plainRow(const char* p, const char* end)
     row.starts_block = index_length == 1 && index == 0;
     applyRow(row);
     return p + 1;
+}
+
+// The range text up to its ',', converted on the way where it has the writer's short form.
+const char* CsvBlockParser::rangeField(const char* p, const char* end, Row* row)
+{
+    const char* stop = scanThousandths(p, end, &row->range);
+    if (stop && stop != end && *stop == ',') {
+        row->has_range = true;
+        return stop;
+    }
+    stop = textUntil(p, end, ',');
+    if (!stop)
+        return nullptr;
+    row->has_range = stop != p;
+    row->range = row->has_range ? rangeFromText(std::string_view(p, std::size_t(stop - p))) : 0;
+    return stop;
 }
 
 const char* CsvBlockParser::generalLine(const char* p, const char* end)
@@ -139,7 +154,8 @@ void CsvBlockParser::applyFields(const Fields& f)
         row.time_stamp = toUInt(f[0]);
         row.block_id = toUShort(f[1]);
     }
-    row.range = f[4];
+    row.has_range = !f[4].empty();
+    row.range = row.has_range ? rangeFromText(f[4]) : 0;
     row.has_intensity = !f[5].empty();
     row.intensity = row.has_intensity ? toUShort(f[5]) : 0;
     row.layer_size = toInt(f[2]);
@@ -155,8 +171,8 @@ void CsvBlockParser::applyRow(const Row& row)
         ranges_.clear();
         intensities_.clear();
     }
-    if (!row.range.empty())
-        ranges_.push_back(rangeFromText(row.range));
+    if (row.has_range)
+        ranges_.push_back(row.range);
     if (row.has_intensity)
         intensities_.push_back(static_cast<std::uint8_t>(row.intensity));
     if (row.layer_size == row.layer_index + 1)

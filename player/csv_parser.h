@@ -37,12 +37,14 @@ private:
         std::int64_t layer_size = 0;
         std::int64_t layer_index = 0;
         bool starts_block = false;
-        std::string_view range;
+        bool has_range = false;
+        std::uint16_t range = 0;
         std::uint32_t intensity = 0;
         bool has_intensity = false;
     };
 
     const char* plainRow(const char* p, const char* end);
+    static const char* rangeField(const char* p, const char* end, Row* row);
     const char* generalLine(const char* p, const char* end);
     void parseLine(const char* begin, const char* end);
     void applyFields(const Fields& fields);
