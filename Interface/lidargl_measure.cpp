@@ -79,7 +79,7 @@ void LidarGLWidget::publishFrame()
 void LidarGLWidget::rangeEndOfFrame()
 {
     const RangeMeasure::FrameEnd end = range_.endFrame();
-    if (end.round_counted)
+    if (end.round > 0)
         emit sig_update_cur_round(end.round);
     if (end.held)
         emit sig_update_res(false);
@@ -113,17 +113,17 @@ bool LidarGLWidget::createSaveFile()
     return true;
 }
 
-// The worker gets its own copies: the GUI may set a new SN, file or hold while it writes.
+// The worker owns what it writes: the GUI may set a new SN, file or hold meanwhile.
 void LidarGLWidget::saveMeasureDataThread()
 {
     if (!createSaveFile())
         return;
     if (save_thread_.joinable())
         save_thread_.join();
-    save_thread_ = std::thread([this, path = file_name_, sn = sn_code_, total = range_.total_save_,
-                                ng = range_.ng_save_] {
+    save_thread_ = std::thread([this, path = file_name_, sn = sn_code_,
+                                total = std::move(range_.total_save_), ng = std::move(range_.ng_save_)]() mutable {
         std::lock_guard<std::mutex> lock(save_mutex_);
-        writeMeasureData(path, sn, total, ng);
+        writeMeasureData(path, sn, std::move(total), std::move(ng));
         qDebug().noquote() << "[" + stamp() + "]"
                            << "file_name_" << path;
     });

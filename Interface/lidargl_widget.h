@@ -48,9 +48,7 @@ public:
     ResetWidget* resetWidget() const { return reset_widget_; }
     AccuracyInfo* accuracyInfo() const { return accuracy_info_; }
     const RangeMeasure& rangeMeasure() const { return range_; }
-    const TrueValueMeasure& trueValueMeasure() const { return true_value_; }
     QString measureFileName() const { return file_name_; }
-    QString trueFileName() const { return true_file_name_; }
     float zoom() const { return zoom_; }
     float panX() const { return pan_x_; }
     float panY() const { return pan_y_; }

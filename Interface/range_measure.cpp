@@ -82,9 +82,7 @@ RangeMeasure::FrameEnd RangeMeasure::endFrame()
 {
     FrameEnd end;
     if (measuring_ && hold_count_ == 0) {
-        ++cur_round_;
-        end.round_counted = true;
-        end.round = cur_round_;
+        end.round = ++cur_round_;
     }
     if (!live_display_) {
         ++hold_count_;

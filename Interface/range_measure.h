@@ -18,8 +18,7 @@ public:
     enum class Publish { Live, Measured, Nothing };
 
     struct FrameEnd {
-        bool round_counted = false; // cur_round_ moved on, to `round`
-        int32_t round = 0;
+        int32_t round = 0;          // cur_round_ when it moved on, else 0
         bool held = false;          // a frame of the NG hold ended
         bool screenshot = false;    // the hold's sixth frame
         bool save = false;          // the NG frame's records are ready in total_save_/ng_save_

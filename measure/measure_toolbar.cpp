@@ -8,6 +8,12 @@ namespace {
 
 const QString kStartText = QStringLiteral("开始测量");
 
+void enableAll(std::initializer_list<QWidget*> widgets, bool enabled)
+{
+    for (QWidget* w : widgets)
+        w->setEnabled(enabled);
+}
+
 void showVerdict(QLabel* label, bool ok)
 {
     label->setStyleSheet(ok ? QStringLiteral("color:green;") : QStringLiteral("color:red;"));
@@ -41,17 +47,15 @@ void MeasureToolBar::showPanels(bool visible)
 
 void MeasureToolBar::setRangeControlsEnabled(bool enabled)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{ui->lineEdit_value_max, ui->lineEdit_value_min,
-                                                      ui->lineEdit_measure_round, ui->start_measure_button})
-        w->setEnabled(enabled);
+    enableAll({ui->lineEdit_value_max, ui->lineEdit_value_min, ui->lineEdit_measure_round, ui->start_measure_button},
+              enabled);
 }
 
 void MeasureToolBar::setTrueValueControlsEnabled(bool enabled)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             ui->lineEdit_accepted_point, ui->lineEdit_sn_code, ui->lineEdit_angle, ui->lineEdit_true_test_round,
-             ui->lineEdit_true_value, ui->true_start_button, ui->pushButton_set_config})
-        w->setEnabled(enabled);
+    enableAll({ui->lineEdit_accepted_point, ui->lineEdit_sn_code, ui->lineEdit_angle, ui->lineEdit_true_test_round,
+               ui->lineEdit_true_value, ui->true_start_button, ui->pushButton_set_config},
+              enabled);
 }
 
 // The start button's text is the only record of a running range test.
@@ -63,10 +67,9 @@ void MeasureToolBar::receive_status(uint32_t status)
 
 void MeasureToolBar::on_start_measure_button_clicked()
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{ui->start_measure_button, ui->lineEdit_value_max,
-                                                      ui->lineEdit_value_min, ui->lineEdit_measure_round,
-                                                      ui->true_start_button})
-        w->setEnabled(false);
+    enableAll({ui->start_measure_button, ui->lineEdit_value_max, ui->lineEdit_value_min, ui->lineEdit_measure_round,
+               ui->true_start_button},
+              false);
     ui->start_measure_button->setText(QStringLiteral("停止测量"));
     ui->lineEdit_current_round->setText(QStringLiteral("0"));
     ui->label_ok_or_ng->clear();
@@ -84,18 +87,15 @@ void MeasureToolBar::updateMeasureResult(bool isOk)
 {
     ui->start_measure_button->setText(kStartText);
     showVerdict(ui->label_ok_or_ng, isOk);
-    for (QWidget* w : std::initializer_list<QWidget*>{ui->start_measure_button, ui->true_start_button,
-                                                      ui->lineEdit_value_max, ui->lineEdit_value_min,
-                                                      ui->lineEdit_measure_round, ui->pushButton_set_config})
-        w->setEnabled(true);
+    enableAll({ui->start_measure_button, ui->true_start_button, ui->lineEdit_value_max, ui->lineEdit_value_min,
+               ui->lineEdit_measure_round, ui->pushButton_set_config},
+              true);
 }
 
 void MeasureToolBar::on_true_start_button_clicked()
 {
     ui->lineEdit_true_cur_round->setText(QStringLiteral("0"));
-    for (QWidget* w : std::initializer_list<QWidget*>{ui->lineEdit_sn_code, ui->true_start_button,
-                                                      ui->start_measure_button})
-        w->setEnabled(false);
+    enableAll({ui->lineEdit_sn_code, ui->true_start_button, ui->start_measure_button}, false);
     ui->label_true_result->clear();
     emit sig_true_status();
     emit sig_true_(ui->lineEdit_sn_code->text());
@@ -109,9 +109,7 @@ void MeasureToolBar::updateTrueCurRound(int round)
 void MeasureToolBar::updateTrueStatus(bool status)
 {
     showVerdict(ui->label_true_result, status);
-    for (QWidget* w : std::initializer_list<QWidget*>{ui->lineEdit_sn_code, ui->true_start_button,
-                                                      ui->start_measure_button})
-        w->setEnabled(true);
+    enableAll({ui->lineEdit_sn_code, ui->true_start_button, ui->start_measure_button}, true);
 }
 
 void MeasureToolBar::on_lineEdit_sn_code_editingFinished()
