@@ -89,6 +89,7 @@ std::vector<kes_sdk::ScanBlockData> CsvBlockParser::takeCompleted()
 // else returns null and goes the general way, which gives the same result for these rows.
 const char* CsvBlockParser::plainRow(const char* p, const char* end)
 {
+    const char* const start = p;
     Row row;
     std::uint32_t size = 0, index = 0;
     std::size_t index_length = 0;
@@ -98,7 +99,8 @@ const char* CsvBlockParser::plainRow(const char* p, const char* end)
     const char* range_end = rangeField(p, end, &row);
     if (!range_end)
         return nullptr;
-    if (!(p = digitsThen(range_end + 1, end, ',', &row.intensity)) || !(p = textUntil(p, end, '\n')))
+    if (!(p = digitsThen(range_end + 1, end, ',', &row.intensity)) || !(p = textUntil(p, end, '\n'))
+        || std::size_t(p - start) > kMaxLineBytes)
         return nullptr;
     row.block_id = toUShortValue(row.block_id);
     row.intensity = toUShortValue(row.intensity);
@@ -137,6 +139,8 @@ const char* CsvBlockParser::generalLine(const char* p, const char* end)
 
 void CsvBlockParser::parseLine(const char* begin, const char* end)
 {
+    if (std::size_t(end - begin) > kMaxLineBytes)
+        return;
     if (end != begin && end[-1] == '\r')
         --end;
     Fields fields;

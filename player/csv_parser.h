@@ -3,11 +3,16 @@
 #include <kes_sdk/scan_data.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 namespace kes_csv {
+
+// A longer line is malformed and skipped, so a file without line feeds costs the reader no
+// more memory than this.
+inline constexpr std::size_t kMaxLineBytes = std::size_t(1) << 20;
 
 // Turns complete lines of a point-cloud file into blocks. The pending block and its lists
 // live across calls, so a file can be fed in any number of pieces cut at line ends.

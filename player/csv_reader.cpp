@@ -55,6 +55,7 @@ ReadStatus readBlocks(QIODevice& device, const BatchSink& sink, const std::atomi
     CsvBlockParser parser;
     std::vector<char> buffer(std::max<std::size_t>(chunk_bytes, 1));
     std::size_t carried = 0; // bytes of an unfinished line at the front of the buffer
+    bool skipping = false;   // inside an over-long line, dropped up to its line feed
     for (;;) {
         if (cancel && cancel->load(std::memory_order_relaxed))
             return ReadStatus::Cancelled;
@@ -67,12 +68,25 @@ ReadStatus readBlocks(QIODevice& device, const BatchSink& sink, const std::atomi
             break;
         progress.bytes_read += std::uint64_t(got);
         parser.setValueBudget(progress.bytes_read + kSpareValues);
-        carried = parseBuffer(parser, buffer, carried + std::size_t(got));
+        std::size_t filled = carried + std::size_t(got);
+        if (skipping) {
+            const auto* lf = static_cast<const char*>(std::memchr(buffer.data(), '\n', filled));
+            const std::size_t dropped = lf ? std::size_t(lf + 1 - buffer.data()) : filled;
+            filled -= dropped;
+            std::memmove(buffer.data(), buffer.data() + dropped, filled);
+            skipping = !lf;
+        }
+        carried = parseBuffer(parser, buffer, filled);
+        if (carried > kMaxLineBytes) {
+            carried = 0;
+            skipping = true;
+        }
         deliver(parser.takeCompleted());
         if (parser.overBudget())
             return ReadStatus::TooManyPoints;
     }
-    parser.parseFinalLine(buffer.data(), buffer.data() + carried);
+    if (!skipping)
+        parser.parseFinalLine(buffer.data(), buffer.data() + carried);
     deliver(parser.takeCompleted());
     return parser.overBudget() ? ReadStatus::TooManyPoints : ReadStatus::Ok;
 }

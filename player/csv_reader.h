@@ -39,7 +39,8 @@ using BatchSink = std::function<void(std::vector<kes_sdk::ScanBlockData>&& block
 inline constexpr std::size_t kDefaultChunkBytes = std::size_t(4) << 20;
 
 // Reads a point-cloud file with the format's reading rules. One chunk buffer is kept; it
-// grows only to hold a single line longer than itself. Never throws for bad input.
+// grows only to hold a single line longer than itself, up to the parser's kMaxLineBytes.
+// Never throws for bad input.
 ReadStatus readBlocks(const QString& path, const BatchSink& sink, const std::atomic<bool>* cancel = nullptr,
                       std::size_t chunk_bytes = kDefaultChunkBytes);
 ReadStatus readBlocks(QIODevice& device, const BatchSink& sink, const std::atomic<bool>* cancel = nullptr,

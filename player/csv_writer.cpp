@@ -81,10 +81,16 @@ void CsvWriter::writeBlock(const kes_sdk::ScanBlockData& block, float motor_freq
     rows_ += ranges.size();
 }
 
+// A short write is followed by one for the rest, which either completes it or fails and
+// leaves the reason (a full disk, say) in the device's error.
 bool CsvWriter::flush()
 {
-    if (used_ > 0 && !failed_)
-        failed_ = device_.write(buffer_.get(), qint64(used_)) != qint64(used_);
+    std::size_t done = 0;
+    while (done < used_ && !failed_) {
+        const qint64 n = device_.write(buffer_.get() + done, qint64(used_ - done));
+        failed_ = n <= 0;
+        done += failed_ ? 0 : std::size_t(n);
+    }
     used_ = 0;
     return !failed_;
 }

@@ -25,6 +25,7 @@ public:
     void writeBlock(const kes_sdk::ScanBlockData& block, float motor_frequency);
     // False once the device has refused bytes.
     bool flush();
+    bool ok() const { return !failed_; }
 
     std::uint64_t rowsWritten() const { return rows_; }
 

@@ -171,6 +171,27 @@ TEST_F(CliTest, RecordWritesTheLiveBlocksThatInspectReadsBack)
     EXPECT_TRUE(missing.err.trimmed().endsWith(QStringLiteral("none.csv cannot be opened")));
 }
 
+// A disk that fills during the recording: a 64 KiB tmpfs in a private mount namespace.
+TEST_F(CliTest, RecordSaysInWordsWhenTheDiskIsFull)
+{
+    QTemporaryDir dir;
+    const QString mount = QStringLiteral("mount -t tmpfs -o size=64k tmpfs '%1'").arg(dir.path());
+    QProcess probe;
+    probe.start(QStringLiteral("unshare"), {"-m", "--propagation", "private", "sh", "-c", mount});
+    if (!probe.waitForFinished(5000) || probe.exitCode() != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs in a mount namespace here (needs root)";
+    start();
+    const QString file = dir.filePath(QStringLiteral("full.csv"));
+    QProcess process;
+    process.start(QStringLiteral("unshare"),
+                  QStringList{"-m", "--propagation", "private", "sh", "-c", mount + " && exec \"$0\" \"$@\"",
+                              KESTRA_CLI, "record", "--seconds", "3", "--out", file} + target());
+    ASSERT_TRUE(process.waitForFinished(15000));
+    EXPECT_EQ(process.exitCode(), 73);
+    EXPECT_EQ(process.readAllStandardError().trimmed().toStdString(),
+              "kestra-cli: no space left on device for " + file.toStdString());
+}
+
 // Discovery joins multicast groups, so it runs only inside a private network namespace.
 TEST(CliDiscoverTest, ListensForTheGivenTimeAndProposesNothingWhereNothingAnnounces)
 {

@@ -163,6 +163,16 @@ TEST_F(CsvReader, ReportsUnreadableFilesAndCancellation)
     EXPECT_EQ(batches, 1u);
 }
 
+// Over the bound a line is malformed however it looks, so a file without line feeds costs no
+// more than the bound; the rows after it still count.
+TEST_F(CsvReader, SkipsALineLongerThanTheBound)
+{
+    const QByteArray long_row = "1,1,1,0," + QByteArray(int(kes_csv::kMaxLineBytes), '0') + "1,5,20\n";
+    const QString path = files_.write(long_row + recording(scans(2, 1, 3)) + long_row.chopped(1));
+    for (size_t chunk : {size_t(4096), kes_csv::kDefaultChunkBytes})
+        EXPECT_EQ(ids(load(path, chunk)), (std::vector<uint8_t>{1, 2})) << "chunk " << chunk;
+}
+
 TEST(CsvBlockParser, StopsWhenBlocksWouldRepeatPointsBeyondTheBudget)
 {
     // Every row completes a block that repeats all points so far: 2, 4, 6, ... values.

@@ -1,5 +1,6 @@
 #include "csv_test_support.h"
 
+#include <csv_append.h>
 #include <csv_fields.h>
 #include <csv_writer.h>
 
@@ -10,8 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <limits>
 #include <numeric>
+
+#include <sys/resource.h>
 
 using csv_test::block;
 using csv_test::readFile;
@@ -127,6 +131,40 @@ TEST(CsvWriter, RoundTripKeepsEverythingButTheFloatLoss)
             EXPECT_LE(written[j] - read[j], 1);
         }
     }
+}
+
+// A write cut short (here by the file size limit, as by a full disk) leaves only whole rows,
+// and rows appended to a file that ends inside a row do not merge with it.
+TEST(CsvAppend, AFileNeverEndsInsideARow)
+{
+    csv_test::Files files;
+    QFile file(files.write(recording({}) + "1,1,2,0,1"));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered));
+    const auto blocks = csv_test::scans(2, 1, 300);
+    const QByteArray rows = kes_csv::csvText([&](kes_csv::CsvWriter& w) {
+        for (const auto& b : blocks)
+            w.writeBlock(b, 20.0f);
+    });
+    ASSERT_TRUE(kes_csv::appendLines(file, rows));
+    const qint64 whole = file.size();
+
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = rlim_t(whole + 100);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool written = kes_csv::appendLines(file, rows, &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(file.size(), whole);
+    file.close();
+    const auto loaded = csv_test::load(file.fileName());
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(loaded[0].time_stamp, blocks[0].time_stamp);
+    EXPECT_EQ(loaded[0].layers[0].ranges.size(), 300u);
 }
 
 } // namespace

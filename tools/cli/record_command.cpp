@@ -10,11 +10,23 @@
 #include <QTimer>
 
 namespace cli {
+namespace {
+
+// Qt reports ENOSPC as a resource error.
+QString writeFailure(const QFile& file)
+{
+    if (file.error() == QFileDevice::ResourceError)
+        return "no space left on device for " + file.fileName();
+    return "writing " + file.fileName() + " failed: " + file.errorString();
+}
+
+} // namespace
 
 int runRecord(const RecordOptions& options)
 {
     QFile file(options.out);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Unbuffered: the writer buffers, and each of its writes then reaches the file or fails.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         printError("cannot write " + options.out + ": " + file.errorString());
         return kCannotCreate;
     }
@@ -26,8 +38,12 @@ int runRecord(const RecordOptions& options)
     // Listening before the stream starts, so the file begins with a whole revolution. The row's
     // frequency is the device's at the moment of writing, as the window records it.
     QObject::connect(&logic, &LidarLogic::sendBlock, &logic, [&](const kes_sdk::ScanBlockData& block) {
+        if (!writer.ok())
+            return;
         writer.writeBlock(block, logic.motor_frequency_.load());
         ++blocks;
+        if (!writer.ok())
+            QCoreApplication::exit(kCannotCreate);
     });
     const int connected = session.connect();
     if (connected != kDone)
@@ -36,8 +52,11 @@ int runRecord(const RecordOptions& options)
     QCoreApplication::exec();
     QObject::disconnect(&logic, &LidarLogic::sendBlock, nullptr, nullptr);
 
-    if (!writer.flush()) {
-        printError("writing " + options.out + " failed: " + file.errorString());
+    // A close that succeeds clears the error of an earlier write, so that is read first.
+    const QString failure = writer.flush() ? QString() : writeFailure(file);
+    file.close();
+    if (!failure.isEmpty() || file.error() != QFileDevice::NoError) {
+        printError(failure.isEmpty() ? writeFailure(file) : failure);
         return kCannotCreate;
     }
     out() << "blocks: " << blocks << '\n' << "rows: " << writer.rowsWritten() << '\n';
