@@ -1,11 +1,12 @@
 #include "player_toolbar.h"
 
+#include "csv_append.h"
 #include "csv_file_names.h"
 #include "csv_format.h"
-#include "csv_writer.h"
 #include "lidar_logic.h"
 #include "player_prompts.h"
 #include "toolbar_prompts.h"
+#include "ui_playertoolbar.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -19,32 +20,40 @@ void PlayerToolBar::saveButtonClicked()
         return;
     }
     intercepting_ = true;
-    if (exportFrame()) {
+    const QString failure = exportFrame();
+    if (failure.isEmpty()) {
         const QString path = QFileInfo(intercept_file_).absoluteFilePath();
         if (playerPrompts().completion(this, QStringLiteral("截取完成，文件保存为:") + path) == 0)
             playerPrompts().openFolder(QFileInfo(path).absolutePath());
     } else {
-        prompts().message({QMessageBox::Warning, this, QStringLiteral(" "),
-                           QStringLiteral("截取失败，无法打开文件:") + intercept_file_.fileName()});
+        prompts().message({QMessageBox::Warning, this, QStringLiteral(" "), failure + intercept_file_.fileName()});
     }
     intercepting_ = false;
 }
 
-bool PlayerToolBar::exportFrame()
+// The frame on screen is the slider's: during playback the play thread moves the slider only
+// once the view has the frame's blocks. Returns the warning's text when the frame did not
+// reach the file, else nothing.
+QString PlayerToolBar::exportFrame()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    intercept_file_.setFileName(kes_csv::interceptFilePath(file_path_, frame_index_ + 1));
-    if (!intercept_file_.open(QIODevice::ReadWrite | QIODevice::Append))
-        return false;
+    const std::size_t frame = std::size_t(ui->horizontalSlider->value());
+    const float frequency = logic_ ? float(logic_->motor_frequency_) : 0.0f;
+    QByteArray text;
     {
-        kes_csv::CsvWriter writer(intercept_file_);
-        writer.writeHeader();
-        const std::size_t first = kes_csv::firstBlockOfFrame(frame_index_);
-        if (first + kes_csv::kBlocksPerFrame <= blocks_.size()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        text = kes_csv::csvText([&](kes_csv::CsvWriter& writer) {
+            writer.writeHeader();
+            const std::size_t first = kes_csv::firstBlockOfFrame(frame);
+            if (first + kes_csv::kBlocksPerFrame > blocks_.size())
+                return; // an incomplete frame: the header only
             for (std::size_t i = first; i < first + kes_csv::kBlocksPerFrame; ++i)
-                writer.writeBlock(blocks_[i], logic_ ? float(logic_->motor_frequency_) : 0.0f);
-        }
+                writer.writeBlock(blocks_[i], frequency);
+        });
     }
+    intercept_file_.setFileName(kes_csv::interceptFilePath(file_path_, uint32_t(frame) + 1));
+    if (!intercept_file_.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+        return QStringLiteral("截取失败，无法打开文件:");
+    const bool written = kes_csv::appendLines(intercept_file_, text);
     intercept_file_.close();
-    return true;
+    return written ? QString() : QStringLiteral("截取失败，无法写入文件:");
 }

@@ -12,6 +12,8 @@
 #include <QIcon>
 #include <QTimer>
 
+#include <algorithm>
+
 void PlayerToolBar::openButtonClicked()
 {
     if (connected()) {
@@ -98,7 +100,8 @@ void PlayerToolBar::finishLoading(const QString& file_name)
     shown_percent_ = -1;
     ui->label->setText(file_name);
     ui->horizontalSlider->setEnabled(true);
-    ui->horizontalSlider->setMaximum(int(frames) - 1);
+    // setMaximum(-1) would drag the minimum down with it, for every later file too
+    ui->horizontalSlider->setRange(0, std::max(int(frames) - 1, 0));
     ui->indexLabel->setText(QStringLiteral("/") + QString::number(frames));
     ui->lineEdit->setEnabled(true);
     ui->lineEdit->setReadOnly(false);

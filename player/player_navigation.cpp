@@ -100,11 +100,15 @@ void PlayerToolBar::textChangedSlot(QString text)
 }
 
 // The field takes frame numbers only; numbers above the count are clamped by the slider.
+// Without frames it takes nothing: "[1-0]" would be an invalid expression.
 void PlayerToolBar::setFrameValidator(std::size_t frames)
 {
     const QString digits = QString::number(frames);
-    const QString pattern = digits.size() < 2 ? QStringLiteral("[1-%1]").arg(digits)
-                                              : QStringLiteral("[1-9]\\d{0,%1}").arg(digits.size() - 1);
+    QString pattern = QStringLiteral("[1-9]\\d{0,%1}").arg(digits.size() - 1);
+    if (frames == 0)
+        pattern = QStringLiteral("(?!)");
+    else if (digits.size() < 2)
+        pattern = QStringLiteral("[1-%1]").arg(digits);
     delete ui->lineEdit->validator();
     ui->lineEdit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), ui->lineEdit));
 }

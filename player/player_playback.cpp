@@ -22,11 +22,7 @@ void PlayerToolBar::playThread()
 {
     stop_ = false;
     paused_ = true;
-    play_done_ = false;
-    play_thread_ = std::thread([this] {
-        playLoop();
-        play_done_ = true;
-    });
+    play_thread_ = std::thread([this] { playLoop(); });
 }
 
 void PlayerToolBar::postToGui(std::function<void()> job)
@@ -35,70 +31,58 @@ void PlayerToolBar::postToGui(std::function<void()> job)
         QMetaObject::invokeMethod(this, std::move(job), Qt::QueuedConnection);
 }
 
-// A blocking end() may wait for this thread's event loop, so its pending calls are dropped
-// (which releases the waiter) until the play thread has ended.
+// The play thread sleeps between frames without the mutex and wakes on the notify, so it ends
+// within one frame's emission; what it has posted is dropped with the widget.
 void PlayerToolBar::stopPlayThread()
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
-        paused_ = false;
     }
     cond_.notify_all();
-    while (!play_done_) {
-        QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
     play_thread_.join();
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
 }
 
 void PlayerToolBar::playLoop()
 {
+    std::unique_lock<std::mutex> lock(mutex_);
     while (!stop_) {
-        std::unique_lock<std::mutex> lock(mutex_);
         cond_.wait(lock, [this] { return !paused_ || stop_; });
-        if (stop_)
-            return;
-        if (!playPass(lock))
-            continue;
-        lock.unlock();
-        if (!stop_)
+        if (!stop_ && playPass(lock) && !stop_)
             emit end();
     }
 }
 
-// One run through the frames; false when it ended paused or stopped rather than at the end.
+// One run through the frames, from the shown one on; true when it ran past the last frame.
+// frame_index_ always names the frame shown last, also while paused and after the end, and the
+// mutex is free while a frame is on screen.
 bool PlayerToolBar::playPass(std::unique_lock<std::mutex>& lock)
 {
-    const std::int64_t frames = std::int64_t(kes_csv::frameCount(blocks_.size()));
-    if (std::int64_t(frame_index_) >= frames - 1)
+    if (std::size_t(frame_index_) + 1 >= kes_csv::frameCount(blocks_.size()))
         frame_index_ = 0;
-    while (std::int64_t(frame_index_) < frames) {
-        while (paused_ && !stop_) {
-            if (frame_index_ > 0)
-                --frame_index_;
-            cond_.wait(lock);
-        }
-        if (stop_)
-            return false;
+    for (;;) {
         if (connected()) {
             paused_ = true;
             postToGui([this] { showPlayIdle(); });
         }
         showFrameLocked(frame_index_);
-        std::this_thread::sleep_for(kFramePace);
         const int shown = int(frame_index_);
         postToGui([this, shown] {
             slider_from_play_ = true;
             ui->horizontalSlider->setValue(shown);
             slider_from_play_ = false;
         });
+        cond_.wait_for(lock, kFramePace, [this] { return bool(stop_); });
+        if (stop_ || paused_)
+            return false;
+        // read again: a file opened meanwhile paused this pass, so the count is this file's
+        if (std::size_t(frame_index_) + 1 >= kes_csv::frameCount(blocks_.size())) {
+            paused_ = true;
+            return true;
+        }
         ++frame_index_;
     }
-    paused_ = true;
-    frame_index_ = 0;
-    return true;
 }
 
 void PlayerToolBar::showFrameLocked(std::size_t frame)

@@ -1,9 +1,10 @@
 #include "player_toolbar.h"
 
+#include "csv_append.h"
 #include "csv_file_names.h"
-#include "csv_writer.h"
 #include "lidar_logic.h"
 #include "player_prompts.h"
+#include "toolbar_prompts.h"
 #include "ui_playertoolbar.h"
 
 #include <QCoreApplication>
@@ -18,8 +19,9 @@
 namespace {
 constexpr auto kIdlePoll = std::chrono::milliseconds(5);
 constexpr auto kBatchPause = std::chrono::milliseconds(1);
-// After a stop, how long the thread keeps trying to reopen the file before it drops the rest.
+// After a stop, how long the thread keeps trying to write the rest before it counts it lost.
 constexpr auto kDrainLimit = std::chrono::seconds(2);
+constexpr auto kOpenMode = QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered;
 } // namespace
 
 bool PlayerToolBar::createRecordFile()
@@ -34,38 +36,47 @@ bool PlayerToolBar::createRecordFile()
                                               QDateTime::currentDateTime());
     qDebug() << "file " << record_path_ << firmware;
     record_file_.setFileName(record_path_);
-    if (!record_file_.open(QIODevice::ReadWrite | QIODevice::Append))
+    if (!record_file_.open(kOpenMode))
         return false;
-    {
-        kes_csv::CsvWriter writer(record_file_);
-        writer.writeHeader();
-    }
+    const bool written =
+        kes_csv::appendLines(record_file_, kes_csv::csvText([](kes_csv::CsvWriter& w) { w.writeHeader(); }));
     record_file_.close();
-    return true;
+    return written;
 }
 
+// The box waits for the drain, so it can tell what reached the file.
 void PlayerToolBar::recordButtonClicked(bool is_checked)
 {
-    if (is_checked)
+    if (is_checked) {
         startRecording();
-    else
-        stopRecording();
-    if (is_checked || recording_)
         return;
+    }
+    stopRecording();
+    const int lost = finishRecordThread(kStopWait);
+    if (lost > 0) {
+        prompts().message({QMessageBox::Warning, this, QStringLiteral(" "),
+                           QStringLiteral("录制未完成，%1个数据块未能写入文件:").arg(lost) + record_path_});
+        return;
+    }
     const QString text = QStringLiteral("录制完成，文件保存为:") + record_path_;
     if (playerPrompts().completion(this, text) == 0)
         playerPrompts().openFolder(QFileInfo(record_path_).absolutePath());
 }
 
+// A recording stopped by a lost connection may still drain; it ends (or gives up) before the
+// new one takes the file object and the queue.
 void PlayerToolBar::startRecording()
 {
-    if (connected() && createRecordFile()) {
-        recording_ = true;
-        ui->recordButton->setIcon(QIcon(QStringLiteral(":/Image/stop_record.png")));
-        ui->recordButton->setText(QStringLiteral("停止"));
-        connect(logic_, &LidarLogic::sendBlock, this, &PlayerToolBar::receiveBlock, Qt::UniqueConnection);
-        recordThread();
-        return;
+    if (connected()) {
+        finishRecordThread(kStartWait);
+        if (createRecordFile()) {
+            recording_ = true;
+            ui->recordButton->setIcon(QIcon(QStringLiteral(":/Image/stop_record.png")));
+            ui->recordButton->setText(QStringLiteral("停止"));
+            connect(logic_, &LidarLogic::sendBlock, this, &PlayerToolBar::receiveBlock, Qt::UniqueConnection);
+            recordThread();
+            return;
+        }
     }
     recording_ = false;
     ui->recordButton->setChecked(false);
@@ -90,71 +101,96 @@ void PlayerToolBar::receiveBlock(kes_sdk::ScanBlockData block_)
     record_queue_.append(std::move(block_));
 }
 
-// An earlier recording's thread drains into its own file first; the new one waits for it.
-// Stale blocks are dropped here rather than on the thread, so none of the new ones races it.
+// Only after finishRecordThread: one thread at a time owns the file object and the queue.
 void PlayerToolBar::recordThread()
 {
-    if (record_thread_.joinable())
-        record_thread_.join();
     {
         std::lock_guard<std::mutex> lock(queue_mutex_);
         record_queue_.clear();
     }
+    record_lost_ = 0;
+    record_done_ = false;
     record_thread_ = std::thread([this] { recordLoop(); });
+}
+
+// Waits a bounded time for the record thread to drain, then has it give up; returns how many
+// blocks did not reach the file.
+int PlayerToolBar::finishRecordThread(std::chrono::milliseconds wait)
+{
+    if (!record_thread_.joinable())
+        return 0;
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (!record_done_ && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    record_give_up_ = true;
+    record_thread_.join();
+    record_give_up_ = false;
+    return record_lost_;
 }
 
 void PlayerToolBar::recordLoop()
 {
     std::chrono::steady_clock::time_point failing_since{};
-    for (;;) {
+    while (!record_give_up_) {
+        const bool active = recording_; // before the queue: blocks queued before a stop are seen
         bool empty = false;
         {
             std::lock_guard<std::mutex> lock(queue_mutex_);
             empty = record_queue_.isEmpty();
         }
-        if (!recording_ && empty)
-            return;
+        if (empty && !active)
+            break;
         if (empty) {
             std::this_thread::sleep_for(kIdlePoll);
             continue;
         }
+        const auto now = std::chrono::steady_clock::now();
         if (writeRecordBatch()) {
             failing_since = {};
-        } else if (!recording_) {
-            const auto now = std::chrono::steady_clock::now();
+        } else if (!active) {
             if (failing_since == std::chrono::steady_clock::time_point{})
                 failing_since = now;
-            if (now - failing_since >= kDrainLimit) {
-                std::lock_guard<std::mutex> lock(queue_mutex_);
-                qDebug() << "record file lost blocks:" << record_queue_.size();
-                record_queue_.clear();
-                return;
-            }
+            else if (now - failing_since >= kDrainLimit)
+                break;
         }
         std::this_thread::sleep_for(kBatchPause);
     }
+    {
+        std::lock_guard<std::mutex> lock(queue_mutex_);
+        record_lost_ = record_queue_.size();
+        record_queue_.clear();
+    }
+    if (record_lost_ > 0)
+        qDebug() << "record file lost blocks:" << int(record_lost_);
+    record_done_ = true;
 }
 
-// Writes what is queued now; false (with every block still queued) when the file won't open.
+// Writes what is queued now, a block at a time; false when a block did not reach the file,
+// which then stays at the front of the queue with those after it.
 bool PlayerToolBar::writeRecordBatch()
 {
-    if (!record_file_.open(QIODevice::ReadWrite | QIODevice::Append))
+    if (!record_file_.open(kOpenMode))
         return false;
+    int count = 0;
     {
-        kes_csv::CsvWriter writer(record_file_);
-        int written = 0;
-        for (;;) {
-            kes_sdk::ScanBlockData block;
-            {
-                std::lock_guard<std::mutex> lock(queue_mutex_);
-                if (record_queue_.isEmpty() || written >= record_queue_.size())
-                    break;
-                block = record_queue_.takeFirst();
-            }
-            writer.writeBlock(block, logic_->motor_frequency_);
-            ++written;
+        std::lock_guard<std::mutex> lock(queue_mutex_);
+        count = record_queue_.size();
+    }
+    bool written = true;
+    for (int i = 0; i < count && written && !record_give_up_; ++i) {
+        kes_sdk::ScanBlockData block;
+        {
+            std::lock_guard<std::mutex> lock(queue_mutex_);
+            block = record_queue_.takeFirst();
+        }
+        const float frequency = logic_->motor_frequency_;
+        written = kes_csv::appendLines(
+            record_file_, kes_csv::csvText([&](kes_csv::CsvWriter& w) { w.writeBlock(block, frequency); }));
+        if (!written) {
+            std::lock_guard<std::mutex> lock(queue_mutex_);
+            record_queue_.prepend(std::move(block));
         }
     }
     record_file_.close();
-    return true;
+    return written;
 }

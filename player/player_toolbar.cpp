@@ -42,8 +42,7 @@ PlayerToolBar::~PlayerToolBar()
     stopPlayThread();
     if (load_thread_.joinable())
         load_thread_.join();
-    if (record_thread_.joinable())
-        record_thread_.join();
+    finishRecordThread(kStopWait);
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     delete ui;
 }
@@ -60,7 +59,7 @@ void PlayerToolBar::connectControls()
     connect(ui->endFrameButton, &QToolButton::clicked, this, &PlayerToolBar::endFrameButtonClicked);
     connect(ui->horizontalSlider, &QSlider::valueChanged, this, &PlayerToolBar::valueChangedSlot);
     connect(ui->lineEdit, &QLineEdit::textChanged, this, &PlayerToolBar::textChangedSlot);
-    connect(this, &PlayerToolBar::end, this, &PlayerToolBar::onPlaybackEnd, Qt::BlockingQueuedConnection);
+    connect(this, &PlayerToolBar::end, this, &PlayerToolBar::onPlaybackEnd, Qt::QueuedConnection);
 }
 
 void PlayerToolBar::setLogic(LidarLogic* logic)

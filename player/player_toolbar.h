@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -80,10 +81,14 @@ private:
     bool createRecordFile();
     void startRecording();
     void stopRecording();
+    // How long the GUI waits for a drain before it has the thread give up: a stop (or the
+    // end) waits longer than the thread's own limit, a new start only a moment.
+    static constexpr std::chrono::milliseconds kStopWait{3000};
+    static constexpr std::chrono::milliseconds kStartWait{500};
+    int finishRecordThread(std::chrono::milliseconds wait);
     void recordLoop();
     bool writeRecordBatch();
-    void showCompletion(const QString& text, const QString& path);
-    bool exportFrame();
+    QString exportFrame();
 
     Ui::PlayerToolBar* ui;
     LidarLogic* logic_ = nullptr;
@@ -104,11 +109,13 @@ private:
     std::atomic<bool> stop_{false};
     QTimer* open_timer_ = nullptr;
 
-    std::atomic<bool> play_done_{false};
     std::atomic<bool> cancel_load_{false};
     std::thread load_thread_;
     std::thread record_thread_;
     std::mutex queue_mutex_;
+    std::atomic<bool> record_done_{true};
+    std::atomic<bool> record_give_up_{false};
+    std::atomic<int> record_lost_{0};
     int shown_percent_ = -1;
     bool slider_from_play_ = false; // the play thread has shown that frame already
 };

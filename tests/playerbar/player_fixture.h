@@ -23,7 +23,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <vector>
+
+// Failures show texts, not UTF-16 bytes.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << text.toStdString();
+}
 
 class SilentMdnsServer : public QMdnsEngine::AbstractServer {
 public:
@@ -66,6 +73,11 @@ inline std::vector<uint32_t> stampsOf(const std::vector<kes_sdk::ScanBlockData>&
     return stamps;
 }
 
+inline std::vector<uint32_t> stampsIn(const QString& path)
+{
+    return stampsOf(kes_csv::loadBlocks(path).blocks);
+}
+
 inline std::vector<uint32_t> frameStamps(uint32_t frame)
 {
     std::vector<uint32_t> stamps;
@@ -81,10 +93,7 @@ protected:
     {
         ASSERT_TRUE(dir_.isValid());
         logic_ = std::make_unique<LidarLogic>(&mdns_);
-        bar_ = std::make_unique<PlayerToolBar>();
-        bar_->setLogic(logic_.get());
-        QObject::connect(bar_.get(), &PlayerToolBar::sendBlock, &sink_,
-                         [this](kes_sdk::ScanBlockData block) { shown_.push_back(block.time_stamp); });
+        newBar();
         saved_ = prompts();
         saved_player_ = playerPrompts();
         prompts().message = [this](const Prompt& prompt) { messages_.push_back(prompt.text); };
@@ -94,6 +103,14 @@ protected:
             return answer_;
         };
         playerPrompts().openFolder = [this](const QString& folder) { folders_.push_back(folder); };
+    }
+
+    void newBar()
+    {
+        bar_ = std::make_unique<PlayerToolBar>();
+        bar_->setLogic(logic_.get());
+        QObject::connect(bar_.get(), &PlayerToolBar::sendBlock, &sink_,
+                         [this](kes_sdk::ScanBlockData block) { shown_.push_back(block.time_stamp); });
         bar_->show();
     }
 

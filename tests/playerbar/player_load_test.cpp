@@ -28,13 +28,34 @@ TEST_F(PlayerFixture, ProgressBarAppearsOnlyWhileLoading)
     EXPECT_EQ(child<QLabel>("indexLabel")->text(), QStringLiteral("/500"));
 }
 
+namespace {
+QStringList warnings;
+void keepWarnings(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type != QtDebugMsg)
+        warnings.append(text);
+}
+} // namespace
+
+// No frame: the field refuses every digit quietly, and the next file's slider starts at 0.
 TEST_F(PlayerFixture, FiveBlocksLoadNoFrame)
 {
     load("five.csv", 5);
     EXPECT_EQ(child<QLabel>("indexLabel")->text(), QStringLiteral("/0"));
     button("endFrameButton")->click();
     button("nextFrameButton")->click();
+    QLineEdit* field = child<QLineEdit>("lineEdit");
+    field->clear();
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepWarnings);
+    QTest::keyClicks(field, QStringLiteral("01"));
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(field->text(), QString());
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
     EXPECT_TRUE(shown_.empty());
+    load("twelve.csv", 12);
+    EXPECT_EQ(child<QSlider>("horizontalSlider")->minimum(), 0);
+    EXPECT_EQ(child<QSlider>("horizontalSlider")->maximum(), 1);
 }
 
 TEST_F(PlayerFixture, NavigationShowsTheChosenFrames)

@@ -1,6 +1,11 @@
 #include "player_fixture.h"
 
-TEST_F(PlayerFixture, PlayRunsToTheEnd)
+#include <QElapsedTimer>
+
+#include <numeric>
+
+// After the pass the view, the slider, the frame field and an intercept agree on the last frame.
+TEST_F(PlayerFixture, PlayRunsToTheEndAndStaysOnTheLastFrame)
 {
     load("four.csv", 24);
     const std::size_t mark = shown_.size();
@@ -8,17 +13,20 @@ TEST_F(PlayerFixture, PlayRunsToTheEnd)
     EXPECT_EQ(button("playButton")->text(), QStringLiteral("暂停"));
     EXPECT_FALSE(child<QSlider>("horizontalSlider")->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !button("playButton")->isChecked(); }, 5000));
-    std::vector<uint32_t> expected;
-    for (uint32_t frame = 0; frame < 4; ++frame)
-        for (uint32_t stamp : frameStamps(frame))
-            expected.push_back(stamp);
+    std::vector<uint32_t> expected(24);
+    std::iota(expected.begin(), expected.end(), 0u);
     EXPECT_EQ(shownSince(mark), expected);
     EXPECT_EQ(button("playButton")->text(), QStringLiteral("播放"));
     EXPECT_TRUE(child<QSlider>("horizontalSlider")->isEnabled());
+    EXPECT_EQ(child<QSlider>("horizontalSlider")->value(), 3);
     EXPECT_EQ(child<QLineEdit>("lineEdit")->text(), QStringLiteral("4"));
     const std::size_t after = shown_.size();
     button("nextFrameButton")->click();
-    EXPECT_EQ(shownSince(after), frameStamps(1));
+    EXPECT_EQ(shown_.size(), after) << "already on the last frame";
+    button("saveButton")->click();
+    EXPECT_EQ(stampsIn(path("four_block_position_4.csv")), frameStamps(3));
+    button("preFrameButton")->click();
+    EXPECT_EQ(shownSince(after), frameStamps(2));
 }
 
 TEST_F(PlayerFixture, PauseAndResumeContinueWithTheShownFrame)
@@ -44,6 +52,23 @@ TEST_F(PlayerFixture, PauseAndResumeContinueWithTheShownFrame)
     button("playButton")->click();
 }
 
+// The pass in progress belonged to the first file; the second plays all of its own frames.
+TEST_F(PlayerFixture, AFileOpenedDuringPlaybackPlaysWithItsOwnFrameCount)
+{
+    load("ten.csv", 60);
+    button("playButton")->click();
+    ASSERT_TRUE(waitShown(6 * 3));
+    load("twenty.csv", 120);
+    EXPECT_FALSE(button("playButton")->isChecked());
+    const std::size_t mark = shown_.size();
+    button("playButton")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !button("playButton")->isChecked(); }, 5000));
+    std::vector<uint32_t> expected(120);
+    std::iota(expected.begin(), expected.end(), 0u);
+    EXPECT_EQ(shownSince(mark), expected);
+    EXPECT_EQ(child<QLineEdit>("lineEdit")->text(), QStringLiteral("20"));
+}
+
 TEST_F(PlayerFixture, ConnectingStopsPlayback)
 {
     load("twenty.csv", 120);
@@ -58,29 +83,28 @@ TEST_F(PlayerFixture, ConnectingStopsPlayback)
     EXPECT_EQ(shown_.size(), seen);
 }
 
-TEST_F(PlayerFixture, ClosingDuringPlaybackEndsCleanly)
+// A pass of the long file takes 10 s; closing must not wait for it, nor for a load.
+TEST_F(PlayerFixture, ClosingIsPromptWhateverThePlayerDoes)
 {
-    load("twenty.csv", 120);
-    button("playButton")->click();
-    ASSERT_TRUE(waitShown(6 * 3));
-    bar_.reset();
-    SUCCEED();
-}
-
-TEST_F(PlayerFixture, ClosingAtTheEndOfPlaybackEndsCleanly)
-{
-    load("one.csv", 6);
-    button("playButton")->click();
-    QTest::qWait(45);
-    bar_.reset();
-    SUCCEED();
-}
-
-TEST_F(PlayerFixture, ClosingDuringLoadingEndsCleanly)
-{
-    chosen_ = path("big.csv");
-    ASSERT_TRUE(writeFile(chosen_, 3000, 600));
-    button("openButton")->click();
-    bar_.reset();
-    SUCCEED();
+    const struct {
+        const char* what;
+        uint32_t blocks;
+        int play_ms; // -1: close while the file loads
+    } cases[] = {{"during playback", 6 * 200, 150}, {"at the end of playback", 6, 45}, {"while loading", 3000, -1}};
+    for (const auto& c : cases) {
+        newBar();
+        if (c.play_ms < 0) {
+            chosen_ = path("big.csv");
+            ASSERT_TRUE(writeFile(chosen_, c.blocks, 600));
+            button("openButton")->click();
+        } else {
+            load("played.csv", c.blocks);
+            button("playButton")->click();
+            QTest::qWait(c.play_ms);
+        }
+        QElapsedTimer timer;
+        timer.start();
+        bar_.reset();
+        EXPECT_LT(timer.elapsed(), 500) << c.what;
+    }
 }
