@@ -4,6 +4,15 @@
 
 namespace kes_csv {
 
+QString fileNamePart(const QString& text)
+{
+    QString part = text;
+    for (QChar& c : part)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.isNull())
+            c = QLatin1Char('_');
+    return part;
+}
+
 QString recordingDirectory(const QString& app_dir)
 {
     return app_dir + QStringLiteral("/Data");
@@ -11,7 +20,7 @@ QString recordingDirectory(const QString& app_dir)
 
 QString recordingFileName(const QString& firmware_version, const QDateTime& start)
 {
-    return firmware_version + QLatin1Char('_') + start.toString(QStringLiteral("yyyy_MM_dd_hh_mm_ss"))
+    return fileNamePart(firmware_version) + QLatin1Char('_') + start.toString(QStringLiteral("yyyy_MM_dd_hh_mm_ss"))
            + QStringLiteral(".csv");
 }
 

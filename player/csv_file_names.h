@@ -7,6 +7,11 @@
 
 namespace kes_csv {
 
+// `text` fit to be part of one file name: path separators (and NUL) become '_', so that
+// neither they nor ".." lead out of the directory the name is made for. Device and operator
+// texts (firmware version, serial number) go into file names.
+QString fileNamePart(const QString& text);
+
 // "<app_dir>/Data", where recordings go.
 QString recordingDirectory(const QString& app_dir);
 
