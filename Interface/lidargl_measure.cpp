@@ -1,12 +1,15 @@
 #include "lidargl_widget.h"
 
 #include "accuracy_info.h"
+#include "csv_file_names.h"
 #include "measure_files.h"
+#include "toolbar_prompts.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -15,9 +18,12 @@ QString stamp()
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss:zzz"));
 }
 
+// The prefix names this source file as its folder and name, whatever the build's path to it.
 void logPathError(int line, const char* function, const QString& directory)
 {
-    qDebug().noquote() << QStringLiteral("[Interface/lidargl_widget:%1:%2 %3]")
+    const QFileInfo source(QString::fromUtf8(__FILE__));
+    qDebug().noquote() << QStringLiteral("[%1/%2:%3:%4 %5]")
+                              .arg(source.dir().dirName(), source.fileName())
                               .arg(line)
                               .arg(QLatin1String(function))
                               .arg(stamp())
@@ -31,13 +37,21 @@ void LidarGLWidget::startMeasure(int max, int min, int round)
     range_.start(max, min, round);
 }
 
+// The SN goes into the names of the measure data files and screenshots.
 void LidarGLWidget::setSnCode(QString sn)
 {
-    sn_code_ = sn;
+    sn_code_ = kes_csv::fileNamePart(sn);
 }
 
+// Without targets nothing would be judged, and the empty verdict would read OK.
 void LidarGLWidget::receieveTrueInfo()
 {
+    if (accuracy_info_->true_values_.empty()) {
+        prompts().message({QMessageBox::Warning, this, QStringLiteral(" "),
+                           QStringLiteral("真值表为空：请先在“测试数据”中填写角度和真值并点击OK，再开始测距")});
+        emit sig_true_status_changed(false);
+        return;
+    }
     true_value_.start(accuracy_info_->true_values_);
 }
 

@@ -1,6 +1,8 @@
 #include "measure_scenes.h"
 #include "view_fixture.h"
 
+#include <QDir>
+
 namespace {
 
 constexpr size_t kNgIndex = kN * 3 + 40;
@@ -52,4 +54,6 @@ TEST_F(HoldRenderTest, TheNgFrameStaysOnScreenInBlueAndRedUntilTheHoldEnds)
     image = grab();
     EXPECT_TRUE(shows(image, bad, 255, 220, 0)) << "live again, coloured by intensity";
     EXPECT_FALSE(shows(image, good, 0, 0, 255));
+    view_.reset(); // joins the thread that saves the NG frame
+    QDir(QCoreApplication::applicationDirPath() + "/MeasureData").removeRecursively();
 }

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "range_measure.h"
-
 #include <kes_sdk/scan_data.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -37,10 +36,11 @@ inline std::vector<kes_sdk::ScanBlockData> revolution(
 }
 
 // Raw range that puts the point at `index` on a wall `mm` millimetres away, squarely facing
-// the sensor along the nearest main direction.
+// the sensor along the nearest main direction (worked out here, not by the code under test).
 inline uint16_t wallRange(size_t index, double mm)
 {
-    const double f = projectionFactor(float(pointAngle(index)));
+    const double a = pointAngle(index) * M_PI / 180.0;
+    const double f = std::max(std::fabs(std::cos(a)), std::fabs(std::sin(a)));
     return uint16_t(std::lround(mm / 1000.0 / f / 0.002));
 }
 

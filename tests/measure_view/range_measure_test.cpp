@@ -4,12 +4,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+// The last line of a measure data file.
+const QString kEnd = QStringLiteral("*****************************");
 
 // The index of the one point that sits 280 mm from its wall in the NG scenes.
 constexpr size_t kNgIndex = kN * 3 + 40;
@@ -78,16 +82,16 @@ protected:
 
 } // namespace
 
+// One angle inside each octant, its boundaries and beyond: the cosine of the angle to the
+// nearest main direction.
 TEST(ProjectionFactor, GivesThePerpendicularDistanceToTheNearestWall)
 {
-    EXPECT_FLOAT_EQ(projectionFactor(180.0f), 1.0f);
-    EXPECT_NEAR(0.25f * 1000 * projectionFactor(180.0f), 250.0f, 1e-3);
-    EXPECT_NEAR(0.3f * 1000 * projectionFactor(150.0f), 259.8f, 0.05);
-    EXPECT_NEAR(projectionFactor(45.0f), std::sqrt(0.5f), 1e-6);
-    EXPECT_NEAR(projectionFactor(300.0f), std::sin(60.0 * M_PI / 180.0), 1e-6);
-    EXPECT_FLOAT_EQ(projectionFactor(0.0f), 1.0f);
-    EXPECT_FLOAT_EQ(projectionFactor(361.0f), 0.0f);
-    EXPECT_FLOAT_EQ(projectionFactor(-1.0f), 0.0f);
+    const std::pair<float, float> cases[] = {
+        {10, 0.98480775f}, {60, 0.8660254f},  {120, 0.8660254f}, {170, 0.98480775f}, {200, 0.93969262f},
+        {260, 0.98480775f}, {300, 0.8660254f}, {350, 0.98480775f}, {0, 1},             {45, 0.70710678f},
+        {90, 1},            {180, 1},          {360, 1},           {361, 0},            {-1, 0}};
+    for (const auto& [angle, factor] : cases)
+        EXPECT_NEAR(projectionFactor(angle), factor, 1e-6) << angle;
 }
 
 TEST_F(RangeMeasureTest, CountsItsRoundsAndReportsOkOnTheFirstPointAfterThem)
@@ -118,7 +122,7 @@ TEST_F(RangeMeasureTest, ZeroRoundsEndsOnTheFirstCollectedPoint)
 TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot)
 {
     measureDir().removeRecursively();
-    view_.setSnCode("HOLD1");
+    view_.setSnCode("HOLD/1");
     // Blocks first stored in the order 4, 5, 6, 1, 2, 3: the records come unsorted.
     const auto ng = room(250.0, true);
     for (size_t b : {3, 4, 5, 0, 1, 2})
@@ -141,7 +145,7 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
     send(view_, room(250.0));
     EXPECT_EQ(bools(results_), std::vector<bool>(6, false));
     ASSERT_EQ(screenshots_.count(), 1);
-    EXPECT_EQ(screenshots_.at(0).at(0).toString(), "HOLD1_");
+    EXPECT_EQ(screenshots_.at(0).at(0).toString(), "HOLD_1_") << "separators never reach a file name";
     EXPECT_EQ(rounds_.count(), 1);
 
     send(view_, room(280.0));
@@ -149,10 +153,10 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
     EXPECT_NE(view_.drawColors().front(), QVector3D(0, 0, 1));
 
     const QString path = view_.measureFileName();
-    EXPECT_TRUE(path.startsWith(measureDir().path() + "/HOLD1_"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return readLines(path).contains("*****************************"); }));
+    EXPECT_TRUE(path.startsWith(measureDir().path() + "/HOLD_1_"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readLines(path).contains(kEnd); }));
     const QStringList lines = readLines(path);
-    EXPECT_EQ(lines.mid(0, 3), (QStringList{"SN,HOLD1", "angle,disVal,distance",
+    EXPECT_EQ(lines.mid(0, 3), (QStringList{"SN,HOLD_1", "angle,disVal,distance",
                                             "***************NG_data***************"}));
     const std::vector<double> ngAngles =
         sectionAngles(lines, "***************NG_data***************", "******************************");
@@ -176,5 +180,37 @@ TEST_F(RangeMeasureTest, ANewStartDuringTheHoldOnlyChangesTheWindow)
     EXPECT_EQ(results_.count(), 6);
     EXPECT_EQ(screenshots_.count(), 1);
     EXPECT_FALSE(view_.rangeMeasure().measuring_);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readLines(view_.measureFileName()).contains(kEnd); }))
+        << "the save thread has written the file";
     measureDir().removeRecursively();
+}
+
+namespace {
+QStringList logged;
+void keepLog(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    logged.append(text);
+}
+} // namespace
+
+// The line that reports a directory error names the source file and line it is in.
+TEST_F(RangeMeasureTest, DirectoryErrorNamesItsSourceLine)
+{
+    measureDir().removeRecursively();
+    QFile in_the_way(measureDir().path());
+    ASSERT_TRUE(in_the_way.open(QIODevice::WriteOnly));
+    in_the_way.close();
+    logged.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepLog);
+    view_.startMeasure(270, 230, 100);
+    send(view_, room(250.0, true));
+    qInstallMessageHandler(previous);
+    ASSERT_TRUE(in_the_way.remove());
+    const QRegularExpressionMatch place =
+        QRegularExpression(QStringLiteral("^\\[([^:]+):(\\d+):createSaveFile \\d{4}-\\d\\d-\\d\\d [0-9:]+\\] data path create error:"))
+            .match(logged.filter(QStringLiteral("data path create error:")).value(0));
+    ASSERT_TRUE(place.hasMatch()) << logged.join('\n').toStdString();
+    QFile source(QStringLiteral(KES_SOURCE_DIR "/") + place.captured(1));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << source.fileName().toStdString();
+    EXPECT_TRUE(source.readAll().split('\n').value(place.captured(2).toInt() - 1).contains("createSaveFile"));
 }

@@ -1,6 +1,7 @@
 #include "accuracy_info.h"
 #include "lidargl_widget.h"
 #include "measure_scenes.h"
+#include "toolbar_prompts.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -146,21 +147,43 @@ TEST_F(TrueValueTest, EvaluatesEveryTargetOverAHundredRevolutionsAndAppendsTheDa
     EXPECT_EQ(field(view_.accuracyInfo(), "lineEdit_intensity_4")->text(), "0");
 }
 
-TEST_F(TrueValueTest, LimitsDecideTheVerdictAndTwoUnitsShareTheDayFileWithOneHeader)
+// Target 180 averages 2.001 m (1 mm off) with a repeatability of 1 mm: each limit alone
+// turns it NG.
+TEST_F(TrueValueTest, EachLimitDecidesTheVerdictAndUnitsShareTheDayFileWithOneHeader)
 {
-    configure(view_.accuracyInfo(), "0.01", "0.0005");
-    runTest("U1", ring);
-    configure(view_.accuracyInfo(), "0.01", "0.01");
-    view_.accuracyInfo()->true_values_.resize(2);
-    runTest("U2", ring);
-    EXPECT_TRUE(status_.at(1).at(0).toBool()) << "both remaining targets within the limits";
-
+    const struct {
+        const char *sn, *ab, *re, *verdict;
+    } units[] = {{"U1", "0.01", "0.0005", "NG"}, {"U2", "0.0005", "0.01", "NG"}, {"U3", "0.01", "0.01", "OK"}};
+    for (const auto& unit : units) {
+        configure(view_.accuracyInfo(), unit.ab, unit.re);
+        view_.accuracyInfo()->true_values_.resize(2);
+        runTest(unit.sn, ring);
+    }
     const QStringList lines = fileLines(dayFile());
-    ASSERT_EQ(lines.size(), 1 + 14 + 2 + 1);
+    ASSERT_EQ(lines.size(), 1 + 3 * 2 + 1);
     EXPECT_EQ(lines.count(QString::fromUtf8(kHeader)), 1);
-    EXPECT_TRUE(lines[1].endsWith(",NG")) << "a repeatability of 1 mm exceeds 0.5 mm";
-    EXPECT_EQ(fieldsAfterTime(lines[15]), "U2,180,2,2.001,0.001,0.001,2.002,2,105.5,OK");
-    EXPECT_EQ(fieldsAfterTime(lines[16]), "U2,90,1,1.001,0.001,0.001,1.002,1,105.5,OK");
+    for (int u = 0; u < 3; ++u) {
+        EXPECT_EQ(fieldsAfterTime(lines[1 + 2 * u]),
+                  QString("%1,180,2,2.001,0.001,0.001,2.002,2,105.5,%2").arg(units[u].sn, units[u].verdict));
+        EXPECT_EQ(status_.at(u).at(0).toBool(), units[u].verdict == std::string("OK")) << units[u].sn;
+    }
+    EXPECT_EQ(fieldsAfterTime(lines[6]), "U3,90,1,1.001,0.001,0.001,1.002,1,105.5,OK");
+}
+
+// A table never confirmed since the start judges nothing, so it must not pass the unit.
+TEST_F(TrueValueTest, AnEmptyTableIsRefusedWithAReasonAndNoVerdictOfOk)
+{
+    const Prompts saved = prompts();
+    QStringList told;
+    prompts().message = [&](const Prompt& prompt) { told << prompt.text; };
+    runTest("EMPTY", ring);
+    prompts() = saved;
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].startsWith(QStringLiteral("真值表为空"))) << told[0].toStdString();
+    ASSERT_EQ(status_.count(), 1);
+    EXPECT_FALSE(status_.at(0).at(0).toBool());
+    EXPECT_TRUE(rounds_.isEmpty());
+    EXPECT_FALSE(QFile::exists(dayFile()));
 }
 
 TEST_F(TrueValueTest, FramesWithoutPointsAreLeftOutAndATargetWithoutAnyValueIsNg)
