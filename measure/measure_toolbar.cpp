@@ -1,5 +1,7 @@
 #include "measure_toolbar.h"
 
+#include "csv_file_names.h"
+#include "toolbar_prompts.h"
 #include "ui_measuretoolbar.h"
 
 #include <QRegularExpressionValidator>
@@ -94,11 +96,12 @@ void MeasureToolBar::updateMeasureResult(bool isOk)
 
 void MeasureToolBar::on_true_start_button_clicked()
 {
+    const QString sn = snCode();
     ui->lineEdit_true_cur_round->setText(QStringLiteral("0"));
     enableAll({ui->lineEdit_sn_code, ui->true_start_button, ui->start_measure_button}, false);
     ui->label_true_result->clear();
     emit sig_true_status();
-    emit sig_true_(ui->lineEdit_sn_code->text());
+    emit sig_true_(sn);
 }
 
 void MeasureToolBar::updateTrueCurRound(int round)
@@ -114,5 +117,19 @@ void MeasureToolBar::updateTrueStatus(bool status)
 
 void MeasureToolBar::on_lineEdit_sn_code_editingFinished()
 {
-    emit sig_send_sn(ui->lineEdit_sn_code->text());
+    emit sig_send_sn(snCode());
+}
+
+// The SN becomes part of file names, where a separator would lead out of their folders: the
+// field shows what is used, and the operator is told why it changed.
+QString MeasureToolBar::snCode()
+{
+    const QString typed = ui->lineEdit_sn_code->text();
+    const QString sn = kes_csv::fileNamePart(typed);
+    if (sn != typed) {
+        ui->lineEdit_sn_code->setText(sn);
+        prompts().message({QMessageBox::Warning, this, QStringLiteral(" "),
+                           QStringLiteral("SN码中的“/”和“\\”已替换为“_”：") + sn});
+    }
+    return sn;
 }

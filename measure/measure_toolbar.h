@@ -43,6 +43,7 @@ private slots:
 private:
     void setRangeControlsEnabled(bool enabled);
     void setTrueValueControlsEnabled(bool enabled);
+    QString snCode();
 
     Ui::MeasureToolBar* ui;
 };

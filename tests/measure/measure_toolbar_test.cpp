@@ -1,4 +1,5 @@
 #include "measure_toolbar.h"
+#include "toolbar_prompts.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -115,16 +116,21 @@ TEST_F(MeasureToolBarTest, ReturnInTheSerialFieldSendsItOnceAndTheButtonOpensThe
     EXPECT_TRUE(child<QWidget>("widget_result")->isHidden());
 }
 
+// The SN names files: separators are replaced where the operator sees it, and said why.
 TEST_F(MeasureToolBarTest, TrueValueTestAnnouncesItselfThenTheSerialNumberOnce)
 {
     bar_.receive_status(1);
-    child<QLineEdit>("lineEdit_sn_code")->setText("SN-1");
+    child<QLineEdit>("lineEdit_sn_code")->setText("../SN\\1");
     child<QLabel>("label_true_result")->setText("OK");
     QStringList order;
     QObject::connect(&bar_, &MeasureToolBar::sig_true_status, [&] { order << "status"; });
     QObject::connect(&bar_, &MeasureToolBar::sig_true_, [&](QString sn) { order << "sn:" + sn; });
+    const Prompts saved = prompts();
+    prompts().message = [&](const Prompt& prompt) { order << prompt.text; };
     QTest::mouseClick(child<QPushButton>("true_start_button"), Qt::LeftButton);
-    EXPECT_EQ(order, (QStringList{"status", "sn:SN-1"}));
+    prompts() = saved;
+    EXPECT_EQ(order, (QStringList{"SN码中的“/”和“\\”已替换为“_”：.._SN_1", "status", "sn:.._SN_1"}));
+    EXPECT_EQ(child<QLineEdit>("lineEdit_sn_code")->text(), ".._SN_1");
     EXPECT_FALSE(child<QLineEdit>("lineEdit_sn_code")->isEnabled());
     EXPECT_FALSE(child<QPushButton>("true_start_button")->isEnabled());
     EXPECT_FALSE(child<QPushButton>("start_measure_button")->isEnabled());
