@@ -1,8 +1,8 @@
 #include "glyph_atlas.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QOpenGLFunctions_4_1_Core>
-#include <QTextCodec>
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -10,13 +10,6 @@
 namespace {
 
 constexpr FT_UInt kPixelHeight = 64;
-
-// GB2312 so that a path with Chinese characters opens.
-QByteArray encodedPath(const QString& path)
-{
-    QTextCodec* codec = QTextCodec::codecForName("GB2312");
-    return codec ? codec->fromUnicode(path) : path.toLocal8Bit();
-}
 
 Character uploadGlyph(QOpenGLFunctions_4_1_Core& gl, const FT_GlyphSlot glyph)
 {
@@ -46,7 +39,8 @@ std::map<char, Character> loadGlyphs(QOpenGLFunctions_4_1_Core& gl, const QStrin
     if (FT_Init_FreeType(&library) != 0)
         return glyphs;
     FT_Face face = nullptr;
-    if (FT_New_Face(library, encodedPath(fontPath).constData(), 0, &face) == 0) {
+    // The file system's own encoding (UTF-8 here), so a path with Chinese characters opens.
+    if (FT_New_Face(library, QFile::encodeName(fontPath).constData(), 0, &face) == 0) {
         FT_Set_Pixel_Sizes(face, 0, kPixelHeight);
         gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         for (int code = 0; code < 128; ++code) {

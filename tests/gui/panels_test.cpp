@@ -1,6 +1,5 @@
 #include "color_label.h"
 #include "info_widget.h"
-#include "logo_widget.h"
 #include "reset_widget.h"
 
 #include <QLabel>
@@ -137,13 +136,4 @@ TEST(ViewButtons, EachButtonEmitsItsSignalAndShowsItsIcon)
     EXPECT_EQ(amplify.count(), 1);
     EXPECT_EQ(narrow.count(), 1);
     EXPECT_EQ(reset.count(), 1);
-}
-
-TEST(LogoPlate, IsAWhitePlateOfItsSize)
-{
-    logo plate;
-    EXPECT_EQ(plate.objectName(), "logo");
-    EXPECT_EQ(plate.size(), QSize(177, 37));
-    EXPECT_EQ(plate.styleSheet(), "background-color: rgb(255, 255, 255);");
-    EXPECT_FALSE(QImage(":/Image/logo-03.png").isNull());
 }

@@ -1,4 +1,9 @@
+#include "glyph_atlas.h"
 #include "view_fixture.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -73,13 +78,41 @@ TEST_F(RenderTest, PointIsDrawnInTheColourOfItsModeAtItsPosition)
     EXPECT_FALSE(anyNear(image, x, y, 2, is(0, 0, 255))) << "after a direction change";
 }
 
+// The font is found under a folder with a Chinese name too, as the file system spells it.
 TEST_F(RenderTest, LabelsAppearWithTheFontOnly)
 {
     EXPECT_GT(labelPixels(grab()), 20);
+    QTemporaryDir dir;
+    const QString chinese = dir.filePath(QStringLiteral("点云工具/字体.otf"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(chinese).path()));
+    ASSERT_TRUE(QFile::copy(viewFontPath(), chinese));
+    view_ = makeView(chinese);
+    zoomTo(14.0f);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return labelPixels(screen(view_.get())) > 20; }, 3000));
+
     view_ = makeView("/nonexistent/HKGrotesk-Regular-9.otf");
     zoomTo(14.0f);
     const QImage image = grab();
     EXPECT_EQ(labelPixels(image), 0);
     const double c = std::cos(36 * M_PI / 180), s = std::sin(36 * M_PI / 180);
     EXPECT_TRUE(anyNear(image, 5 * c, 5 * s, 1, is(255, 255, 255, 0))) << "grid without labels";
+}
+
+// The logo's white plate covers its whole 177 x 37, margins included, over the grid.
+TEST_F(RenderTest, LogoPlateIsWhiteToItsEdges)
+{
+    const QWidget* plate = view_->findChild<QWidget*>(QStringLiteral("logo"));
+    ASSERT_NE(plate, nullptr);
+    const auto edgesWhite = [&] {
+        const QImage image = screen(plate);
+        int white = 0, edge = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (x < 3 || y < 3 || x >= image.width() - 3 || y >= image.height() - 3) {
+                    ++edge;
+                    white += image.pixel(x, y) == qRgb(255, 255, 255) ? 1 : 0;
+                }
+        return image.size() == QSize(177, 37) && white == edge;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(edgesWhite, 3000));
 }

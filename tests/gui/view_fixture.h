@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
@@ -38,6 +39,16 @@ protected:
     }
 
     QImage grab() { return view_->grabFramebuffer().convertToFormat(QImage::Format_RGB32); }
+
+    // What the X server shows of `widget`, as a person sees it (panels over the GL picture).
+    static QImage screen(const QWidget* widget)
+    {
+        const QPoint corner = widget->mapToGlobal(QPoint(0, 0));
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(0, corner.x(), corner.y(), widget->width(), widget->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    }
 
     // The picture of the last paint, read back without painting again.
     QImage lastFrame()
