@@ -1,5 +1,6 @@
 // Point-cloud CSV figures: writer and loader throughput, the loader against Python's csv
 // module in the same run, and the memory a loaded recording takes.
+#include <csv_append.h>
 #include <csv_reader.h>
 #include <csv_writer.h>
 
@@ -169,8 +170,9 @@ Load bestLoad(const QString& path)
 }
 
 // The record thread's share of a core at 30 Hz: each revolution's six blocks of 126 points
-// appended to a reopened file, as the thread does when it finds them queued.
-double recordCoreShareAt30Hz(const QString& path)
+// appended to a reopened file, as the thread does when it finds them queued: a block at a
+// time, each whole or not at all (`whole_blocks`), or all six through one writer.
+double recordCoreShareAt30Hz(const QString& path, bool whole_blocks)
 {
     constexpr int kRevolutions = 150;
     constexpr double kPeriod = 1.0 / 30.0;
@@ -182,7 +184,12 @@ double recordCoreShareAt30Hz(const QString& path)
     QFile file(path);
     const double wall = now(CLOCK_MONOTONIC), cpu = now(CLOCK_THREAD_CPUTIME_ID);
     for (int r = 0; r < kRevolutions; ++r) {
-        if (file.open(QIODevice::ReadWrite | QIODevice::Append)) {
+        if (whole_blocks && file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
+            for (auto& b : revolution) {
+                b.time_stamp = uint32_t(r);
+                kes_csv::appendLines(file, kes_csv::csvText([&](kes_csv::CsvWriter& w) { w.writeBlock(b, 30.0f); }));
+            }
+        } else if (!whole_blocks && file.open(QIODevice::ReadWrite | QIODevice::Append)) {
             kes_csv::CsvWriter writer(file);
             for (auto& b : revolution) {
                 b.time_stamp = uint32_t(r);
@@ -243,9 +250,12 @@ int main(int argc, char** argv)
                 double(peak_kib) * 1024 / kMB, double(resident_kib) * 1024 / kMB, 3.0 * double(points) / kMB,
                 bound / kMB);
 
-    const double record_share = recordCoreShareAt30Hz(dir.filePath("record.csv"));
+    const double record_share = recordCoreShareAt30Hz(dir.filePath("record.csv"), true);
+    const double batch_share = recordCoreShareAt30Hz(dir.filePath("batch.csv"), false);
     std::printf("record path at 30 Hz (6 blocks of 126 points per revolution, file reopened each time): "
-                "%.2f %% of one core\n", record_share * 100);
+                "%.2f %% of one core block by block, whole or not at all; %.2f %% through one writer; "
+                "ratio %.1fx\n",
+                record_share * 100, batch_share * 100, record_share / batch_share);
 
     std::printf("targets: load >= 400 MB/s %s; python ratio >= 25 %s; write >= 200 MB/s %s; memory %s\n",
                 verdict(load_mbps >= 400), verdict(ratio >= 25), verdict(write_mbps >= 200),
