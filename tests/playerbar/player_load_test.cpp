@@ -107,6 +107,10 @@ TEST_F(PlayerFixture, RefusalsWithoutFileOrWithLidar)
 {
     button("playButton")->click();
     EXPECT_FALSE(button("playButton")->isChecked());
+    bar_->receive_status(1);
+    button("recordButton")->click();
+    EXPECT_FALSE(button("recordButton")->isChecked()) << "no recording without a connected lidar";
+    EXPECT_TRUE(bar_->recordPath().isEmpty());
     logic_->connected_ = true;
     button("openButton")->click();
     ASSERT_EQ(messages_.size(), 1u);
