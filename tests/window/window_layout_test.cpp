@@ -26,7 +26,7 @@ struct TextRoom {
     QString text;
 };
 
-// `address` must hold the longest address an operator meets on a lidar network.
+// The address field must hold an address as long as 192.168.100.100, whatever it shows now.
 std::optional<TextRoom> textRoom(QWidget* widget, const QLineEdit* address)
 {
     const QFontMetrics fm = widget->fontMetrics();
