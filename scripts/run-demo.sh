@@ -4,7 +4,8 @@
 # the viewer finds it. Both run in a private user and network namespace (no root needed),
 # where that address lives on the namespace's own loopback; the viewer still reaches the X
 # display and the sound server through their socket files. Where the kernel refuses such a
-# namespace, the simulator runs on 127.0.0.1 instead and the address is typed by hand.
+# namespace, or the display is reached over TCP, the simulator runs on 127.0.0.1 instead
+# and the address is typed by hand.
 # Closing the viewer stops the simulator. Without a display the viewer runs under a virtual
 # one (nothing to see then; Ctrl+C ends it).
 #   --no-build   use what is built     --bin DIR   take the programs from DIR
@@ -56,8 +57,11 @@ if [ "$inside" = 1 ]; then
 fi
 
 [ "$build" = 0 ] || bash "$root/scripts/build.sh"
-if unshare -rn true 2>/dev/null; then
-  exec unshare -rn "$root/scripts/run-demo.sh" --inside --bin "$bin"
-fi
-echo "no private network namespace here (unshare -rn refused): simulator on 127.0.0.1:2007; press connect, confirm the box, type 127.0.0.1, press connect"
+# A display reached over TCP (ssh -X) is out of the namespace's reach; a socket file is not.
+why="unshare -rn refused"
+case "${DISPLAY:-:}" in
+  :* | unix:*) unshare -rn true 2>/dev/null && exec unshare -rn "$root/scripts/run-demo.sh" --inside --bin "$bin" ;;
+  *) why="the display $DISPLAY is reached over the network" ;;
+esac
+echo "no private network namespace for the demo ($why): simulator on 127.0.0.1:2007; press connect, confirm the box, type 127.0.0.1, press connect"
 run 127.0.0.1
