@@ -15,6 +15,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <optional>
 #include <set>
 
 namespace {
@@ -120,7 +121,8 @@ TEST_F(WindowLayout, EveryTextFitsInBothLanguagesConnectedOrNot)
         if (step.port) {
             logic()->lidar_port_ = step.port;
             QTest::mouseClick(child<QToolButton>("switchButton"), Qt::LeftButton);
-            ASSERT_TRUE(QTest::qWaitFor([&] { return logic()->connected_ && child<QWidget>("switchButton")->isEnabled(); }, 10000));
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return logic()->connected_ && child<QWidget>("switchButton")->isEnabled(); }, 10000));
             const bool streams = step.port == sim_->port();
             ASSERT_TRUE(!streams || QTest::qWaitFor([&] { return temperature->text() != "--"; }, 5000));
         }
@@ -136,11 +138,13 @@ TEST_F(WindowLayout, EveryTextFitsInBothLanguagesConnectedOrNot)
                 << name << ", " << step.state << ": " << widget->objectName().toStdString() << " \""
                 << room->text.toStdString() << "\"" << (clipped ? " clipped by its parent" : "");
         }
-        for (const char* object : {"lineEdit", "DirenctionLabel", "mode_comBox", "hardware_label", "label_5", "label_3"})
+        for (const char* object :
+             {"lineEdit", "DirenctionLabel", "mode_comBox", "hardware_label", "label_5", "label_3"})
             EXPECT_TRUE(seen.count(object)) << name << ", " << step.state << ": " << object << " not shown";
         if (step.port) {
             QTest::mouseClick(child<QToolButton>("switchButton"), Qt::LeftButton);
-            ASSERT_TRUE(QTest::qWaitFor([&] { return !logic()->connected_ && child<QWidget>("switchButton")->isEnabled(); }, 10000));
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return !logic()->connected_ && child<QWidget>("switchButton")->isEnabled(); }, 10000));
         }
     }
 }
