@@ -150,20 +150,30 @@ void LidarToolBar::languageBtnSelected()
     language_ = english;
 }
 
-// The boxes are refilled item by item, so their handlers see each step.
+namespace {
+
+// Item by item, so the box's handlers see each step. The box is then held to the width of
+// its new items: a combo box keeps the minimum width of the items it first showed, which
+// the tight English row cannot spare.
+void refill(QComboBox* box, const QStringList& items)
+{
+    box->clear();
+    for (const QString& item : items)
+        box->addItem(item);
+    box->setMinimumWidth(box->sizeHint().width());
+}
+
+} // namespace
+
 void LidarToolBar::applyTexts(const ToolBarTexts& texts)
 {
     ui->toolButton_language->setIcon(QIcon(texts.language_icon));
     ui->label_2->setText(texts.scan_frequency);
     ui->DirenctionLabel->setText(texts.direction);
-    ui->directionBox->clear();
-    for (const QString& item : texts.directions)
-        ui->directionBox->addItem(item);
+    refill(ui->directionBox, texts.directions);
     ui->pushButton->setText(texts.confirm);
     ui->checkBox->setText(texts.filter);
-    ui->mode_comBox->clear();
-    for (const QString& item : texts.colour_modes)
-        ui->mode_comBox->addItem(item);
+    refill(ui->mode_comBox, texts.colour_modes);
     ui->label_3->setText(texts.software);
     ui->label_4->setText(texts.hardware);
 }

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QWidget>
 
+#include <cstdint>
+#include <optional>
+
 class LidarLogic;
 class Lidar_Upgrade;
 class QEvent;
@@ -57,11 +60,15 @@ private:
     static void rebootThread(WorkerPool::Job& job, LidarToolBar* bar, LidarLogic* logic);
     void filterSwitched(bool on);
     void filterLevelChanged(int value);
+    void sendFilterLevel(uint32_t level);
+    void filterLevelSent();
     void closeUpgrade();
 
     Ui::LidarToolBar* ui;
     LidarLogic* logic_ = nullptr;
     Lidar_Upgrade* upgrade_ = nullptr;
     bool language_ = false;
+    bool level_sending_ = false;
+    std::optional<uint32_t> next_level_;
     WorkerPool workers_{this};
 };

@@ -188,6 +188,8 @@ void Lidar_Upgrade::showSuccess()
         box->hide();
         box->deleteLater();
     });
+    // Like its window, the box is no reason to outlive the main window.
+    msgbox_->setAttribute(Qt::WA_QuitOnClose, false);
     countdown_ = 0;
     msgbox_->setText(countdownText(10));
     QMessageBox* box = msgbox_.get();

@@ -8,6 +8,8 @@
 
 #include <QDebug>
 
+#include <utility>
+
 void LidarToolBar::connectThread()
 {
     ui->switchButton->setEnabled(false);
@@ -98,11 +100,32 @@ void LidarToolBar::filterLevelChanged(int value)
         return;
     ui->filterEdit->setText(QString::number(value));
     const auto level = uint32_t(ui->filterEdit->text().toInt());
+    if (level_sending_)
+        next_level_ = level;
+    else
+        sendFilterLevel(level);
+}
+
+// One level at a time: what is typed meanwhile waits, and only the last of it goes next, so
+// the device ends at the level the field shows.
+void LidarToolBar::sendFilterLevel(uint32_t level)
+{
+    level_sending_ = true;
     ui->horizontalSlider->setEnabled(false);
     LidarLogic* logic = logic_;
     workers_.start([this, logic, level](WorkerPool::Job& job) {
         if (job.open())
             logic->setFilterLevel(level);
-        job.post([this] { ui->horizontalSlider->setEnabled(true); });
+        job.post([this] { filterLevelSent(); });
     });
+}
+
+void LidarToolBar::filterLevelSent()
+{
+    level_sending_ = false;
+    const std::optional<uint32_t> next = std::exchange(next_level_, std::nullopt);
+    if (next && logic_->connected_)
+        sendFilterLevel(*next);
+    else
+        ui->horizontalSlider->setEnabled(true);
 }

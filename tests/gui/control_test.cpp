@@ -132,8 +132,8 @@ TEST_F(ControlTest, PanelsArePlacedAtTheEdgesOnResize)
     QTRY_COMPARE(view_->size(), QSize(1000, 700));
     QWidget* info = view_->infoWidget();
     QWidget* legend = view_->colorLabel();
-    EXPECT_EQ(info->geometry(), QRect(0, 700 - 290, 391, 290));
-    EXPECT_EQ(legend->geometry(), QRect(1000 - 88, 700 - 100 - 326, 88, 326));
+    EXPECT_EQ(info->geometry(), QRect(QPoint(0, 700 - info->height()), info->size()));
+    EXPECT_EQ(legend->geometry(), QRect(QPoint(1000 - legend->width(), 700 - 100 - legend->height()), legend->size()));
     EXPECT_EQ(view_->resetWidget()->pos(), QPoint(0, 0));
     auto* plate = view_->findChild<QWidget*>("logo");
     ASSERT_NE(plate, nullptr);

@@ -33,7 +33,7 @@ const QStringList kEnglish{"Lidar Status:", "Scan Frequency:", "High Paulse:", "
 TEST(InfoPanel, StartsChineseAndSwitchesLanguagesWithTheStatusWords)
 {
     InfoWidget info;
-    EXPECT_EQ(info.size(), QSize(391, 290));
+    EXPECT_EQ(info.size(), QSize(560, 290));
     EXPECT_EQ(captions(info), kChinese);
     EXPECT_EQ(text(info, "stateLabel"), "未连接");
     for (const char* name : {"label", "angle_label", "distance_label", "intensity_label", "stateLabel_temp"})

@@ -107,12 +107,22 @@ TEST_F(ToolBarSettings, FilterAndColourControlsReachTheDevice)
     EXPECT_TRUE(filterIs(5));
     ASSERT_TRUE(waitEnabled("horizontalSlider"));
 
+    // Typed while the first level is on its way: only the last one follows it.
+    const uint32_t sent = requests(kSetFilterLevel);
+    for (const char* level : {"1", "2", "4"}) {
+        child<QLineEdit>("filterEdit")->selectAll();
+        QTest::keyClicks(child<QLineEdit>("filterEdit"), QString::fromLatin1(level));
+    }
+    ASSERT_TRUE(waitEnabled("horizontalSlider"));
+    EXPECT_EQ(requests(kSetFilterLevel), sent + 2);
+    EXPECT_EQ(sim_->snapshot().filter_level, 4u);
+
     click("checkBox");
     EXPECT_FALSE(slider->isEnabled());
     EXPECT_TRUE(filterIs(0));
     ASSERT_TRUE(waitEnabled("checkBox"));
     click("checkBox");
-    EXPECT_TRUE(filterIs(5));
+    EXPECT_TRUE(filterIs(4));
     EXPECT_TRUE(slider->isEnabled());
 
     Recorder modes(logic_.get(), &LidarLogic::sendColorMode);

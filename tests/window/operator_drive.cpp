@@ -8,19 +8,11 @@
 #include <QTest>
 #include <QToolButton>
 
-#include <algorithm>
 
 namespace {
 
 constexpr int kConnectBoundMs = 10000;
 constexpr float kRoomZoom = 14.0f;
-
-bool isColoured(QRgb pixel)
-{
-    const int hi = std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)});
-    const int lo = std::min({qRed(pixel), qGreen(pixel), qBlue(pixel)});
-    return hi - lo > 60;
-}
 
 } // namespace
 
@@ -58,16 +50,4 @@ void zoomOutToTheRoom(MainWindow& window)
     auto* narrow = view->findChild<QToolButton*>(QStringLiteral("narrowButton"));
     while (view->zoom() < kRoomZoom)
         QTest::mouseClick(narrow, Qt::LeftButton);
-}
-
-int cloudPixels(MainWindow& window)
-{
-    auto* view = window.findChild<LidarGLWidget*>(QStringLiteral("openGLWidget"));
-    const QImage image = view->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        count += int(std::count_if(line, line + image.width(), isColoured));
-    }
-    return count;
 }

@@ -16,6 +16,3 @@ bool clickConnect(MainWindow& window);
 
 // Clicks the view's zoom-out button until the simulator's room (walls 2 to 5 m) fits.
 void zoomOutToTheRoom(MainWindow& window);
-
-// Pixels of the view's framebuffer that are neither background nor grid: the point cloud.
-int cloudPixels(MainWindow& window);

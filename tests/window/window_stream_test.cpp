@@ -1,10 +1,8 @@
-#include "operator_drive.h"
 #include "window_fixture.h"
 
 #include "lidargl_widget.h"
 
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QToolButton>
@@ -23,24 +21,6 @@ uint32_t totalRequests(const kes_sim::LidarSimulator& sim)
 } // namespace
 
 using WindowStream = WindowFixture;
-
-TEST_F(WindowStream, TheOperatorsRoadBringsTheLiveCloudIntoTheView)
-{
-    startSimulator();
-    auto* view = child<LidarGLWidget>("openGLWidget");
-    const int empty = cloudPixels(*window_);
-    QSignalSpy blocks(logic(), &LidarLogic::sendBlock);
-
-    ASSERT_TRUE(connectLikeAnOperator(*window_, boxes_, "127.0.0.1"));
-    EXPECT_EQ(logic()->ip_addr_.get(), "127.0.0.1");
-    EXPECT_EQ(child<QLabel>("firmware_label")->text(), "A1.0.7");
-
-    QSignalSpy swaps(view, &QOpenGLWidget::frameSwapped);
-    zoomOutToTheRoom(*window_);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return cloudPixels(*window_) > empty + 300; }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return blocks.count() >= 18 && swaps.count() >= 3; }, 5000));
-    EXPECT_FALSE(view->drawVertices().empty());
-}
 
 TEST_F(WindowStream, ClosingTheWindowWhileStreamingStopsEveryDeviceThread)
 {

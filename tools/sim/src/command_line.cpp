@@ -95,6 +95,8 @@ std::string apply(const std::string& name, const std::string* value, SimOptions&
         o.reorder = true;
     else if (name == "--verbose")
         o.verbose = true;
+    else if (name == "--announce")
+        o.announce = true;
     else if (const auto it = valuedOptions().find(name); it == valuedOptions().end())
         return "unknown option " + name;
     else if (!value)
@@ -149,6 +151,9 @@ std::string usageText()
            "  --restart-ms N      silence after a reboot (default 2000)\n"
            "  --seed N            seed for the scene, jitter and loss (default 1)\n"
            "  --verbose           print one line per request: code, payload, answer status\n"
+           "  --announce          answer mDNS queries (port 5353, shared) for a _udp._udp service\n"
+           "                      on the port, at the bind address (the --device-ip when bound\n"
+           "                      to any), as a lidar announces itself\n"
            "  --help              show this text\n"
            "\n"
            "Malformed requests (wrong size or length field, bad CRC) are dropped. Codes the\n"

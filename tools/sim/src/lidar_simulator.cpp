@@ -2,6 +2,7 @@
 
 #include "datagram_sender.h"
 #include "device_state.h"
+#include "mdns_responder.h"
 #include "request_log.h"
 #include "scan_streamer.h"
 
@@ -27,6 +28,7 @@ public:
 
 private:
     StartResult bind();
+    StartResult announce(const asio::ip::address& bound);
     void receive();
     void onDatagram(size_t size);
     void answer(const udp::endpoint& to, Bytes datagram);
@@ -39,6 +41,7 @@ private:
     DeviceState state_;
     DatagramSender sender_;
     ScanStreamer streamer_;
+    std::unique_ptr<MdnsResponder> responder_;
     std::thread io_thread_;
     uint16_t port_ = 0;
     bool running_ = false;
@@ -67,7 +70,26 @@ StartResult LidarSimulator::Impl::bind()
         return {ec, "cannot bind " + where + ": " + ec.message()};
     }
     port_ = socket_.local_endpoint().port();
-    return {};
+    return options_.announce ? announce(address) : StartResult{};
+}
+
+// A lidar announces the address it is reached at; bound to any, that is the device address.
+StartResult LidarSimulator::Impl::announce(const asio::ip::address& bound)
+{
+    Announcement announcement;
+    asio::error_code ec;
+    const asio::ip::address_v4 own = bound.is_v4() && !bound.is_unspecified()
+                                         ? bound.to_v4()
+                                         : asio::ip::make_address_v4(options_.device_ip, ec);
+    announcement.ipv4 = own.to_uint();
+    announcement.port = port_;
+    responder_ = std::make_unique<MdnsResponder>(io_, announcement);
+    const std::string failure = ec ? "no IPv4 address to announce" : responder_->open();
+    if (failure.empty())
+        return {};
+    responder_.reset();
+    socket_.close(ec);
+    return {std::make_error_code(std::errc::address_not_available), "cannot announce: " + failure};
 }
 
 StartResult LidarSimulator::Impl::start()
@@ -97,6 +119,8 @@ void LidarSimulator::Impl::stop()
     io_thread_.join();
     asio::error_code ec;
     socket_.close(ec);
+    if (responder_)
+        responder_->close();
 }
 
 void LidarSimulator::Impl::receive()

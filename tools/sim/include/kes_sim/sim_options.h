@@ -26,6 +26,7 @@ struct SimOptions {
     uint32_t restart_ms = 2000;
     uint32_t seed = 1;
     bool verbose = false;
+    bool announce = false; // answer mDNS queries for a _udp._udp service on the port
     RevolutionSentHook on_revolution_sent;
 };
 
