@@ -77,10 +77,11 @@ public:
         return out;
     }
 
-    // A scan datagram with magic and a matching length field; points (range, intensity).
+    // A scan datagram with magic and a matching length field; points (range, intensity). The
+    // magic is spelled out here, not taken from the code under test.
     static Bytes scan(uint8_t rateCode, uint8_t blockId, uint32_t timeStamp, size_t points, uint16_t range = 1000)
     {
-        Bytes out(kes_sdk::kScanMagic, kes_sdk::kScanMagic + 6);
+        Bytes out{0x4D, 0x53, 0x01, 0xF4, 0xEB, 0x90};
         const size_t size = 20 + 3 * points + 4;
         kes_sdk::appendU16(out, uint16_t(size));
         kes_sdk::appendU16(out, 0);
