@@ -51,7 +51,7 @@ private:
 
 } // namespace
 
-TEST(DriverScan, QueueKeepsTheNewestThirtyTwo)
+TEST(DriverScan, QueueKeepsTheNewestThirtyTwoUntilClosed)
 {
     std::vector<Bytes> burst;
     for (uint32_t ts = 0; ts < 40; ++ts)
@@ -60,8 +60,12 @@ TEST(DriverScan, QueueKeepsTheNewestThirtyTwo)
     KesDriver driver(peer.address());
     openQuietly(driver);
     peer.deliver(driver);
+    driver.close();
+    openQuietly(driver);
     driver.setTimeout(100);
     ScanPacketData packet;
+    EXPECT_EQ(driver.readScanPacket(packet), kNoAnswer);
+    peer.deliver(driver);
     for (uint32_t ts = 8; ts < 40; ++ts) {
         ASSERT_EQ(driver.readScanPacket(packet), kSuccess);
         EXPECT_EQ(packet.time_stamp, ts);
