@@ -48,6 +48,7 @@ Message addressOf(const QByteArray& host, const QString& address)
     record.setAddress(QHostAddress(address));
     Message message;
     message.setResponse(true);
+    message.setPort(MdnsPort);
     message.addRecord(record);
     return message;
 }
@@ -119,11 +120,13 @@ TEST_F(DiscoveryTest, OnlyTheLastServiceOnPort2007IsResolvedAndOnly192168Address
     server_.inject(announcement("lidar-2", "host-2.local.", 2007));
     tick();
     EXPECT_FALSE(askedFor(server_, "host-8.local."));
+    EXPECT_FALSE(askedFor(server_, "host-1.local."));
     ASSERT_TRUE(askedFor(server_, "host-2.local."));
 
     server_.inject(addressOf("host-1.local.", "192.168.1.56"));
     server_.inject(addressOf("host-2.local.", "10.0.0.5"));
     server_.inject(addressOf("host-2.local.", "fe80::1"));
+    server_.inject(addressOf("host-2.local.", "::ffff:192.168.1.5"));
     EXPECT_EQ(ips_.size(), 0);
     server_.inject(addressOf("host-2.local.", "192.168.1.57"));
     ASSERT_EQ(ips_.size(), 1);

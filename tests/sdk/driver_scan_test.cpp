@@ -159,37 +159,6 @@ TEST(DriverScan, ARateChangeRestartsTheRevolution)
         ASSERT_EQ(layer.ranges[i], 3000 + i / 378 + 1) << i;
 }
 
-namespace {
-
-// Streams `blocks` from a host of its own to `to`, once or over and over for at most 3 s.
-class Streamer {
-public:
-    Streamer(const Endpoint& to, std::vector<uint8_t> blocks, bool repeat)
-        : socket_(io_, Endpoint(asio::ip::make_address_v4("127.0.0.1"), 0)), thread_([=] {
-              const auto end = FakePeer::Clock::now() + 3s;
-              do {
-                  for (uint8_t b : blocks)
-                      socket_.send_to(asio::buffer(FakePeer::scan(6, b, 1, 192)), to);
-                  std::this_thread::sleep_for(1ms);
-              } while (repeat && !stop_ && FakePeer::Clock::now() < end);
-          })
-    {
-    }
-    ~Streamer()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-
-private:
-    asio::io_context io_;
-    asio::ip::udp::socket socket_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
-} // namespace
-
 TEST(DriverScan, AStreamThatNeverCompletesARevolutionEndsTheCallWithinTwiceTheTimeout)
 {
     std::mutex m;
@@ -207,7 +176,7 @@ TEST(DriverScan, AStreamThatNeverCompletesARevolutionEndsTheCallWithinTwiceTheTi
         ASSERT_EQ(driver.trackConnect(), kSuccess);
         driver.setTimeout(200);
         std::unique_lock<std::mutex> lock(m);
-        Streamer junk(driverEnd, blocks, repeat);
+        ScanStreamer junk(driverEnd, blocks, repeat);
         lock.unlock();
         const auto start = FakePeer::Clock::now();
         FullScanBlock scan;
