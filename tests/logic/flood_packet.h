@@ -4,9 +4,9 @@
 #include <QtEndian>
 
 // One well-formed mDNS response near the UDP limit: `count` PTR records of _udp._udp.local.,
-// each naming its own instance (numbered from `first`), packed with name compression (20 bytes
-// a record).
-inline QByteArray floodPacket(int first = 10000, int count = 3270)
+// each naming its own instance (numbered from `first`, labels `label` bytes long), packed with
+// name compression (15 + `label` bytes a record).
+inline QByteArray floodPacket(int first = 10000, int count = 3270, int label = 5)
 {
     QByteArray packet;
     const auto u16 = [&packet](quint16 v) {
@@ -33,9 +33,9 @@ inline QByteArray floodPacket(int first = 10000, int count = 3270)
         u16(12);     // PTR
         u16(1);      // IN, shared
         u32(120);
-        u16(8);
-        packet.append(char(5));
-        packet.append(QByteArray::number(first + i).right(5));
+        u16(quint16(label + 3));
+        packet.append(char(label));
+        packet.append(QByteArray::number(first + i).rightJustified(label, 'x', true));
         u16(0xC00C);
     }
     return packet;

@@ -41,11 +41,14 @@ private Q_SLOTS:
         bool turnPassed = false;
         QTimer::singleShot(0, [&turnPassed] { turnPassed = true; });
         server.inject(testrecords::response({testrecords::address("lidar.local.", "192.168.77.57"),
-                                             testrecords::address("lidar.local.", "fe80::1"),
+                                             testrecords::address("LiDAR.Local.", "fe80::1"),
                                              testrecords::address("other.local.", "192.168.77.9")}));
         Message query = testrecords::response({testrecords::address("lidar.local.", "192.168.77.8")});
         query.setResponse(false);
         server.inject(query);
+        Message foreign = testrecords::response({testrecords::address("lidar.local.", "192.168.77.7")});
+        foreign.setPort(5354);
+        server.inject(foreign);
         // The same answer again, as it arrives on both families of a dual-stack host.
         server.inject(testrecords::response({testrecords::address("lidar.local.", "fe80::1")}));
         QTRY_VERIFY(turnPassed);
