@@ -152,7 +152,9 @@ TEST_F(DiscoveryTest, NamesMatchWithoutRegardToCaseAndOnlyTheMdnsPortCounts)
 }
 
 // Responses near 64 KB of pointers to instances nobody describes: 3,270 short names, or 800
-// of the longest labels.
+// of the longest labels. A few milliseconds each in a plain build (the first took 0.8 s when
+// every pointer raised its own query); sanitizers slow this work a hundredfold, so there only
+// the queries are counted.
 TEST_F(DiscoveryTest, AFloodOfPointersSetsOffAFewQueriesAndHoldsTheLoopBriefly)
 {
     for (const QByteArray& packet : {floodPacket(), floodPacket(20000, 800, 63)}) {
@@ -164,7 +166,9 @@ TEST_F(DiscoveryTest, AFloodOfPointersSetsOffAFewQueriesAndHoldsTheLoopBriefly)
         clock.start();
         server_.inject(flood);
         QCoreApplication::processEvents();
-        EXPECT_LT(clock.elapsed(), 500);
+#ifndef KES_SANITIZED
+        EXPECT_LT(clock.elapsed(), 200);
+#endif
         EXPECT_LE(server_.sent.size(), 3);
     }
 }

@@ -5,7 +5,7 @@
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/resolver.h>
 
-#include "fakeserver.h"
+#include "../logic/fake_mdns_server.h"
 #include "testrecords.h"
 
 using namespace QMdnsEngine;
@@ -24,7 +24,7 @@ private Q_SLOTS:
 
     void addsUpdatesAndRemoves()
     {
-        FakeServer server;
+        FakeMdnsServer server;
         Browser browser(&server, Type);
         QSignalSpy added(&browser, &Browser::serviceAdded);
         QSignalSpy updated(&browser, &Browser::serviceUpdated);
@@ -58,7 +58,7 @@ private Q_SLOTS:
 
     void asksForServiceOfBarePointer()
     {
-        FakeServer server;
+        FakeMdnsServer server;
         Browser browser(&server, "_udp._udp.local");
         QSignalSpy added(&browser, &Browser::serviceAdded);
         QCOMPARE(server.sent.size(), 1);
@@ -75,7 +75,7 @@ private Q_SLOTS:
 
     void ignoresQueriesAndOtherTypes()
     {
-        FakeServer server;
+        FakeMdnsServer server;
         Browser browser(&server, Type);
         QSignalSpy added(&browser, &Browser::serviceAdded);
         Message query = testrecords::response({testrecords::pointer(Type, Instance),
@@ -96,7 +96,7 @@ private Q_SLOTS:
     // A responder that marks its pointers for flush, with names in other letter cases.
     void keepsEveryServiceOfOneFlushingAnnouncement()
     {
-        FakeServer server;
+        FakeMdnsServer server;
         Browser browser(&server, Type);
         QSignalSpy added(&browser, &Browser::serviceAdded);
         Message burst = testrecords::response({});
@@ -112,7 +112,7 @@ private Q_SLOTS:
 
     void removesWhenServiceExpires()
     {
-        FakeServer server;
+        FakeMdnsServer server;
         Browser browser(&server, Type);
         QSignalSpy removed(&browser, &Browser::serviceRemoved);
         server.inject(testrecords::response({testrecords::pointer(Type, Instance),
@@ -124,7 +124,7 @@ private Q_SLOTS:
     // gets the host's address without a reply of its own.
     void sharesWhatItLearns()
     {
-        FakeServer server;
+        FakeMdnsServer server;
         Cache cache;
         Browser browser(&server, Type, &cache);
         server.inject(testrecords::response({testrecords::pointer(Type, Instance),

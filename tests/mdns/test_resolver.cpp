@@ -4,7 +4,7 @@
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/resolver.h>
 
-#include "fakeserver.h"
+#include "../logic/fake_mdns_server.h"
 #include "testrecords.h"
 
 using namespace QMdnsEngine;
@@ -16,7 +16,7 @@ class ResolverTest : public QObject
 private Q_SLOTS:
     void reportsCachedAddressOnNextTurn()
     {
-        FakeServer server;
+        FakeMdnsServer server;
         Cache cache;
         cache.addRecord(testrecords::address("lidar.local.", "192.168.77.57"));
         Resolver resolver(&server, "lidar.local", &cache);
@@ -32,7 +32,7 @@ private Q_SLOTS:
 
     void reportsEachAddressOnce()
     {
-        FakeServer server;
+        FakeMdnsServer server;
         Cache cache;
         cache.addRecord(testrecords::address("lidar.local.", "192.168.77.57"));
         Resolver resolver(&server, "lidar.local.", &cache);
