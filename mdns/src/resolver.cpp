@@ -31,8 +31,12 @@ void Resolver::onMessageReceived(const Message &message)
         return;
     }
     const QList<Record> records = message.records();
+    int taken = 0;
     for (const Record &record : records) {
         if ((record.type() == A || record.type() == AAAA) && sameName(record.name(), m_name)) {
+            if (++taken > MaxAddressesPerMessage) {
+                break;
+            }
             m_cache->addRecord(record);
             if (record.ttl() > 0) {
                 report(record.address());

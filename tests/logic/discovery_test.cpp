@@ -135,6 +135,13 @@ TEST_F(DiscoveryTest, OnlyTheLastServiceOnPort2007IsResolvedAndOnly192168Address
     ASSERT_EQ(ips_.size(), 1);
     EXPECT_EQ(ips_.at(0).at(0).toString(), QStringLiteral("192.168.1.57"));
     EXPECT_EQ(logic_.ip_addr_.get(), QStringLiteral("192.168.1.57"));
+
+    // A host with thousands of addresses in one response proposes a bounded few.
+    Message many = addressOf("host-2.local.", "192.168.2.0");
+    for (int i = 1; i < 4000; ++i)
+        many.addRecord(addressOf("host-2.local.", QStringLiteral("192.168.%1.%2").arg(3 + i / 250).arg(i % 250)).records()[0]);
+    server_.inject(many);
+    EXPECT_LE(ips_.size(), 1 + 16);
 }
 
 TEST_F(DiscoveryTest, NamesMatchWithoutRegardToCaseAndOnlyTheMdnsPortCounts)
