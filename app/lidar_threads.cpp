@@ -125,8 +125,8 @@ void LidarCore::infoLoop()
     --busy_count_;
 }
 
-// A later connection may start while this one is still ending (after a fatal scan error or
-// a reboot nobody waits for): it then owns the driver, the flags, the status and discovery,
+// A later connection may start while this one is still ending (after a fatal scan error
+// nobody waits for the close): it then owns the driver, the flags, the status and discovery,
 // and this thread touches none of them.
 void LidarCore::closeSequence(uint64_t generation)
 {
