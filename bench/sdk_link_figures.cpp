@@ -1,4 +1,4 @@
-// Usage: link_figures [KESTRA_CLI]   (inside a private network namespace)
+// Usage: sdk_link_figures [KESTRA_CLI]   (inside a private network namespace)
 // Each figure beside its baseline from the same run:
 // 1. One 65 KB mDNS response of 3,270 PTR records handed to the logic's discovery: how long
 //    the handling holds the event loop (baseline: decoding the packet alone) and how many
@@ -9,8 +9,8 @@
 // With the path of kestra-cli also: the wall time of "discover --seconds 3" while six such
 // responses (each naming other instances) arrive 0.4 s apart (baseline: nothing arrives), and
 // of "info" against the two lidars.
-#include "../sdk/fake_peer.h"
 #include "fake_mdns_server.h"
+#include "fake_peer.h"
 #include "flood_packet.h"
 
 #include <kes_sdk/command_codes.h>
