@@ -31,6 +31,12 @@ bool LidarCore::connectLidar()
         return fail(kes_sdk::kDeviceFailure);
     }
     DeviceUse device(*this, true);
+    if (!device) {
+        // Not an address a lidar can have: nothing is sent.
+        qDebug() << "unable to open device";
+        sendState(LidarState::Malfunction);
+        return fail(kes_sdk::kSocketError);
+    }
     if (!openAndGreet(device.shared()))
         return false;
     readVersions(*device);
@@ -102,6 +108,7 @@ bool LidarCore::startStreaming(const DevicePtr& device)
         sendState(LidarState::ReUpgrade);
         return true;
     }
+    ++generation_;
     lock.unlock();
     sendState(LidarState::Working);
     device->enableDataStream();

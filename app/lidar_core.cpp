@@ -1,5 +1,6 @@
 #include "lidar_core.h"
 
+#include "lidar_address.h"
 #include "lidar_logic.h"
 
 #include <QDebug>
@@ -34,10 +35,10 @@ QString stateText(LidarState state, bool english)
 DeviceUse::DeviceUse(LidarCore& core, bool create) : core_(core)
 {
     std::lock_guard<std::mutex> lock(core.device_mutex_);
-    if (!core.device_ && create) {
+    const std::optional<uint32_t> ip = create && !core.device_ ? lidarAddress(core.ip_addr_) : std::nullopt;
+    if (ip) {
         qDebug() << "new ";
-        const QByteArray ip = core.ip_addr_.get().toLatin1();
-        core.device_ = std::make_shared<KesDriver>(kes_sdk::LidarAddress(inet_addr(ip.constData()), htons(core.lidar_port_)));
+        core.device_ = std::make_shared<KesDriver>(kes_sdk::LidarAddress(*ip, htons(core.lidar_port_)));
         created_ = true;
     }
     device_ = core.device_;

@@ -33,6 +33,8 @@ public:
     bool applyScanDirection();
     int applyConfigs();
     int applyLidarIPAddress();
+    // The address the lidar stores (0x0201), dotted; a CommandResult.
+    int readLidarIPAddress(QString& ip);
     bool rebootLidar();
     int setFilterEnable(bool on);
     void setFilterLevel(uint32_t level);
@@ -101,7 +103,9 @@ private:
     void publishScan();
     void scanLoop();
     void infoLoop();
-    void closeSequence();
+    void closeSequence(uint64_t generation);
+    // Until the close thread of `generation` (or a later one) has finished, or nothing is open.
+    void waitUntilClosed(uint64_t generation);
     void queueSettleTimer();
 
     std::mutex mutex_;  // held by disconnectLidar for its whole run
@@ -109,6 +113,9 @@ private:
     DevicePtr device_;
     kes_sdk::FullScanBlock full_scan_;
     std::atomic<int> close_threads_{0};
+    // Counts the connections that started streaming; a close thread acts for its own only.
+    std::atomic<uint64_t> generation_{0};
+    std::atomic<uint64_t> closed_generation_{0};
     std::recursive_mutex owner_mutex_;
     LidarLogic* owner_;
 };

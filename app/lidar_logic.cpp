@@ -68,6 +68,7 @@ bool LidarLogic::applyScanFrequency() { const auto core = core_; return core->ap
 bool LidarLogic::applyScanDirection() { const auto core = core_; return core->applyScanDirection(); }
 int LidarLogic::applyConfigs() { const auto core = core_; return core->applyConfigs(); }
 int LidarLogic::applyLidarIPAddress() { const auto core = core_; return core->applyLidarIPAddress(); }
+int LidarLogic::readLidarIPAddress(QString& ip) { const auto core = core_; return core->readLidarIPAddress(ip); }
 bool LidarLogic::rebootLidar() { const auto core = core_; return core->rebootLidar(); }
 int LidarLogic::setFilterEnable(bool on) { const auto core = core_; return core->setFilterEnable(on); }
 void LidarLogic::setFilterLevel(uint32_t level) { const auto core = core_; core->setFilterLevel(level); }

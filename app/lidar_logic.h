@@ -37,6 +37,8 @@ public:
     bool applyScanDirection();
     int applyConfigs();
     int applyLidarIPAddress();
+    // The address the lidar stores, as applyLidarIPAddress reads it; a CommandResult.
+    int readLidarIPAddress(QString& ip);
     bool rebootLidar();
     int setFilterEnable(bool on);
     void setFilterLevel(uint32_t level);

@@ -1,32 +1,19 @@
 #include "lidar_core.h"
 
+#include "lidar_address.h"
 #include "lidar_logic.h"
 
 #include <QDebug>
 
-#include <arpa/inet.h>
-
-#include <chrono>
-#include <thread>
-
 using kes_sdk::kSuccess;
-
-namespace {
-
-void waitFor(const std::atomic<bool>& flag)
-{
-    while (!flag)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-}
-
-} // namespace
 
 bool LidarCore::disconnectLidar()
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    const uint64_t generation = generation_;
     connected_ = false;
     settings_enabled_ = false;
-    waitFor(exit_flag_);
+    waitUntilClosed(generation);
     qDebug() << "language" << (language_ ? "true" : "false");
     sendState(LidarState::Disconnect);
     return true;
@@ -88,11 +75,19 @@ int LidarCore::applyConfigs()
     return device ? device->applyConfigs() : kes_sdk::kNoAnswer;
 }
 
+// Only a complete address is ever written: a lidar given a broadcast or half-typed one
+// restarts where nobody can reach it.
 int LidarCore::applyLidarIPAddress()
 {
     if (!connected_) {
         qDebug() << "second";
         return 2;
+    }
+    const QString text = ip_addr_.get();
+    const std::optional<uint32_t> wanted = lidarAddress(text);
+    if (!wanted) {
+        qDebug() << "ip_addr_" << text;
+        return fail(kes_sdk::kSocketError);
     }
     DeviceUse device(*this, false);
     if (!device)
@@ -102,16 +97,15 @@ int LidarCore::applyLidarIPAddress()
         return fail(result);
     uint32_t current = 0;
     result = device->getLidarIPAddress(current);
-    const uint32_t wanted = inet_addr(ip_addr_.get().toLatin1().constData());
     qDebug() << "ip" << current;
-    qDebug() << "ip_addr_" << wanted;
+    qDebug() << "ip_addr_" << *wanted;
     if (result != kSuccess)
         return fail(result);
-    if (current == wanted) {
+    if (current == *wanted) {
         qDebug() << "first";
         return 2;
     }
-    result = device->setLidarIPAddress(wanted);
+    result = device->setLidarIPAddress(*wanted);
     if (result != kSuccess) {
         qDebug() << "setLidarIPAddress fail ";
         return fail(result);
@@ -122,8 +116,19 @@ int LidarCore::applyLidarIPAddress()
     return 1;
 }
 
+int LidarCore::readLidarIPAddress(QString& ip)
+{
+    DeviceUse device(*this, false);
+    uint32_t stored = 0;
+    const int result = device ? device->getLidarIPAddress(stored) : kes_sdk::kNoAnswer;
+    if (result == kSuccess)
+        ip = dottedAddress(stored);
+    return result;
+}
+
 bool LidarCore::rebootLidar()
 {
+    const uint64_t generation = generation_;
     connected_ = false;
     int result = kes_sdk::kNoAnswer;
     {
@@ -136,7 +141,7 @@ bool LidarCore::rebootLidar()
         qDebug() << "deviceReboot fail";
         return fail(result);
     }
-    waitFor(exit_flag_);
+    waitUntilClosed(generation);
     sendState(LidarState::Disconnect);
     last_result_ = kSuccess;
     return true;

@@ -42,7 +42,8 @@ void LidarCore::closeThread()
 {
     ++close_threads_;
     exit_flag_ = false;
-    std::thread([self = shared_from_this()] { self->closeSequence(); }).detach();
+    std::thread([self = shared_from_this(), generation = generation_.load()] { self->closeSequence(generation); })
+        .detach();
 }
 
 void LidarCore::scanLoop()
@@ -124,14 +125,18 @@ void LidarCore::infoLoop()
     --busy_count_;
 }
 
-void LidarCore::closeSequence()
+// A later connection may start while this one is still ending (after a fatal scan error
+// nobody waits for the close): it then owns the driver, the flags, the status and discovery,
+// and this thread touches none of them.
+void LidarCore::closeSequence(uint64_t generation)
 {
-    exit_flag_ = false;
     bool idle = false;
-    DevicePtr device = takeDeviceWhenIdle(idle);
-    while (!idle) {
-        sleepMs(100);
+    DevicePtr device;
+    while (generation_ == generation) {
         device = takeDeviceWhenIdle(idle);
+        if (idle)
+            break;
+        sleepMs(100);
     }
     if (device) {
         if (device->isOpen()) {
@@ -141,14 +146,29 @@ void LidarCore::closeSequence()
         }
         device.reset();
     }
-    exit_flag_ = true;
-    first_block_pending_ = false;
-    scan_set_flag_ = false;
-    withOwner([](LidarLogic& owner) { emit owner.send_status(0); });
-    queueToOwner([](LidarLogic& owner) {
-        qDebug() << "mdns_timer start";
-        owner.startDiscovery();
-    });
+    {
+        // Under the owner lock, which a connection holds while it starts streaming.
+        std::lock_guard<std::recursive_mutex> lock(owner_mutex_);
+        if (generation_ == generation) {
+            exit_flag_ = true;
+            first_block_pending_ = false;
+            scan_set_flag_ = false;
+            withOwner([](LidarLogic& owner) { emit owner.send_status(0); });
+            queueToOwner([](LidarLogic& owner) {
+                qDebug() << "mdns_timer start";
+                owner.startDiscovery();
+            });
+        }
+    }
+    uint64_t closed = closed_generation_;
+    while (closed < generation && !closed_generation_.compare_exchange_weak(closed, generation)) {
+    }
     qDebug() << "exit_flag_";
     --close_threads_;
+}
+
+void LidarCore::waitUntilClosed(uint64_t generation)
+{
+    while (!exit_flag_ && closed_generation_ < generation)
+        sleepMs(10);
 }

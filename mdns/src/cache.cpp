@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "names.h"
+
 namespace QMdnsEngine {
 
 namespace {
@@ -14,16 +16,10 @@ namespace {
 // that hosts sharing a record do not all ask at once.
 constexpr int RefreshPoints[] = {500, 850, 900, 950};
 constexpr int JitterPerMille = 20;
-
-bool sameRecordSet(const Record &a, const Record &b)
-{
-    return a.name() == b.name() && a.type() == b.type();
-}
-
-bool matches(const Record &record, const QByteArray &name, quint16 type)
-{
-    return (name.isEmpty() || record.name() == name) && (type == ANY || record.type() == type);
-}
+// Records of a set this young are part of the same announcement: a flush leaves them.
+constexpr qint64 FlushGraceMs = 1000;
+// How long a record announced gone is kept, so that a correction can still save it.
+constexpr qint64 GoodbyeMs = 1000;
 
 }
 
@@ -35,11 +31,10 @@ Cache::Cache(QObject *parent)
     connect(&m_timer, &QTimer::timeout, this, &Cache::onTimeout);
 }
 
-Cache::Entry Cache::makeEntry(const Record &record) const
+Cache::Entry Cache::makeEntry(const Record &record, qint64 now)
 {
-    const qint64 now = m_clock.elapsed();
     const qint64 ttlMs = static_cast<qint64>(record.ttl()) * 1000;
-    Entry entry{record, now + ttlMs, {}};
+    Entry entry{record, m_nextOrder++, now, now + ttlMs, {}};
     for (int point : RefreshPoints) {
         const int perMille = point + QRandomGenerator::global()->bounded(JitterPerMille);
         entry.refreshes.append(now + ttlMs * perMille / 1000);
@@ -47,31 +42,72 @@ Cache::Entry Cache::makeEntry(const Record &record) const
     return entry;
 }
 
-void Cache::removeMatching(const Record &record, QList<Record> &removed)
+// A flush replaces the older records of the set quietly, as the new data arrives in the same
+// call; a goodbye reports its record when the extra second is over.
+void Cache::addRecord(const Record &record)
 {
-    for (int i = m_entries.size() - 1; i >= 0; --i) {
-        const Record &cached = m_entries.at(i).record;
-        const bool flushed = record.flushCache() && sameRecordSet(cached, record);
-        if (flushed || cached == record) {
-            removed.prepend(cached);
-            m_entries.removeAt(i);
+    const qint64 now = m_clock.elapsed();
+    const Key key(foldedName(record.name()), record.type());
+    const auto bucket = m_entries.find(key);
+    if (bucket != m_entries.end()) {
+        QList<Entry> &entries = bucket.value();
+        for (int i = entries.size() - 1; i >= 0; --i) {
+            Entry &cached = entries[i];
+            const bool equal = cached.record == record;
+            if (equal && record.ttl() == 0) {
+                cached.expiry = std::min(cached.expiry, now + GoodbyeMs);
+                cached.refreshes.clear();
+                scheduleAt(cached.expiry);
+            } else if (equal || (record.flushCache() && record.ttl() > 0 && now - cached.received > FlushGraceMs)) {
+                m_order.erase(cached.order);
+                entries.removeAt(i);
+            }
         }
+        if (entries.isEmpty()) {
+            m_entries.erase(bucket);
+        }
+    }
+    if (record.ttl() == 0) {
+        return;
+    }
+    const Entry entry = makeEntry(record, now);
+    m_order.emplace(entry.order, key);
+    m_entries[key].append(entry);
+    scheduleAt(entry.due());
+    QList<Record> evicted;
+    while (m_order.size() > static_cast<size_t>(MaxEntries)) {
+        evictOldest(evicted);
+    }
+    for (const Record &goneRecord : qAsConst(evicted)) {
+        emit recordExpired(goneRecord);
     }
 }
 
-// A flush replaces the whole record set quietly, as the new data arrives in the same call;
-// a goodbye (TTL 0) reports everything it takes away.
-void Cache::addRecord(const Record &record)
+void Cache::evictOldest(QList<Record> &evicted)
 {
-    QList<Record> removed;
-    removeMatching(record, removed);
-    if (record.ttl() > 0) {
-        m_entries.append(makeEntry(record));
+    const auto oldest = m_order.begin();
+    const auto bucket = m_entries.find(oldest->second);
+    QList<Entry> &entries = bucket.value();
+    for (int i = 0; i < entries.size(); ++i) {
+        if (entries.at(i).order == oldest->first) {
+            evicted.append(entries.at(i).record);
+            entries.removeAt(i);
+            break;
+        }
     }
-    schedule();
-    if (record.ttl() == 0) {
-        for (const Record &goneRecord : qAsConst(removed)) {
-            emit recordExpired(goneRecord);
+    if (entries.isEmpty()) {
+        m_entries.erase(bucket);
+    }
+    m_order.erase(oldest);
+}
+
+void Cache::collect(const Key &key, qint64 now, std::map<quint64, Record> &found) const
+{
+    for (const Entry &entry : m_entries.value(key)) {
+        if (entry.expiry > now) {
+            Record record = entry.record;
+            record.setTtl(static_cast<quint32>((entry.expiry - now + 999) / 1000));
+            found.emplace(entry.order, record);
         }
     }
 }
@@ -89,61 +125,93 @@ bool Cache::lookupRecord(const QByteArray &name, quint16 type, Record &record) c
 bool Cache::lookupRecords(const QByteArray &name, quint16 type, QList<Record> &records) const
 {
     const qint64 now = m_clock.elapsed();
-    records.clear();
-    for (const Entry &entry : m_entries) {
-        if (entry.expiry > now && matches(entry.record, name, type)) {
-            Record record = entry.record;
-            record.setTtl(static_cast<quint32>((entry.expiry - now + 999) / 1000));
-            records.append(record);
+    const QByteArray folded = foldedName(name);
+    std::map<quint64, Record> found;
+    if (name.isEmpty() || type == ANY) {
+        for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
+            if ((name.isEmpty() || it.key().first == folded) && (type == ANY || it.key().second == type)) {
+                collect(it.key(), now, found);
+            }
         }
+    } else {
+        collect(Key(folded, type), now, found);
+    }
+    records.clear();
+    for (const auto &orderAndRecord : found) {
+        records.append(orderAndRecord.second);
     }
     return !records.isEmpty();
+}
+
+bool Cache::hasRecord(const Record &record) const
+{
+    const qint64 now = m_clock.elapsed();
+    const QList<Entry> entries = m_entries.value(Key(foldedName(record.name()), record.type()));
+    return std::any_of(entries.cbegin(), entries.cend(), [&](const Entry &entry) {
+        return entry.expiry > now && entry.record == record;
+    });
 }
 
 // Signals go out after the entries are settled, so handlers may add records freely.
 void Cache::onTimeout()
 {
     const qint64 now = m_clock.elapsed();
-    QList<Record> due;
-    QList<Record> expired;
-    for (int i = m_entries.size() - 1; i >= 0; --i) {
-        Entry &entry = m_entries[i];
-        if (entry.expiry <= now) {
-            expired.prepend(entry.record);
-            m_entries.removeAt(i);
-            continue;
+    std::map<quint64, Record> due;
+    std::map<quint64, Record> expired;
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        QList<Entry> &entries = it.value();
+        for (int i = entries.size() - 1; i >= 0; --i) {
+            Entry &entry = entries[i];
+            if (entry.expiry <= now) {
+                expired.emplace(entry.order, entry.record);
+                m_order.erase(entry.order);
+                entries.removeAt(i);
+                continue;
+            }
+            bool refreshDue = false;
+            while (!entry.refreshes.isEmpty() && entry.refreshes.first() <= now) {
+                entry.refreshes.removeFirst();
+                refreshDue = true;
+            }
+            if (refreshDue) {
+                due.emplace(entry.order, entry.record);
+            }
         }
-        bool refreshDue = false;
-        while (!entry.refreshes.isEmpty() && entry.refreshes.first() <= now) {
-            entry.refreshes.removeFirst();
-            refreshDue = true;
-        }
-        if (refreshDue) {
-            due.prepend(entry.record);
-        }
+        it = entries.isEmpty() ? m_entries.erase(it) : std::next(it);
     }
     schedule();
-    for (const Record &record : qAsConst(due)) {
-        emit shouldQuery(record);
+    for (const auto &orderAndRecord : due) {
+        emit shouldQuery(orderAndRecord.second);
     }
-    for (const Record &record : qAsConst(expired)) {
-        emit recordExpired(record);
+    for (const auto &orderAndRecord : expired) {
+        emit recordExpired(orderAndRecord.second);
     }
+}
+
+// Only ever brought forward; onTimeout works out the next point from scratch.
+void Cache::scheduleAt(qint64 due)
+{
+    if (m_timer.isActive() && m_timerDue <= due) {
+        return;
+    }
+    m_timerDue = due;
+    // QTimer takes an int; a far deadline is simply re-armed when the timer fires early.
+    const qint64 wait = std::clamp<qint64>(due - m_clock.elapsed(), 0, 24 * 3600 * 1000);
+    m_timer.start(static_cast<int>(wait));
 }
 
 void Cache::schedule()
 {
+    m_timer.stop();
     qint64 next = std::numeric_limits<qint64>::max();
-    for (const Entry &entry : qAsConst(m_entries)) {
-        next = std::min(next, entry.refreshes.isEmpty() ? entry.expiry : entry.refreshes.first());
+    for (const QList<Entry> &entries : qAsConst(m_entries)) {
+        for (const Entry &entry : entries) {
+            next = std::min(next, entry.due());
+        }
     }
-    if (m_entries.isEmpty()) {
-        m_timer.stop();
-        return;
+    if (!m_entries.isEmpty()) {
+        scheduleAt(next);
     }
-    // QTimer takes an int; a far deadline is simply re-armed when the timer fires early.
-    const qint64 wait = std::clamp<qint64>(next - m_clock.elapsed(), 0, 24 * 3600 * 1000);
-    m_timer.start(static_cast<int>(wait));
 }
 
 }

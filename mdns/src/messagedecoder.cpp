@@ -8,7 +8,9 @@ namespace QMdnsEngine {
 namespace {
 
 constexpr quint16 ResponseFlag = 0x8000;
+constexpr quint16 OpcodeMask = 0x7800;
 constexpr quint16 TruncatedFlag = 0x0200;
+constexpr quint16 RcodeMask = 0x000F;
 constexpr quint16 TopClassBit = 0x8000;
 constexpr int MinQuestionSize = 5;
 constexpr int MinRecordSize = 11;
@@ -149,6 +151,10 @@ bool decodeMessage(const QByteArray &packet, Message &message)
     }
     const int recordCount = counts[1] + counts[2] + counts[3];
     if (!ok || counts[0] * MinQuestionSize + recordCount * MinRecordSize > reader.remaining()) {
+        return false;
+    }
+    // Only standard queries and their answers without error are mDNS.
+    if (flags & (OpcodeMask | RcodeMask)) {
         return false;
     }
     Message result;

@@ -1,5 +1,7 @@
 #include <qmdnsengine/record.h>
 
+#include "names.h"
+
 namespace QMdnsEngine {
 
 Record::Record(const QByteArray &name, quint16 type)
@@ -9,9 +11,10 @@ Record::Record(const QByteArray &name, quint16 type)
 
 bool Record::operator==(const Record &other) const
 {
-    return m_name == other.m_name && m_type == other.m_type && m_address == other.m_address
-        && m_target == other.m_target && m_priority == other.m_priority
-        && m_weight == other.m_weight && m_port == other.m_port
+    // The fields most likely to differ first: a cache compares many records of one set.
+    return m_type == other.m_type && m_port == other.m_port && sameName(m_target, other.m_target)
+        && sameName(m_name, other.m_name) && m_address == other.m_address
+        && m_priority == other.m_priority && m_weight == other.m_weight
         && m_attributes == other.m_attributes;
 }
 

@@ -24,14 +24,19 @@ Resolver::Resolver(AbstractServer *server, const QByteArray &name, Cache *cache,
     QTimer::singleShot(0, this, &Resolver::reportCached);
 }
 
+// Responses count only from the mDNS port; others are not from a responder.
 void Resolver::onMessageReceived(const Message &message)
 {
-    if (!message.isResponse()) {
+    if (!message.isResponse() || message.port() != MdnsPort) {
         return;
     }
     const QList<Record> records = message.records();
+    int taken = 0;
     for (const Record &record : records) {
-        if ((record.type() == A || record.type() == AAAA) && record.name() == m_name) {
+        if ((record.type() == A || record.type() == AAAA) && sameName(record.name(), m_name)) {
+            if (++taken > MaxAddressesPerMessage) {
+                break;
+            }
             m_cache->addRecord(record);
             if (record.ttl() > 0) {
                 report(record.address());

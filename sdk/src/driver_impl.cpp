@@ -3,11 +3,9 @@
 #include "kes_sdk/byte_order.h"
 #include "kes_sdk/wire_format.h"
 
-#include <chrono>
+#include <algorithm>
 
 namespace kes_sdk {
-
-using Clock = std::chrono::steady_clock;
 
 KesDriver::Impl::~Impl() { close(); }
 
@@ -22,11 +20,18 @@ CommandResult KesDriver::Impl::open(const SocketAddress& address)
     return transport_->open();
 }
 
+// With the I/O thread stopped nothing refills them, so a reopened driver starts clean.
 void KesDriver::Impl::close()
 {
     if (transport_ && transport_->isOpen())
         transport_->close();
     transport_.reset();
+    {
+        std::lock_guard<std::mutex> lock(scan_mutex_);
+        scan_queue_.clear();
+    }
+    std::lock_guard<std::mutex> lock(response_mutex_);
+    response_slot_.reset();
 }
 
 bool KesDriver::Impl::isOpen() const { return transport_ && transport_->isOpen(); }
@@ -90,13 +95,13 @@ void KesDriver::Impl::onScanData(std::vector<uint8_t> datagram)
     scan_cv_.notify_one();
 }
 
-CommandResult KesDriver::Impl::waitScanPacket(std::vector<uint8_t>& datagram)
+CommandResult KesDriver::Impl::waitScanPacket(std::vector<uint8_t>& datagram, Clock::time_point limit)
 {
     const uint32_t timeout = timeout_ms_;
     if (timeout == 0)
         return kNoAnswer;
     std::unique_lock<std::mutex> lock(scan_mutex_);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout);
+    const auto deadline = std::min(limit, Clock::now() + std::chrono::milliseconds(timeout));
     if (!scan_cv_.wait_until(lock, deadline, [&] { return !scan_queue_.empty(); }))
         return kNoAnswer;
     datagram = std::move(scan_queue_.front());

@@ -4,6 +4,7 @@
 #include "kes_sdk/net.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -14,6 +15,7 @@ namespace kes_sdk {
 // Sorts incoming datagrams into the response slot or the scan queue, where callers wait.
 class KesDriver::Impl {
 public:
+    using Clock = std::chrono::steady_clock;
     static constexpr size_t kScanQueueLimit = 32;
 
     ~Impl();
@@ -22,9 +24,11 @@ public:
     void close();
     bool isOpen() const;
     void setTimeout(uint32_t milliseconds);
+    uint32_t timeout() const { return timeout_ms_; }
 
     CommandResult sendCommand(const std::vector<uint8_t>& request, std::vector<uint8_t>& value);
-    CommandResult waitScanPacket(std::vector<uint8_t>& datagram);
+    // Waits one time-out for a datagram, but never past `limit`.
+    CommandResult waitScanPacket(std::vector<uint8_t>& datagram, Clock::time_point limit);
     void onPacket(std::vector<uint8_t> datagram);
 
 private:

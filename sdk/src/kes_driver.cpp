@@ -18,14 +18,12 @@ std::unique_ptr<LidarAddress> copyIfLidar(const SocketAddress& address)
     return nullptr;
 }
 
-// Copies a datagram's points into slot k of the full scan, never past the layer's end.
+// Copies a datagram's points into slot k of a full scan sized for its rate.
 void placeSubBlock(const ScanLayer& from, size_t k, ScanLayer& into)
 {
-    const size_t n = from.ranges.size();
-    const size_t begin = std::min(k * n, into.ranges.size());
-    const size_t count = std::min(n, into.ranges.size() - begin);
-    std::copy_n(from.ranges.begin(), count, into.ranges.begin() + begin);
-    std::copy_n(from.intensities.begin(), count, into.intensities.begin() + begin);
+    const auto begin = ptrdiff_t(k * from.ranges.size());
+    std::copy(from.ranges.begin(), from.ranges.end(), into.ranges.begin() + begin);
+    std::copy(from.intensities.begin(), from.intensities.end(), into.intensities.begin() + begin);
 }
 
 template <typename T, typename Decode>
@@ -160,10 +158,12 @@ CommandResult KesDriver::getSdkVersion(std::string& version)
     return kSuccess;
 }
 
-CommandResult KesDriver::readScanPacket(ScanPacketData& packet)
+CommandResult KesDriver::readScanPacket(ScanPacketData& packet) { return readScanPacketUntil(packet, Deadline::max()); }
+
+CommandResult KesDriver::readScanPacketUntil(ScanPacketData& packet, Deadline limit)
 {
     std::vector<uint8_t> datagram;
-    const CommandResult r = impl_->waitScanPacket(datagram);
+    const CommandResult r = impl_->waitScanPacket(datagram, limit);
     if (r != kSuccess)
         return r;
     return parseScanDatagram(datagram, packet) ? kSuccess : kNoAnswer;
@@ -177,27 +177,34 @@ void KesDriver::loadFilterParameters()
         filter_params_loaded_ = true;
 }
 
+// The time-out bounds each wait, and twice the time-out the whole call: a stream that never
+// completes a revolution (foreign indices, one index missing) must not hold the caller.
 CommandResult KesDriver::grabFullScanBlock(FullScanBlock& scan)
 {
+    const Deadline limit = Impl::Clock::now() + 2 * std::chrono::milliseconds(impl_->timeout());
     std::array<bool, kBlocksPerScan> seen{};
     bool sized = false;
     ScanPacketData packet;
     for (;;) {
-        const CommandResult r = readScanPacket(packet);
+        const CommandResult r = readScanPacketUntil(packet, limit);
         if (r != kSuccess)
             return r;
         const int k = int(packet.block_id) - 1;
-        if (k < 0 || k >= kBlocksPerScan)
-            continue;
-        seen[size_t(k)] = true;
         const ScanLayer& points = packet.layers[0];
-        if (!sized) {
+        if (k < 0 || k >= kBlocksPerScan || points.ranges.empty())
+            continue;
+        const size_t size = kBlocksPerScan * points.ranges.size();
+        // A datagram of another rate starts the revolution again from itself, so a scan never
+        // mixes two rates or keeps points of an earlier one.
+        if (!sized || scan.layers[0].ranges.size() != size) {
+            seen.fill(false);
             scan.time_stamp = packet.time_stamp;
             scan.layers.resize(1);
-            scan.layers[0].ranges.resize(kBlocksPerScan * points.ranges.size());
-            scan.layers[0].intensities.resize(kBlocksPerScan * points.ranges.size());
+            scan.layers[0].ranges.assign(size, 0);
+            scan.layers[0].intensities.assign(size, 0);
             sized = true;
         }
+        seen[size_t(k)] = true;
         placeSubBlock(points, size_t(k), scan.layers[0]);
         const bool edge = packet.block_id == 1 || packet.block_id == kBlocksPerScan;
         if (edge && std::all_of(seen.begin(), seen.end(), [](bool s) { return s; }))

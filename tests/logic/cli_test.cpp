@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -56,19 +57,24 @@ TEST_F(CliTest, InfoPrintsEveryKeyAsLinesOrAsOneJsonObject)
     ASSERT_EQ(lines.code, 0) << lines.err.toStdString();
     EXPECT_TRUE(lines.err.isEmpty()) << lines.err.toStdString();
     const QStringList rows = lines.out.trimmed().split('\n');
-    ASSERT_EQ(rows.size(), 9);
+    ASSERT_EQ(rows.size(), 10);
     EXPECT_EQ(rows.at(0), QStringLiteral("firmware: A1.0.7"));
-    EXPECT_EQ(rows.at(3), QStringLiteral("ip: 127.0.0.1"));
-    EXPECT_TRUE(rows.at(8).startsWith(QStringLiteral("apd_temp_c: ")));
+    // What the lidar stores, and where it was reached.
+    EXPECT_EQ(rows.at(3), QStringLiteral("ip: 192.168.1.100"));
+    EXPECT_EQ(rows.at(4), QStringLiteral("target: 127.0.0.1"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^apd_temp_c: \\d+\\.\\d$")).match(rows.at(9)).hasMatch())
+        << rows.at(9).toStdString();
 
     const CliRun json = runCli(QStringList{"info", "--json"} + target());
     ASSERT_EQ(json.code, 0);
     const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8()).object();
-    for (const char* key : {"firmware", "hardware", "sdk", "ip", "frequency_hz", "direction", "filter_level",
-                            "motor_rpm", "apd_temp_c"})
+    for (const char* key : {"firmware", "hardware", "sdk", "ip", "target", "frequency_hz", "direction",
+                            "filter_level", "motor_rpm", "apd_temp_c"})
         EXPECT_TRUE(info.contains(key)) << key;
     EXPECT_NEAR(info["motor_rpm"].toDouble(), info["frequency_hz"].toDouble() * 60, 10);
     EXPECT_NEAR(info["apd_temp_c"].toDouble(), 40, 3);
+    const double temperature = info["apd_temp_c"].toDouble();
+    EXPECT_DOUBLE_EQ(std::round(temperature * 10) / 10, temperature);
 }
 
 TEST_F(CliTest, SetAppliesWhatIsGivenAndPrintsTheChanges)
@@ -80,7 +86,7 @@ TEST_F(CliTest, SetAppliesWhatIsGivenAndPrintsTheChanges)
                                        "--new-ip", "192.168.1.57"} + target());
     ASSERT_EQ(run.code, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("frequency_hz: ")) && run.out.contains(QStringLiteral("-> 30")));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("ip: 127.0.0.1 -> 192.168.1.57")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("ip: 192.168.1.100 -> 192.168.1.57"))) << run.out.toStdString();
     const kes_sim::DeviceSnapshot device = sim_->snapshot();
     EXPECT_EQ(device.scan_frequency_hz, 30u);
     EXPECT_EQ(device.scan_direction, 1u);

@@ -4,6 +4,7 @@
 #include <kes_sdk/command_codes.h>
 
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <thread>
 
@@ -136,4 +137,29 @@ TEST_F(ConnectTest, DestroyingWhileConnectingToASilentAddressNeitherHangsNorCras
     worker.join();
     EXPECT_FALSE(connected);
     EXPECT_EQ(requests(kDataStream), 0u);
+}
+
+// The earlier connection ends with a disconnect; once its close thread has the driver and is
+// in its pause after closing it, a new connection starts. That close thread finishes later
+// and must leave the new connection's flags, status and discovery alone.
+TEST_F(ConnectTest, ALateCloseOfAnEarlierConnectionLeavesTheLaterOneAlone)
+{
+    startSimulator();
+    QTimer* discovery = logic_->findChild<QTimer*>(QStringLiteral("mdns_timer_"));
+    ASSERT_TRUE(logic_->connectLidar());
+    std::thread ending([logic = logic_.get()] { logic->disconnectLidar(); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logic_->busy_count_ == 0; }, 5000));
+    QTest::qWait(150);
+    ASSERT_TRUE(logic_->connectLidar());
+    ending.join();
+    QTest::qWait(300);
+    EXPECT_EQ(status_->last().at(0).toUInt(), 1u);
+    EXPECT_FALSE(logic_->exit_flag_);
+    EXPECT_FALSE(discovery->isActive());
+    SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+    EXPECT_TRUE(blocks.wait(1000));
+
+    ASSERT_TRUE(logic_->disconnectLidar());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status_->last().at(0).toUInt() == 0u && discovery->isActive(); }, 1000));
+    EXPECT_TRUE(logic_->exit_flag_);
 }

@@ -1,6 +1,10 @@
+#include "../sdk/fake_peer.h"
 #include "debug_log.h"
 #include "logic_fixture.h"
 
+#include <kes_sdk/command_codes.h>
+
+#include <QElapsedTimer>
 #include <QTimer>
 
 using FailureTest = LogicFixture;
@@ -49,4 +53,31 @@ TEST_F(FailureTest, AFailedScanInsideTheSettleWindowIsTolerated)
     EXPECT_FALSE(states().contains(QStringLiteral("Malfunction")));
     EXPECT_TRUE(logic_->connected_);
     EXPECT_TRUE(logic_->findChild<QTimer*>(QStringLiteral("settle_timer_"))->isActive());
+}
+
+// A device that answers every request but, once asked to stream, sends only datagrams of a
+// foreign index (for 15 s): the scan thread's call ends within twice the 3 s time-out, and
+// the disconnect with it.
+TEST(JunkStreamTest, DisconnectEndsWhileTheStreamNeverCompletesARevolution)
+{
+    std::mutex m;
+    std::unique_ptr<ScanStreamer> junk;
+    FakePeer device([&](FakePeer& p, const FakePeer::Bytes& request, const FakePeer::Endpoint& from) {
+        p.send(FakePeer::deviceAnswer(request), from);
+        std::lock_guard<std::mutex> lock(m);
+        if (FakePeer::codeOf(request) == kes_sdk::cmd::kDataStream && request[11] == 1 && !junk)
+            junk = std::make_unique<ScanStreamer>(from, std::vector<uint8_t>{7}, true, 15);
+    });
+    FakeMdnsServer mdns;
+    auto logic = std::make_unique<LidarLogic>(&mdns);
+    logic->ip_addr_ = QStringLiteral("127.0.0.1");
+    logic->lidar_port_ = device.port();
+    ASSERT_TRUE(logic->connectLidar());
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(logic->disconnectLidar());
+    EXPECT_LT(clock.elapsed(), 8000);
+    logic.reset();
+    std::lock_guard<std::mutex> lock(m);
+    junk.reset();
 }

@@ -40,6 +40,14 @@ TEST_F(SettingsTest, EachSettingReachesTheDeviceOnlyWhenItDiffers)
     // Every operation runs its own handshake before touching the device.
     EXPECT_EQ(requests(kTrackConnect), 8u);
 
+    // Half-typed, shorthand or unusable addresses: nothing is sent at all.
+    for (const char* bad : {"192.168.1.", "192.168.1", "1.2.3.4.5", "192.168.1.256", "0.0.0.0", "255.255.255.255",
+                            "224.0.0.251", "192.168.1.x", ""}) {
+        logic_->ip_addr_ = QString::fromLatin1(bad);
+        EXPECT_EQ(logic_->applyLidarIPAddress(), 0) << bad;
+    }
+    EXPECT_EQ(requests(kTrackConnect), 8u);
+
     DebugLog log;
     logic_->ip_addr_ = QString::fromStdString(sim_->snapshot().ip_address);
     EXPECT_EQ(logic_->applyLidarIPAddress(), 2);
@@ -71,6 +79,9 @@ TEST_F(SettingsTest, WithoutAConnectionNothingReachesTheDevice)
 {
     startSimulator();
     DebugLog log;
+    // Shorthand for 127.0.0.1 to inet_addr, where the simulator listens: not an address here.
+    logic_->ip_addr_ = QStringLiteral("127.1");
+    EXPECT_FALSE(logic_->connectLidar());
     EXPECT_FALSE(logic_->applyScanFrequency());
     EXPECT_FALSE(logic_->applyScanDirection());
     EXPECT_EQ(logic_->applyLidarIPAddress(), 2);
@@ -81,6 +92,6 @@ TEST_F(SettingsTest, WithoutAConnectionNothingReachesTheDevice)
     EXPECT_EQ(logic_->filter_level_.load(), 3u);
     EXPECT_EQ(logic_->device_stop_stream(), kes_sdk::kNoAnswer);
     EXPECT_TRUE(logic_->disconnectLidar());
-    EXPECT_EQ(states(), QStringList{QStringLiteral("未连接")});
+    EXPECT_EQ(states(), QStringList({QStringLiteral("故障"), QStringLiteral("未连接")}));
     EXPECT_TRUE(sim_->snapshot().request_counts.empty());
 }

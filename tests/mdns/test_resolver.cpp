@@ -4,7 +4,7 @@
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/resolver.h>
 
-#include "fakeserver.h"
+#include "../logic/fake_mdns_server.h"
 #include "testrecords.h"
 
 using namespace QMdnsEngine;
@@ -16,7 +16,7 @@ class ResolverTest : public QObject
 private Q_SLOTS:
     void reportsCachedAddressOnNextTurn()
     {
-        FakeServer server;
+        FakeMdnsServer server;
         Cache cache;
         cache.addRecord(testrecords::address("lidar.local.", "192.168.77.57"));
         Resolver resolver(&server, "lidar.local", &cache);
@@ -32,7 +32,7 @@ private Q_SLOTS:
 
     void reportsEachAddressOnce()
     {
-        FakeServer server;
+        FakeMdnsServer server;
         Cache cache;
         cache.addRecord(testrecords::address("lidar.local.", "192.168.77.57"));
         Resolver resolver(&server, "lidar.local.", &cache);
@@ -41,11 +41,14 @@ private Q_SLOTS:
         bool turnPassed = false;
         QTimer::singleShot(0, [&turnPassed] { turnPassed = true; });
         server.inject(testrecords::response({testrecords::address("lidar.local.", "192.168.77.57"),
-                                             testrecords::address("lidar.local.", "fe80::1"),
+                                             testrecords::address("LiDAR.Local.", "fe80::1"),
                                              testrecords::address("other.local.", "192.168.77.9")}));
         Message query = testrecords::response({testrecords::address("lidar.local.", "192.168.77.8")});
         query.setResponse(false);
         server.inject(query);
+        Message foreign = testrecords::response({testrecords::address("lidar.local.", "192.168.77.7")});
+        foreign.setPort(5354);
+        server.inject(foreign);
         // The same answer again, as it arrives on both families of a dual-stack host.
         server.inject(testrecords::response({testrecords::address("lidar.local.", "fe80::1")}));
         QTRY_VERIFY(turnPassed);

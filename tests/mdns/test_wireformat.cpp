@@ -117,6 +117,9 @@ private Q_SLOTS:
         QTest::newRow("short address") << header(0, 1) + LocalName + recordTail(A, 3) + QByteArray::fromHex("010203");
         QTest::newRow("txt past rdata") << header(0, 1) + LocalName + recordTail(TXT, 2) + QByteArray::fromHex("05616263");
         QTest::newRow("ptr past rdata") << header(0, 1) + LocalName + recordTail(PTR, 2) + LocalName;
+        const QByteArray answer = header(0, 1) + LocalName + recordTail(A, 4) + QByteArray::fromHex("c0a84d39");
+        QTest::newRow("opcode 1") << QByteArray::fromHex("00008c00") + answer.mid(4);
+        QTest::newRow("rcode 3") << QByteArray::fromHex("00008403") + answer.mid(4);
     }
 
     void dropsMalformedPackets()

@@ -172,17 +172,23 @@ TEST(DriverExchange, StaleAnswerNeverSatisfiesANewRequest)
     EXPECT_EQ(rpm, 0u);
 }
 
+// The peer reads every request as it arrives and answers each 30 ms later from a thread of
+// its own, so a second request sent before the first answer would be seen early.
 TEST(DriverExchange, ConcurrentCallersEachGetTheirOwnAnswerOneAtATime)
 {
     std::mutex m;
     std::vector<FakePeer::Clock::time_point> answeredAt;
+    std::vector<std::thread> answering;
     FakePeer peer([&](FakePeer& p, const Bytes& request, const Endpoint& from) {
-        std::this_thread::sleep_for(30ms);
-        {
-            std::lock_guard<std::mutex> lock(m);
-            answeredAt.push_back(FakePeer::Clock::now());
-        }
-        echoCode(p, request, from);
+        std::lock_guard<std::mutex> lock(m);
+        answering.emplace_back([&, request, from] {
+            std::this_thread::sleep_for(30ms);
+            {
+                std::lock_guard<std::mutex> lock(m);
+                answeredAt.push_back(FakePeer::Clock::now());
+            }
+            echoCode(p, request, from);
+        });
     });
     KesDriver driver(peer.address());
     openQuietly(driver);
@@ -203,9 +209,11 @@ TEST(DriverExchange, ConcurrentCallersEachGetTheirOwnAnswerOneAtATime)
     second.join();
     EXPECT_EQ(wrongA, 0);
     EXPECT_EQ(wrongB, 0);
+    std::lock_guard<std::mutex> lock(m);
+    for (std::thread& t : answering)
+        t.join();
     const auto got = peer.received();
     ASSERT_EQ(got.size(), 10u);
-    std::lock_guard<std::mutex> lock(m);
     for (size_t i = 1; i < got.size(); ++i)
         EXPECT_GE(got[i].at, answeredAt[i - 1]) << "request " << i << " went out before the previous answer";
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kes_sdk/byte_order.h"
+#include "kes_sdk/command_codes.h"
 #include "kes_sdk/crc32.h"
 #include "kes_sdk/socket_address.h"
 #include "kes_sdk/wire_format.h"
@@ -77,10 +78,22 @@ public:
         return out;
     }
 
-    // A scan datagram with magic and a matching length field; points (range, intensity).
+    // What a lidar answers: writes succeed, numeric reads give `value`, text reads "A1.0".
+    static Bytes deviceAnswer(const Bytes& request, uint32_t value = 10)
+    {
+        const uint16_t code = codeOf(request);
+        Bytes text{'A', '1', '.', '0'};
+        text.resize(16, 0);
+        if (!kes_sdk::isReadCommand(code))
+            return response(code, 0);
+        return response(code, 0, kes_sdk::isStringRead(code) ? text : u32Value(value));
+    }
+
+    // A scan datagram with magic and a matching length field; points (range, intensity). The
+    // magic is spelled out here, not taken from the code under test.
     static Bytes scan(uint8_t rateCode, uint8_t blockId, uint32_t timeStamp, size_t points, uint16_t range = 1000)
     {
-        Bytes out(kes_sdk::kScanMagic, kes_sdk::kScanMagic + 6);
+        Bytes out{0x4D, 0x53, 0x01, 0xF4, 0xEB, 0x90};
         const size_t size = 20 + 3 * points + 4;
         kes_sdk::appendU16(out, uint16_t(size));
         kes_sdk::appendU16(out, 0);
@@ -124,4 +137,32 @@ private:
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     std::vector<Received> received_;
+};
+
+// Streams scan datagrams of `blocks` (rate code 6) from a host of its own to `to`: once, or
+// over and over for at most `seconds`.
+class ScanStreamer {
+public:
+    ScanStreamer(const FakePeer::Endpoint& to, std::vector<uint8_t> blocks, bool repeat, int seconds = 3)
+        : socket_(io_, FakePeer::Endpoint(asio::ip::make_address_v4("127.0.0.1"), 0)), thread_([=] {
+              const auto end = FakePeer::Clock::now() + std::chrono::seconds(seconds);
+              do {
+                  for (uint8_t b : blocks)
+                      socket_.send_to(asio::buffer(FakePeer::scan(6, b, 1, 192)), to);
+                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              } while (repeat && !stop_ && FakePeer::Clock::now() < end);
+          })
+    {
+    }
+    ~ScanStreamer()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    asio::io_context io_;
+    asio::ip::udp::socket socket_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
 };

@@ -136,10 +136,3 @@ TEST(Transport, CloseEndsTheThreadAndIsIdempotent)
     net.close();
     EXPECT_FALSE(net.isOpen());
 }
-
-TEST(Transport, FactoryOnlyServesLidarAddresses)
-{
-    struct OtherAddress : SocketAddress {};
-    EXPECT_EQ(createTransport(OtherAddress{}), nullptr);
-    EXPECT_NE(createTransport(LidarAddress(0, 0)), nullptr);
-}

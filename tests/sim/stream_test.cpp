@@ -53,7 +53,7 @@ TEST(SimulatorStream, SixBlocksPerRevolutionAtEveryFrequency)
         for (size_t k = 0; k < 6; ++k) {
             const Bytes& d = r[k];
             ASSERT_EQ(d.size(), 20 + 3 * n + 4);
-            EXPECT_TRUE(std::equal(d.begin(), d.begin() + 6, std::begin(kes_sdk::kScanMagic)));
+            EXPECT_EQ(Bytes(d.begin(), d.begin() + 6), (Bytes{0x4D, 0x53, 0x01, 0xF4, 0xEB, 0x90}));
             EXPECT_EQ(kes_sdk::readU16(d.data() + 6), d.size());
             EXPECT_EQ(d[10], rate);
             EXPECT_EQ(blockId(d), k + 1);

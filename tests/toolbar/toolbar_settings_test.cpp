@@ -87,6 +87,17 @@ TEST_F(ToolBarSettings, ARefusedDirectionStopsSilentlyAndARefusedAddressShowsIts
     EXPECT_EQ(script_.shown[0].parent, nullptr);
     EXPECT_TRUE(waitEnabled("pushButton"));
     EXPECT_EQ(requests(kDeviceReboot), 0u);
+
+    // A half-typed address is refused before anything reaches the lidar.
+    ipEdit()->selectAll();
+    QTest::keyClicks(ipEdit(), QStringLiteral("192.168.1."));
+    EXPECT_EQ(ipEdit()->text(), QStringLiteral("192.168.1."));
+    script_.expect(QStringLiteral("Modify IP failure"));
+    click("pushButton");
+    ASSERT_TRUE(script_.waitForAll());
+    EXPECT_TRUE(waitEnabled("pushButton"));
+    EXPECT_EQ(requests(kSetIpAddress), 1u);
+    EXPECT_EQ(requests(kDeviceReboot), 0u);
 }
 
 TEST_F(ToolBarSettings, FilterAndColourControlsReachTheDevice)

@@ -1,19 +1,16 @@
 #include "cli_options.h"
 
+#include <lidar_address.h>
+
 #include <QCommandLineParser>
-#include <QHostAddress>
 
 namespace cli {
 namespace {
 
 const QStringList kFrequencies = {"10", "15", "20", "25", "30"};
 
-bool isIPv4(const QString& text)
-{
-    QHostAddress address;
-    return address.setAddress(text) && address.protocol() == QAbstractSocket::IPv4Protocol
-           && text.split('.').size() == 4;
-}
+// What the logic will connect to or write: a complete dotted quad naming one host.
+bool isIPv4(const QString& text) { return lidarAddress(text).has_value(); }
 
 void addTargetOptions(QCommandLineParser& parser, const QString& defaultIp)
 {
@@ -25,7 +22,7 @@ QString readTarget(const QCommandLineParser& parser, DeviceTarget& target)
 {
     target.ip = parser.value("ip");
     if (!isIPv4(target.ip))
-        return "--ip needs a dotted IPv4 address, not \"" + target.ip + "\"";
+        return "--ip needs the dotted IPv4 address of one host, not \"" + target.ip + "\"";
     bool ok = false;
     const uint port = parser.value("port").toUInt(&ok);
     if (!ok || port == 0 || port > 65535)
@@ -96,7 +93,8 @@ Parsed<InfoOptions> parseInfo(const QStringList& args, const QString& defaultIp)
     Parsed<InfoOptions> result;
     QCommandLineParser parser;
     parser.setApplicationDescription("kestra-cli info: connect, print the device's versions, settings and live "
-                                     "values as \"key: value\" lines, disconnect.\n"
+                                     "values as \"key: value\" lines, disconnect. \"ip\" is the address the "
+                                     "lidar stores, \"target\" the one it was reached at.\n"
                                      "Exit codes: 0 done, 1 the device refused, 2 no answer, 3 socket error, "
                                      "64 bad usage.");
     addTargetOptions(parser, defaultIp);
@@ -139,7 +137,7 @@ Parsed<SetOptions> parseSet(const QStringList& args, const QString& defaultIp)
         return result;
     if (parser.isSet("new-ip")) {
         if (!isIPv4(parser.value("new-ip"))) {
-            result.error = "--new-ip needs a dotted IPv4 address, not \"" + parser.value("new-ip") + "\"";
+            result.error = "--new-ip needs the dotted IPv4 address of one host, not \"" + parser.value("new-ip") + "\"";
             return result;
         }
         o.new_ip = parser.value("new-ip");

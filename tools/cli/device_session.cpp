@@ -64,4 +64,10 @@ bool DeviceSession::waitForLiveValues(int ms)
     return have_temp_ && have_motor_;
 }
 
+QJsonValue DeviceSession::storedAddress()
+{
+    QString ip;
+    return logic_.readLidarIPAddress(ip) == kes_sdk::kSuccess ? QJsonValue(ip) : QJsonValue();
+}
+
 } // namespace cli

@@ -6,6 +6,7 @@
 
 #include <lidar_logic.h>
 
+#include <QJsonValue>
 #include <QString>
 
 namespace cli {
@@ -24,6 +25,8 @@ public:
     int failure(const QString& what) const;
     // Waits until the information thread has reported once; false after `ms`.
     bool waitForLiveValues(int ms);
+    // The address the lidar stores, or null when it does not say.
+    QJsonValue storedAddress();
 
     float apd_temp_ = 0.0f;
     uint32_t motor_rpm_ = 0;

@@ -51,15 +51,16 @@ int applyFilterLevel(DeviceSession& session, uint level)
     return kDone;
 }
 
+// Before and after are what the lidar stores, not the address it was reached at.
 int applyAddress(DeviceSession& session, const QString& newIp)
 {
     LidarLogic& logic = session.logic();
-    const QString before = logic.ip_addr_;
+    const QJsonValue before = session.storedAddress();
     logic.ip_addr_ = newIp;
     const int changed = logic.applyLidarIPAddress();
     if (changed == 0)
         return session.failure("change the address to " + newIp);
-    printChange("ip", changed == 1 ? before : newIp, newIp);
+    printChange("ip", changed == 1 ? before.toString(QStringLiteral("unknown")) : newIp, newIp);
     // The address is stored and applied; a lidar that is already restarting may not answer.
     if (changed == 1 && !logic.rebootLidar())
         printError("the lidar did not confirm the reboot; it restarts with " + newIp + " by itself, or needs a "

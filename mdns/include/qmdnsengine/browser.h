@@ -2,10 +2,12 @@
 #define QMDNSENGINE_BROWSER_H
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QObject>
 #include <QTimer>
 
+#include <qmdnsengine/query.h>
 #include <qmdnsengine/service.h>
 
 namespace QMdnsEngine {
@@ -15,11 +17,16 @@ class Cache;
 class Message;
 class Record;
 
+// Takes at most MaxRecordsPerMessage records from one response, and gathers the questions
+// that one event-loop turn raises into as few query messages as will carry them.
 class Browser : public QObject
 {
     Q_OBJECT
 
 public:
+    static constexpr int MaxRecordsPerMessage = 256;
+    static constexpr int MaxQuestionsPerTurn = 64;
+
     // `type` like "_http._tcp.local."; a private cache is made when none is given.
     Browser(AbstractServer *server, const QByteArray &type, Cache *cache = nullptr,
             QObject *parent = nullptr);
@@ -35,8 +42,8 @@ private:
     void onRecordExpired(const Record &record);
 
     void queryPointers();
-    void queryInstance(const QByteArray &instance);
-    void query(const QByteArray &name, quint16 type);
+    void ask(const QByteArray &name, quint16 type);
+    void sendQuestions();
     QByteArray instanceOf(const Record &record) const;
     bool isInstance(const QByteArray &name) const;
     bool isListed(const QByteArray &instance) const;
@@ -48,6 +55,8 @@ private:
     QByteArray m_type;
     Cache *m_cache;
     QTimer m_queryTimer;
+    QList<Query> m_questions;
+    // Keyed by the instance name folded to lower case.
     QMap<QByteArray, Service> m_services;
 };
 

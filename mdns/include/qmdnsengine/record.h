@@ -41,7 +41,8 @@ public:
     void setAttributes(const QMap<QByteArray, QByteArray> &attributes) { m_attributes = attributes; }
     void addAttribute(const QByteArray &key, const QByteArray &value) { m_attributes.insert(key, value); }
 
-    // TTL and flush-cache describe the announcement, not the data, so they are not compared.
+    // TTL and flush-cache describe the announcement, not the data, so they are not compared;
+    // names compare without regard to the case of ASCII letters.
     bool operator==(const Record &other) const;
     bool operator!=(const Record &other) const { return !(*this == other); }
 

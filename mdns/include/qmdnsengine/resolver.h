@@ -13,12 +13,15 @@ class Cache;
 class Message;
 class Record;
 
-// Asks once; there is no retry and no end: addresses are reported as they become known.
+// Asks once; there is no retry and no end: addresses are reported as they become known, at
+// most MaxAddressesPerMessage from one response.
 class Resolver : public QObject
 {
     Q_OBJECT
 
 public:
+    static constexpr int MaxAddressesPerMessage = 16;
+
     Resolver(AbstractServer *server, const QByteArray &name, Cache *cache = nullptr,
              QObject *parent = nullptr);
 

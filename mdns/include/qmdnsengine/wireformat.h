@@ -7,7 +7,8 @@
 
 namespace QMdnsEngine {
 
-// Decodes a DNS packet. Returns false, leaving `message` untouched, for anything malformed.
+// Decodes a DNS packet. Returns false, leaving `message` untouched, for anything malformed
+// and for a message whose opcode or response code is not zero.
 // Records of types not listed in dns.h are skipped. Address and port are left to the caller.
 bool decodeMessage(const QByteArray &packet, Message &message);
 

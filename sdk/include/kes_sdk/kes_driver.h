@@ -5,6 +5,7 @@
 #include "kes_sdk/socket_address.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,7 +57,9 @@ public:
 
 private:
     class Impl;
+    using Deadline = std::chrono::steady_clock::time_point;
 
+    CommandResult readScanPacketUntil(ScanPacketData& packet, Deadline limit);
     CommandResult exchange(uint16_t code, const std::vector<uint8_t>& payload, std::vector<uint8_t>& value);
     void loadFilterParameters();
 
