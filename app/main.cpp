@@ -1,5 +1,5 @@
 #include "mainwindow.h"
-#include "view_resources.h"
+#include "kes_resources/view_resources.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 #include "lidargl_widget.h"
 #include "scan_blocks.h"
-#include "view_resources.h"
+#include "kes_resources/view_resources.h"
 
 #include <QApplication>
 #include <QSurfaceFormat>

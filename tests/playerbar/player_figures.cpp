@@ -9,7 +9,7 @@
 #include <player_prompts.h>
 #include <player_toolbar.h>
 #include <toolbar_prompts.h>
-#include <view_resources.h>
+#include <kes_resources/view_resources.h>
 
 #include <qmdnsengine/abstractserver.h>
 

@@ -1,4 +1,4 @@
-#include "view_resources.h"
+#include "kes_resources/view_resources.h"
 
 #include <QApplication>
 

@@ -3,7 +3,7 @@
 #include "lidar_logic.h"
 #include "lidargl_widget.h"
 #include "mainwindow.h"
-#include "view_resources.h"
+#include "kes_resources/view_resources.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

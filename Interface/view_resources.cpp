@@ -1,8 +1,0 @@
-#include "view_resources.h"
-
-#include <QtGlobal>
-
-void initViewResources()
-{
-    Q_INIT_RESOURCE(kes_view);
-}
