@@ -1,6 +1,6 @@
 #include "lidar_toolbar.h"
 
-#include "lidar_logic.h"
+#include <kes_logic/lidar_logic.h>
 #include "lidar_upgrade.h"
 #include "ui_lidartoolbar.h"
 

@@ -1,6 +1,6 @@
 #include "lidar_upgrade.h"
 
-#include "lidar_logic.h"
+#include <kes_logic/lidar_logic.h>
 #include "toolbar_prompts.h"
 #include "ui_lidar_upgrade.h"
 #include "upgrade_device.h"

@@ -1,6 +1,6 @@
 #include "mainwindow.h"
 
-#include "lidar_logic.h"
+#include <kes_logic/lidar_logic.h>
 #include "lidar_toolbar.h"
 #include "accuracy_info.h"
 #include "lidargl_widget.h"

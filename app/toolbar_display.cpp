@@ -1,5 +1,5 @@
 // How the tool bar shows the connection, and its reaction to the logic's state texts.
-#include "lidar_logic.h"
+#include <kes_logic/lidar_logic.h>
 #include "lidar_toolbar.h"
 #include "toolbar_prompts.h"
 #include "ui_lidartoolbar.h"

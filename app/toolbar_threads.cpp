@@ -1,7 +1,7 @@
 // The tool bar's device work. Each job calls LidarLogic only while the tool bar is open
 // and hands every widget change to the GUI thread, in order with its calls. The buttons
 // are disabled before a job starts, so a quick second click cannot start it twice.
-#include "lidar_logic.h"
+#include <kes_logic/lidar_logic.h>
 #include "lidar_toolbar.h"
 #include "toolbar_settings.h"
 #include "ui_lidartoolbar.h"

@@ -1,6 +1,6 @@
 #include "upgrade_device.h"
 
-#include "lidar_logic.h"
+#include <kes_logic/lidar_logic.h>
 
 int LogicUpgradeDevice::startUpgrade() { return logic_->start_upgrade(); }
 int LogicUpgradeDevice::write(const char* data, int len) { return logic_->upgradeWrite(data, len); }

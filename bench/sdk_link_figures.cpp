@@ -14,7 +14,7 @@
 #include "flood_packet.h"
 
 #include <kes_sdk/command_codes.h>
-#include <lidar_logic.h>
+#include <kes_logic/lidar_logic.h>
 
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/wireformat.h>

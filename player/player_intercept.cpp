@@ -3,7 +3,7 @@
 #include "csv_append.h"
 #include "csv_file_names.h"
 #include "csv_format.h"
-#include "lidar_logic.h"
+#include <kes_logic/lidar_logic.h>
 #include "player_prompts.h"
 #include "toolbar_prompts.h"
 #include "ui_playertoolbar.h"

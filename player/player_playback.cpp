@@ -1,6 +1,6 @@
 #include "player_toolbar.h"
 
-#include "lidar_logic.h"
+#include <kes_logic/lidar_logic.h>
 #include "ui_playertoolbar.h"
 
 #include "csv_format.h"

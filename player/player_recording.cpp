@@ -2,7 +2,7 @@
 
 #include "csv_append.h"
 #include "csv_file_names.h"
-#include "lidar_logic.h"
+#include <kes_logic/lidar_logic.h>
 #include "player_prompts.h"
 #include "toolbar_prompts.h"
 #include "ui_playertoolbar.h"

@@ -2,8 +2,8 @@
 #include "flood_packet.h"
 #include "logic_fixture.h"
 
-#include <lidar_logic.h>
-#include <service_model.h>
+#include <kes_logic/lidar_logic.h>
+#include <kes_logic/service_model.h>
 
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/message.h>

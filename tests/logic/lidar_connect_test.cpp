@@ -2,6 +2,7 @@
 #include "logic_fixture.h"
 
 #include <kes_sdk/command_codes.h>
+#include <kes_sdk/command_result.h>
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -3,7 +3,7 @@
 // the process CPU while streaming at 30 Hz, and the resident memory after FIRST_S and TOTAL_S.
 #include "fake_mdns_server.h"
 
-#include <lidar_logic.h>
+#include <kes_logic/lidar_logic.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

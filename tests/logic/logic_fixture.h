@@ -3,7 +3,7 @@
 #include "fake_mdns_server.h"
 #include "signal_log.h"
 
-#include <lidar_logic.h>
+#include <kes_logic/lidar_logic.h>
 
 #include <kes_sim/lidar_simulator.h>
 #include <kes_sim/sim_options.h>

@@ -2,7 +2,7 @@
 
 #include <csv_parser.h>
 #include <csv_reader.h>
-#include <lidar_logic.h>
+#include <kes_logic/lidar_logic.h>
 #include <player_toolbar.h>
 
 #include <kes_sim/lidar_simulator.h>

@@ -5,7 +5,7 @@
 #include "live_record_run.h"
 
 #include <csv_writer.h>
-#include <lidar_logic.h>
+#include <kes_logic/lidar_logic.h>
 #include <player_prompts.h>
 #include <player_toolbar.h>
 #include <toolbar_prompts.h>

@@ -3,7 +3,7 @@
 #include <csv_format.h>
 #include <csv_reader.h>
 #include <csv_writer.h>
-#include <lidar_logic.h>
+#include <kes_logic/lidar_logic.h>
 #include <player_prompts.h>
 #include <player_toolbar.h>
 #include <toolbar_prompts.h>

@@ -3,7 +3,7 @@
 #include "prompt_script.h"
 #include "recorder.h"
 
-#include <lidar_logic.h>
+#include <kes_logic/lidar_logic.h>
 #include <lidar_toolbar.h>
 
 #include <kes_sdk/command_codes.h>

@@ -1,6 +1,6 @@
 #include "operator_drive.h"
 
-#include "lidar_logic.h"
+#include "kes_logic/lidar_logic.h"
 #include "lidargl_widget.h"
 #include "mainwindow.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "box_watch.h"
-#include "lidar_logic.h"
+#include "kes_logic/lidar_logic.h"
 #include "mainwindow.h"
 
 #include <kes_sim/lidar_simulator.h>

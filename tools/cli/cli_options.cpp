@@ -1,6 +1,6 @@
 #include "cli_options.h"
 
-#include <lidar_address.h>
+#include <kes_logic/lidar_address.h>
 
 #include <QCommandLineParser>
 

@@ -4,7 +4,7 @@
 #include "output.h"
 #include "silent_mdns_server.h"
 
-#include <lidar_logic.h>
+#include <kes_logic/lidar_logic.h>
 
 #include <QJsonValue>
 #include <QString>

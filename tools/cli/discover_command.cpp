@@ -2,7 +2,7 @@
 #include "device_session.h"
 #include "exit_codes.h"
 
-#include <lidar_logic.h>
+#include <kes_logic/lidar_logic.h>
 #include <qmdnsengine/server.h>
 
 #include <QCoreApplication>

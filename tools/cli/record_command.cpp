@@ -3,7 +3,7 @@
 #include "exit_codes.h"
 
 #include <csv_writer.h>
-#include <lidar_logic.h>
+#include <kes_logic/lidar_logic.h>
 
 #include <QCoreApplication>
 #include <QFile>

@@ -2,6 +2,7 @@
 #include "device_session.h"
 #include "exit_codes.h"
 
+#include <kes_sdk/command_result.h>
 
 namespace cli {
 namespace {

@@ -1,4 +1,4 @@
-#include "lidar_address.h"
+#include "kes_logic/lidar_address.h"
 
 #include <QStringList>
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "guarded.h"
+#include "kes_logic/guarded.h"
+#include "kes_logic/lidar_logic.h"
 
 #include <kes_sdk/kes_driver.h>
 #include <kes_sdk/scan_data.h>
@@ -12,8 +13,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-
-class LidarLogic;
 
 // Connection states, sent as English or Chinese texts.
 enum class LidarState { Working, Malfunction, ReUpgrade, Disconnect, Restart, Upgrade, UpgradeFailure };
@@ -66,7 +65,7 @@ public:
         return true;
     }
 
-    Guarded<QString> ip_addr_{QStringLiteral("192.168.1.100")};
+    Guarded<QString> ip_addr_{QString::fromLatin1(kDefaultLidarAddress)};
     std::atomic<uint16_t> lidar_port_{2007};
     std::atomic<int> scan_frequency_{20};
     std::atomic<float> motor_frequency_{0.0f};

@@ -1,4 +1,4 @@
-#include "service_model.h"
+#include "kes_logic/service_model.h"
 
 #include <QDebug>
 

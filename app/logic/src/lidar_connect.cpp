@@ -1,6 +1,6 @@
 #include "lidar_core.h"
 
-#include "lidar_logic.h"
+#include "kes_logic/lidar_logic.h"
 
 #include <QDebug>
 

@@ -1,17 +1,19 @@
 #pragma once
 
-#include "lidar_core.h"
+#include "kes_logic/guarded.h"
 
 #include <kes_sdk/scan_data.h>
 
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
 Q_DECLARE_METATYPE(kes_sdk::ScanBlockData)
 
+class LidarCore;
 class QHostAddress;
 class QTimer;
 class ServiceModel;
@@ -20,6 +22,9 @@ namespace QMdnsEngine {
 class AbstractServer;
 class Resolver;
 }
+
+// The address a new LidarLogic starts with.
+inline constexpr char kDefaultLidarAddress[] = "192.168.1.100";
 
 // The one device object: connects, streams, polls, applies settings, discovers the lidar's
 // address, and publishes all of it by signals emitted from its worker threads.

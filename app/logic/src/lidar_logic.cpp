@@ -1,6 +1,7 @@
-#include "lidar_logic.h"
+#include "kes_logic/lidar_logic.h"
 
-#include "service_model.h"
+#include "kes_logic/service_model.h"
+#include "lidar_core.h"
 
 #include <qmdnsengine/message.h>
 

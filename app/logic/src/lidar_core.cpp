@@ -1,7 +1,7 @@
 #include "lidar_core.h"
 
-#include "lidar_address.h"
-#include "lidar_logic.h"
+#include "kes_logic/lidar_address.h"
+#include "kes_logic/lidar_logic.h"
 
 #include <QDebug>
 #include <QMetaObject>

@@ -1,6 +1,6 @@
-#include "lidar_logic.h"
+#include "kes_logic/lidar_logic.h"
 
-#include "service_model.h"
+#include "kes_logic/service_model.h"
 
 #include <qmdnsengine/resolver.h>
 #include <qmdnsengine/server.h>
