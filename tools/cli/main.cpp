@@ -4,17 +4,13 @@
 #include "exit_codes.h"
 #include "output.h"
 
-#include <lidar_logic.h>
+#include <kes_logic/lidar_logic.h>
 
 #include <QCoreApplication>
 
 namespace {
 
-QString defaultAddress()
-{
-    SilentMdnsServer server;
-    return LidarLogic(&server).ip_addr_;
-}
+QString defaultAddress() { return QString::fromLatin1(kDefaultLidarAddress); }
 
 template <class T, class Run>
 int dispatch(const cli::Parsed<T>& parsed, Run run)
