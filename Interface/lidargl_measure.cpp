@@ -3,7 +3,7 @@
 #include "accuracy_info.h"
 #include "csv_file_names.h"
 #include "measure_files.h"
-#include "toolbar_prompts.h"
+#include <kes_prompts/prompts.h>
 
 #include <QCoreApplication>
 #include <QDateTime>

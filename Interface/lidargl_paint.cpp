@@ -1,7 +1,7 @@
 #include "lidargl_widget.h"
 
 #include "grid_geometry.h"
-#include "info_widget.h"
+#include <kes_panels/info_widget.h>
 #include "view_camera.h"
 
 #include <QDebug>

@@ -1,10 +1,10 @@
 #include "lidargl_widget.h"
 
 #include "accuracy_info.h"
-#include "color_label.h"
-#include "info_widget.h"
-#include "logo_widget.h"
-#include "reset_widget.h"
+#include <kes_panels/color_label.h>
+#include <kes_panels/info_widget.h>
+#include <kes_panels/logo_widget.h>
+#include <kes_panels/reset_widget.h>
 #include "view_camera.h"
 
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 #include "measure_toolbar.h"
 
 #include "csv_file_names.h"
-#include "toolbar_prompts.h"
+#include <kes_prompts/prompts.h>
 #include "ui_measuretoolbar.h"
 
 #include <QRegularExpressionValidator>

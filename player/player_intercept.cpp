@@ -5,7 +5,7 @@
 #include "csv_format.h"
 #include <kes_logic/lidar_logic.h>
 #include "player_prompts.h"
-#include "toolbar_prompts.h"
+#include <kes_prompts/prompts.h>
 #include "ui_playertoolbar.h"
 
 #include <QDebug>

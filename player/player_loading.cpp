@@ -2,7 +2,7 @@
 
 #include "csv_format.h"
 #include "csv_reader.h"
-#include "toolbar_prompts.h"
+#include <kes_prompts/prompts.h>
 #include "ui_playertoolbar.h"
 
 #include <QCoreApplication>

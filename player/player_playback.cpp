@@ -4,7 +4,7 @@
 #include "ui_playertoolbar.h"
 
 #include "csv_format.h"
-#include "toolbar_prompts.h"
+#include <kes_prompts/prompts.h>
 
 #include <QCoreApplication>
 #include <QDebug>

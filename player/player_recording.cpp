@@ -4,7 +4,7 @@
 #include "csv_file_names.h"
 #include <kes_logic/lidar_logic.h>
 #include "player_prompts.h"
-#include "toolbar_prompts.h"
+#include <kes_prompts/prompts.h>
 #include "ui_playertoolbar.h"
 
 #include <QCoreApplication>

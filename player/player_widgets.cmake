@@ -12,4 +12,5 @@ kes_form_library(kes_player
   ${CMAKE_CURRENT_LIST_DIR}/player_prompts.h
   ${CMAKE_CURRENT_LIST_DIR}/player_prompts.cpp
 )
-target_link_libraries(kes_player PUBLIC kes_csv kes_logic kes_widgets Qt5::Widgets)
+target_include_directories(kes_player PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(kes_player PUBLIC kes_csv kes_logic kes_prompts Qt5::Widgets PRIVATE kes_resources)

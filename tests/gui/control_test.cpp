@@ -1,6 +1,6 @@
-#include "color_label.h"
-#include "info_widget.h"
-#include "reset_widget.h"
+#include "kes_panels/color_label.h"
+#include "kes_panels/info_widget.h"
+#include "kes_panels/reset_widget.h"
 #include "view_fixture.h"
 
 #include <QLabel>

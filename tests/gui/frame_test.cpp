@@ -1,5 +1,5 @@
-#include "color_label.h"
-#include "info_widget.h"
+#include "kes_panels/color_label.h"
+#include "kes_panels/info_widget.h"
 #include "lidargl_widget.h"
 #include "point_colour.h"
 #include "scan_blocks.h"

@@ -1,5 +1,5 @@
 #include "measure_toolbar.h"
-#include "toolbar_prompts.h"
+#include "kes_prompts/prompts.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 #include "accuracy_info.h"
 #include "lidargl_widget.h"
 #include "measure_scenes.h"
-#include "toolbar_prompts.h"
+#include "kes_prompts/prompts.h"
 
 #include <QCoreApplication>
 #include <QDate>

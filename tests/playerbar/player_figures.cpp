@@ -8,7 +8,7 @@
 #include <kes_logic/lidar_logic.h>
 #include <player_prompts.h>
 #include <player_toolbar.h>
-#include <toolbar_prompts.h>
+#include <kes_prompts/prompts.h>
 #include <kes_resources/view_resources.h>
 
 #include <qmdnsengine/abstractserver.h>

@@ -6,7 +6,7 @@
 #include <kes_logic/lidar_logic.h>
 #include <player_prompts.h>
 #include <player_toolbar.h>
-#include <toolbar_prompts.h>
+#include <kes_prompts/prompts.h>
 
 #include <qmdnsengine/abstractserver.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <toolbar_prompts.h>
+#include <kes_prompts/prompts.h>
 
 #include <QStringList>
 #include <QTest>

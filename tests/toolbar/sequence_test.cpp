@@ -1,5 +1,5 @@
-#include <toolbar_workers.h>
-#include <upgrade_transfer.h>
+#include <kes_toolbar/toolbar_workers.h>
+#include <kes_toolbar/upgrade_transfer.h>
 
 #include <QCryptographicHash>
 #include <QFile>

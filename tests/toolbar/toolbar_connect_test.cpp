@@ -1,6 +1,6 @@
 #include "toolbar_fixture.h"
 
-#include <lidar_upgrade.h>
+#include <kes_toolbar/lidar_upgrade.h>
 
 #include <QApplication>
 #include <QDir>

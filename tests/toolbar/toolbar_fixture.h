@@ -4,7 +4,7 @@
 #include "recorder.h"
 
 #include <kes_logic/lidar_logic.h>
-#include <lidar_toolbar.h>
+#include <kes_toolbar/lidar_toolbar.h>
 
 #include <kes_sdk/command_codes.h>
 #include <kes_sim/lidar_simulator.h>

@@ -2,7 +2,7 @@
 
 #include "toolbar_fixture.h"
 
-#include <lidar_upgrade.h>
+#include <kes_toolbar/lidar_upgrade.h>
 
 #include <QApplication>
 #include <QPointer>

@@ -2,7 +2,7 @@
 
 #include "kes_logic/lidar_logic.h"
 #include "lidargl_widget.h"
-#include "mainwindow.h"
+#include "kes_window/mainwindow.h"
 
 #include <QLineEdit>
 #include <QTest>

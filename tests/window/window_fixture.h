@@ -2,7 +2,7 @@
 
 #include "box_watch.h"
 #include "kes_logic/lidar_logic.h"
-#include "mainwindow.h"
+#include "kes_window/mainwindow.h"
 
 #include <kes_sim/lidar_simulator.h>
 

@@ -1,7 +1,7 @@
 #include "window_fixture.h"
 
-#include "info_widget.h"
-#include "lidar_toolbar.h"
+#include "kes_panels/info_widget.h"
+#include "kes_toolbar/lidar_toolbar.h"
 #include "lidargl_widget.h"
 
 #include <QCheckBox>

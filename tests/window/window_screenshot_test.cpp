@@ -1,7 +1,7 @@
 #include "named_sender.h"
 #include "window_fixture.h"
 
-#include "lidar_toolbar.h"
+#include "kes_toolbar/lidar_toolbar.h"
 #include "lidargl_widget.h"
 
 #include <QCoreApplication>

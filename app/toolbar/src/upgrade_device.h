@@ -1,6 +1,6 @@
 #pragma once
 
-#include "upgrade_transfer.h"
+#include "kes_toolbar/upgrade_transfer.h"
 
 class LidarLogic;
 

@@ -1,4 +1,4 @@
-#include "toolbar_workers.h"
+#include "kes_toolbar/toolbar_workers.h"
 
 #include <QMetaObject>
 

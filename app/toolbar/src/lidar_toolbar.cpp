@@ -1,7 +1,7 @@
-#include "lidar_toolbar.h"
+#include "kes_toolbar/lidar_toolbar.h"
 
 #include <kes_logic/lidar_logic.h>
-#include "lidar_upgrade.h"
+#include "kes_toolbar/lidar_upgrade.h"
 #include "ui_lidartoolbar.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "lidar_upgrade.h"
+#include "kes_toolbar/lidar_upgrade.h"
 
 #include <kes_logic/lidar_logic.h>
-#include "toolbar_prompts.h"
+#include <kes_prompts/prompts.h>
 #include "ui_lidar_upgrade.h"
 #include "upgrade_device.h"
 

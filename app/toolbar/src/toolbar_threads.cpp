@@ -2,7 +2,7 @@
 // and hands every widget change to the GUI thread, in order with its calls. The buttons
 // are disabled before a job starts, so a quick second click cannot start it twice.
 #include <kes_logic/lidar_logic.h>
-#include "lidar_toolbar.h"
+#include "kes_toolbar/lidar_toolbar.h"
 #include "toolbar_settings.h"
 #include "ui_lidartoolbar.h"
 

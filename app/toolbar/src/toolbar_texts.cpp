@@ -1,4 +1,4 @@
-#include "toolbar_texts.h"
+#include "kes_toolbar/toolbar_texts.h"
 
 const ToolBarTexts& toolBarTexts(bool english)
 {

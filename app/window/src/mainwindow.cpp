@@ -1,7 +1,7 @@
-#include "mainwindow.h"
+#include "kes_window/mainwindow.h"
 
 #include <kes_logic/lidar_logic.h>
-#include "lidar_toolbar.h"
+#include <kes_toolbar/lidar_toolbar.h>
 #include "accuracy_info.h"
 #include "lidargl_widget.h"
 #include "measure_toolbar.h"

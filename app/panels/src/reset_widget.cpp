@@ -1,4 +1,4 @@
-#include "reset_widget.h"
+#include "kes_panels/reset_widget.h"
 
 #include "ui_reset_widget.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "toolbar_workers.h"
-#include "upgrade_transfer.h"
+#include "kes_toolbar/toolbar_workers.h"
+#include "kes_toolbar/upgrade_transfer.h"
 
 #include <QByteArray>
 #include <QString>

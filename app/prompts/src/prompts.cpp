@@ -1,4 +1,4 @@
-#include "toolbar_prompts.h"
+#include "kes_prompts/prompts.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>

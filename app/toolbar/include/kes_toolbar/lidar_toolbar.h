@@ -1,7 +1,7 @@
 #pragma once
 
-#include "toolbar_texts.h"
-#include "toolbar_workers.h"
+#include "kes_toolbar/toolbar_texts.h"
+#include "kes_toolbar/toolbar_workers.h"
 
 #include <QString>
 #include <QWidget>

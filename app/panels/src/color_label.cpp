@@ -1,4 +1,4 @@
-#include "color_label.h"
+#include "kes_panels/color_label.h"
 
 #include "ui_color_label.h"
 

@@ -1,4 +1,4 @@
-#include "mainwindow.h"
+#include "kes_window/mainwindow.h"
 #include "kes_resources/view_resources.h"
 
 #include <QApplication>

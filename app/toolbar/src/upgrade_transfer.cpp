@@ -1,4 +1,4 @@
-#include "upgrade_transfer.h"
+#include "kes_toolbar/upgrade_transfer.h"
 
 #include <QCryptographicHash>
 #include <QDebug>

@@ -1,4 +1,4 @@
-#include "logo_widget.h"
+#include "kes_panels/logo_widget.h"
 
 #include "ui_logo.h"
 

@@ -1,4 +1,4 @@
-#include "info_widget.h"
+#include "kes_panels/info_widget.h"
 
 #include "ui_info_widget.h"
 

@@ -1,7 +1,7 @@
 // How the tool bar shows the connection, and its reaction to the logic's state texts.
 #include <kes_logic/lidar_logic.h>
-#include "lidar_toolbar.h"
-#include "toolbar_prompts.h"
+#include "kes_toolbar/lidar_toolbar.h"
+#include <kes_prompts/prompts.h>
 #include "ui_lidartoolbar.h"
 
 #include <QIcon>
