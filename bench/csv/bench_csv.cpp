@@ -1,8 +1,8 @@
 // Point-cloud CSV figures: writer and loader throughput, the loader against Python's csv
 // module in the same run, and the memory a loaded recording takes.
-#include <csv_append.h>
-#include <csv_reader.h>
-#include <csv_writer.h>
+#include <kes_csv/csv_append.h>
+#include <kes_csv/csv_reader.h>
+#include <kes_csv/csv_writer.h>
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // Splits arbitrary threshold file bytes; the two texts never hold a comma or a NUL, and what
 // the window would write back from them parses to two parts again.
-#include <threshold_config.h>
+#include <kes_measure_config/threshold_config.h>
 
 #include <cstdlib>
 

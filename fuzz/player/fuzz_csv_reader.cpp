@@ -1,7 +1,7 @@
 // Runs the fast reader and the plain reference reader on the same bytes; any difference aborts.
 #include "csv_reference_reader.h"
 
-#include <csv_reader.h>
+#include <kes_csv/csv_reader.h>
 
 #include <QBuffer>
 

@@ -1,9 +1,9 @@
 #include "kes_panels/color_label.h"
 #include "kes_panels/info_widget.h"
-#include "lidargl_widget.h"
-#include "point_colour.h"
+#include "kes_view/lidargl_widget.h"
+#include "kes_view/point_colour.h"
 #include "scan_blocks.h"
-#include "view_camera.h"
+#include "kes_view/view_camera.h"
 
 #include <QLabel>
 

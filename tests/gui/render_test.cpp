@@ -1,4 +1,4 @@
-#include "glyph_atlas.h"
+#include "kes_view/glyph_atlas.h"
 #include "view_fixture.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lidargl_widget.h"
+#include "kes_view/lidargl_widget.h"
 #include "scan_blocks.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "accuracy_config.h"
-#include "accuracy_info.h"
-#include "threshold_config.h"
+#include "kes_measure_config/accuracy_config.h"
+#include "kes_measure/accuracy_info.h"
+#include "kes_measure_config/threshold_config.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "accuracy_config.h"
-#include "threshold_config.h"
+#include "kes_measure_config/accuracy_config.h"
+#include "kes_measure_config/threshold_config.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "measure_toolbar.h"
+#include "kes_measure/measure_toolbar.h"
 #include "kes_prompts/prompts.h"
 
 #include <QLabel>

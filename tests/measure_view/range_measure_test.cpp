@@ -1,4 +1,4 @@
-#include "lidargl_widget.h"
+#include "kes_view/lidargl_widget.h"
 #include "measure_scenes.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
-#include "accuracy_info.h"
-#include "lidargl_widget.h"
+#include "kes_measure/accuracy_info.h"
+#include "kes_view/lidargl_widget.h"
 #include "measure_scenes.h"
 #include "kes_prompts/prompts.h"
 

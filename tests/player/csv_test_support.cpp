@@ -1,6 +1,6 @@
 #include "csv_test_support.h"
 
-#include <csv_writer.h>
+#include <kes_csv/csv_writer.h>
 
 #include <QBuffer>
 #include <QFile>

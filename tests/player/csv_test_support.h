@@ -1,6 +1,6 @@
 #pragma once
 
-#include <csv_reader.h>
+#include <kes_csv/csv_reader.h>
 #include <kes_sdk/scan_data.h>
 
 #include <QByteArray>

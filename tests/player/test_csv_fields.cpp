@@ -1,4 +1,4 @@
-#include <csv_fields.h>
+#include <kes_csv/csv_fields.h>
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "csv_test_support.h"
 
-#include <csv_file_names.h>
-#include <csv_format.h>
-#include <csv_writer.h>
+#include <kes_csv/csv_file_names.h>
+#include <kes_csv/csv_format.h>
+#include <kes_csv/csv_writer.h>
 
 #include <QFile>
 

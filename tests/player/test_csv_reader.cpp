@@ -2,9 +2,9 @@
 
 #include "csv_reference_reader.h"
 
-#include <csv_format.h>
-#include <csv_parser.h>
-#include <csv_reader.h>
+#include <kes_csv/csv_format.h>
+#include <kes_csv/csv_parser.h>
+#include <kes_csv/csv_reader.h>
 
 #include <gtest/gtest.h>
 

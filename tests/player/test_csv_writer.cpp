@@ -1,8 +1,8 @@
 #include "csv_test_support.h"
 
-#include <csv_append.h>
-#include <csv_fields.h>
-#include <csv_writer.h>
+#include <kes_csv/csv_append.h>
+#include <kes_csv/csv_fields.h>
+#include <kes_csv/csv_writer.h>
 
 #include <QBuffer>
 #include <QFile>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <csv_parser.h>
-#include <csv_reader.h>
+#include <kes_csv/csv_parser.h>
+#include <kes_csv/csv_reader.h>
 #include <kes_logic/lidar_logic.h>
-#include <player_toolbar.h>
+#include <kes_player/player_toolbar.h>
 
 #include <kes_sim/lidar_simulator.h>
 

@@ -4,10 +4,10 @@
 // Run under a display: xvfb-run -a build/bin/player_figures [record 600]
 #include "live_record_run.h"
 
-#include <csv_writer.h>
+#include <kes_csv/csv_writer.h>
 #include <kes_logic/lidar_logic.h>
-#include <player_prompts.h>
-#include <player_toolbar.h>
+#include <kes_player/player_prompts.h>
+#include <kes_player/player_toolbar.h>
 #include <kes_prompts/prompts.h>
 #include <kes_resources/view_resources.h>
 

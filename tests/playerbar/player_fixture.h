@@ -1,11 +1,11 @@
 #pragma once
 
-#include <csv_format.h>
-#include <csv_reader.h>
-#include <csv_writer.h>
+#include <kes_csv/csv_format.h>
+#include <kes_csv/csv_reader.h>
+#include <kes_csv/csv_writer.h>
 #include <kes_logic/lidar_logic.h>
-#include <player_prompts.h>
-#include <player_toolbar.h>
+#include <kes_player/player_prompts.h>
+#include <kes_player/player_toolbar.h>
 #include <kes_prompts/prompts.h>
 
 #include <qmdnsengine/abstractserver.h>

@@ -1,7 +1,7 @@
 #include "operator_drive.h"
 
 #include "kes_logic/lidar_logic.h"
-#include "lidargl_widget.h"
+#include "kes_view/lidargl_widget.h"
 #include "kes_window/mainwindow.h"
 
 #include <QLineEdit>

@@ -2,7 +2,7 @@
 
 #include "kes_panels/info_widget.h"
 #include "kes_toolbar/lidar_toolbar.h"
-#include "lidargl_widget.h"
+#include "kes_view/lidargl_widget.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #include "operator_drive.h"
 #include "window_fixture.h"
 
-#include "accuracy_info.h"
-#include "lidargl_widget.h"
+#include "kes_measure/accuracy_info.h"
+#include "kes_view/lidargl_widget.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 #include "window_fixture.h"
 
 #include "kes_toolbar/lidar_toolbar.h"
-#include "lidargl_widget.h"
+#include "kes_view/lidargl_widget.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

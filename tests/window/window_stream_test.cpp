@@ -1,6 +1,6 @@
 #include "window_fixture.h"
 
-#include "lidargl_widget.h"
+#include "kes_view/lidargl_widget.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>

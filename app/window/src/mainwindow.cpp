@@ -2,10 +2,10 @@
 
 #include <kes_logic/lidar_logic.h>
 #include <kes_toolbar/lidar_toolbar.h>
-#include "accuracy_info.h"
-#include "lidargl_widget.h"
-#include "measure_toolbar.h"
-#include "player_toolbar.h"
+#include <kes_measure/accuracy_info.h>
+#include <kes_view/lidargl_widget.h>
+#include <kes_measure/measure_toolbar.h>
+#include <kes_player/player_toolbar.h>
 #include "ui_mainwindow.h"
 
 #include <QIcon>

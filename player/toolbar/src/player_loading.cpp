@@ -1,0 +1,117 @@
+#include "kes_player/player_toolbar.h"
+
+#include <kes_csv/csv_format.h>
+#include <kes_csv/csv_reader.h>
+#include <kes_prompts/prompts.h>
+#include "ui_playertoolbar.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QTimer>
+
+#include <algorithm>
+
+void PlayerToolBar::openButtonClicked()
+{
+    if (connected()) {
+        prompts().message({QMessageBox::Warning, this, QStringLiteral(" "),
+                           QStringLiteral("请断开雷达与上位机连接后，再播放点云文件")});
+        return;
+    }
+    if (loading_) {
+        prompts().message({QMessageBox::Warning, this, QStringLiteral(" "), QStringLiteral("当前正在加载文件")});
+        return;
+    }
+    const QString path = prompts().openFile(
+        {this, tr("Open File"), QCoreApplication::applicationDirPath(), QString::fromLatin1(kes_csv::kOpenDialogFilter)});
+    if (!QFileInfo(path).isFile()) {
+        qDebug() << "open file no exit";
+        return;
+    }
+    if (!paused_) {
+        paused_ = true;
+        showPlayIdle();
+        setPlaybackControlsEnabled(true);
+    }
+    if (load_thread_.joinable())
+        load_thread_.join();
+    file_path_ = path;
+    ui->label->setText(QStringLiteral("加载中..."));
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        blocks_.clear();
+        frame_index_ = 0;
+    }
+    loading_ = true; // before the thread runs, so a second open is refused at once
+    load_thread_ = std::thread([this] { loadFile(); });
+}
+
+// Loading thread: blocks arrive in batches, each appended under the player's mutex.
+void PlayerToolBar::loadFile()
+{
+    QFile file(file_path_);
+    if (!file.open(QIODevice::ReadOnly)) {
+        loading_ = false;
+        return;
+    }
+    postToGui([this] {
+        ui->lineEdit->setEnabled(false);
+        ui->horizontalSlider->setEnabled(false);
+        showProgress(0);
+    });
+    const auto sink = [this](std::vector<kes_sdk::ScanBlockData>&& batch, const kes_csv::ReadProgress& progress) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            blocks_.insert(blocks_.end(), std::make_move_iterator(batch.begin()),
+                           std::make_move_iterator(batch.end()));
+        }
+        const int percent = int(progress.fraction() * 100.0);
+        postToGui([this, percent] { showProgress(percent); });
+    };
+    kes_csv::readBlocks(file, sink, &cancel_load_);
+    file.close();
+    const QString name = QFileInfo(file_path_).fileName();
+    postToGui([this, name] { finishLoading(name); });
+}
+
+void PlayerToolBar::showProgress(int percent)
+{
+    if (percent == shown_percent_)
+        return;
+    shown_percent_ = percent;
+    ui->progressBar->setValue(percent);
+    ui->progressBar->show();
+}
+
+// Runs while loading_ is still set, so the slider changes reach no frame.
+void PlayerToolBar::finishLoading(const QString& file_name)
+{
+    std::size_t frames = 0;
+    uint32_t index = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        frames = kes_csv::frameCount(blocks_.size());
+        index = frame_index_;
+    }
+    ui->progressBar->hide();
+    shown_percent_ = -1;
+    ui->label->setText(file_name);
+    ui->horizontalSlider->setEnabled(true);
+    // setMaximum(-1) would drag the minimum down with it, for every later file too
+    ui->horizontalSlider->setRange(0, std::max(int(frames) - 1, 0));
+    ui->indexLabel->setText(QStringLiteral("/") + QString::number(frames));
+    ui->lineEdit->setEnabled(true);
+    ui->lineEdit->setReadOnly(false);
+    ui->lineEdit->setText(QString::number(index + 1));
+    ui->horizontalSlider->setValue(int(index));
+    setFrameValidator(frames);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        showFrameLocked(0);
+    }
+    open_timer_->start(50);
+    loading_ = false;
+}
