@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // An exact-size copy so any read past the end is caught.
     const kes_sdk::Bytes datagram(data, data + size);
-    kes_sdk::acceptDatagram(datagram);
+    (void)kes_sdk::acceptDatagram(datagram); // only its safety is checked
     kes_sdk::ScanPacketData packet;
     if (kes_sdk::parseScanDatagram(datagram, packet)) {
         const auto& layer = packet.layers.at(0);

@@ -84,8 +84,11 @@ void LidarCore::readVersions(KesDriver& device)
 {
     std::string firmware;
     std::string hardware;
-    device.getFirmwareVersion(firmware);
-    device.getHardwareVersion(hardware);
+    // A version that cannot be read shows as empty.
+    if (device.getFirmwareVersion(firmware) != kSuccess)
+        firmware.clear();
+    if (device.getHardwareVersion(hardware) != kSuccess)
+        hardware.clear();
     firmware_version_ = withoutNuls(firmware);
     hardware_version_ = withoutNuls(hardware);
 }
@@ -111,7 +114,9 @@ bool LidarCore::startStreaming(const DevicePtr& device)
     ++generation_;
     lock.unlock();
     sendState(LidarState::Working);
-    device->enableDataStream();
+    // A stream that does not start shows as failed full scans, which end the connection once
+    // the settle window is over.
+    (void)device->enableDataStream();
     scanThread();
     lidar_info_thread();
     sleepMs(10);

@@ -23,44 +23,44 @@ public:
     KesDriver(const KesDriver&) = delete;
     KesDriver& operator=(const KesDriver&) = delete;
 
-    virtual CommandResult open();
+    [[nodiscard]] virtual CommandResult open();
     virtual void close();
     bool isOpen() const;
     void setTimeout(uint32_t milliseconds);
 
-    CommandResult trackConnect();
-    CommandResult setLidarIPAddress(uint32_t inetAddr);
-    CommandResult getLidarIPAddress(uint32_t& inetAddr);
-    CommandResult setScanFrequency(uint32_t hz);
-    CommandResult getScanFrequency(uint32_t& hz);
-    CommandResult setFilterLevel(uint32_t level);
-    CommandResult getFilterLevel(uint32_t& level);
-    CommandResult setScanDirection(uint32_t direction);
-    CommandResult getScanDirection(uint32_t& direction);
-    CommandResult enableDataStream();
-    CommandResult disableDataStream();
-    CommandResult applyConfigs();
-    CommandResult deviceReboot();
-    CommandResult getMotorSpeed(uint32_t& rpm);
-    CommandResult getApdTemperature(float& degrees);
-    CommandResult getFirmwareVersion(std::string& version);
-    CommandResult getHardwareVersion(std::string& version);
-    CommandResult getSdkVersion(std::string& version);
+    [[nodiscard]] CommandResult trackConnect();
+    [[nodiscard]] CommandResult setLidarIPAddress(uint32_t inetAddr);
+    [[nodiscard]] CommandResult getLidarIPAddress(uint32_t& inetAddr);
+    [[nodiscard]] CommandResult setScanFrequency(uint32_t hz);
+    [[nodiscard]] CommandResult getScanFrequency(uint32_t& hz);
+    [[nodiscard]] CommandResult setFilterLevel(uint32_t level);
+    [[nodiscard]] CommandResult getFilterLevel(uint32_t& level);
+    [[nodiscard]] CommandResult setScanDirection(uint32_t direction);
+    [[nodiscard]] CommandResult getScanDirection(uint32_t& direction);
+    [[nodiscard]] CommandResult enableDataStream();
+    [[nodiscard]] CommandResult disableDataStream();
+    [[nodiscard]] CommandResult applyConfigs();
+    [[nodiscard]] CommandResult deviceReboot();
+    [[nodiscard]] CommandResult getMotorSpeed(uint32_t& rpm);
+    [[nodiscard]] CommandResult getApdTemperature(float& degrees);
+    [[nodiscard]] CommandResult getFirmwareVersion(std::string& version);
+    [[nodiscard]] CommandResult getHardwareVersion(std::string& version);
+    [[nodiscard]] CommandResult getSdkVersion(std::string& version);
 
     // The codes no operation uses, in the shapes of the command set.
-    CommandResult writeCommand(uint16_t code, uint32_t value);
-    CommandResult writeCommandU16(uint16_t code, uint16_t value);
-    CommandResult readCommand(uint16_t code, uint32_t& value);
+    [[nodiscard]] CommandResult writeCommand(uint16_t code, uint32_t value);
+    [[nodiscard]] CommandResult writeCommandU16(uint16_t code, uint16_t value);
+    [[nodiscard]] CommandResult readCommand(uint16_t code, uint32_t& value);
 
-    CommandResult readScanPacket(ScanPacketData& packet);
-    CommandResult grabFullScanBlock(FullScanBlock& scan);
+    [[nodiscard]] CommandResult readScanPacket(ScanPacketData& packet);
+    [[nodiscard]] CommandResult grabFullScanBlock(FullScanBlock& scan);
 
 private:
     class Impl;
     using Deadline = std::chrono::steady_clock::time_point;
 
-    CommandResult readScanPacketUntil(ScanPacketData& packet, Deadline limit);
-    CommandResult exchange(uint16_t code, const std::vector<uint8_t>& payload, std::vector<uint8_t>& value);
+    [[nodiscard]] CommandResult readScanPacketUntil(ScanPacketData& packet, Deadline limit);
+    [[nodiscard]] CommandResult exchange(uint16_t code, const std::vector<uint8_t>& payload, std::vector<uint8_t>& value);
     void loadFilterParameters();
 
     std::unique_ptr<LidarAddress> address_;

@@ -15,7 +15,7 @@ using PacketCallback = std::function<void(std::vector<uint8_t>)>;
 class Net {
 public:
     virtual ~Net() = default;
-    virtual int open() = 0;
+    [[nodiscard]] virtual int open() = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     virtual void send(std::vector<uint8_t> datagram) = 0;

@@ -18,7 +18,7 @@ public:
     explicit Network(const LidarAddress& address);
     ~Network() override;
 
-    int open() override;
+    [[nodiscard]] int open() override;
     void close() override;
     bool isOpen() const override;
     void send(std::vector<uint8_t> datagram) override;

@@ -30,8 +30,8 @@ Bytes payloadIPv4(uint32_t inetAddr);
 // Header, payload (0 or 4 bytes) and CRC.
 Bytes buildRequest(uint16_t code, const Bytes& payload = {});
 
-bool acceptDatagram(const uint8_t* data, size_t size);
-inline bool acceptDatagram(const Bytes& d) { return acceptDatagram(d.data(), d.size()); }
+[[nodiscard]] bool acceptDatagram(const uint8_t* data, size_t size);
+[[nodiscard]] inline bool acceptDatagram(const Bytes& d) { return acceptDatagram(d.data(), d.size()); }
 
 // Byte 2; the caller has ensured the datagram has at least three bytes.
 inline uint8_t datagramClass(const Bytes& d) { return d[2]; }
@@ -46,17 +46,17 @@ size_t responseSizeFor(uint16_t code);
 // u32 / u16 / float, or the 16 raw text bytes); on a device failure with a value, the status
 // (write) or the u32 value (read) in host order. A response too short for its command is
 // unusable: result 2, `value` left empty.
-CommandResult parseResponse(const Bytes& datagram, uint16_t code, Bytes& value);
+[[nodiscard]] CommandResult parseResponse(const Bytes& datagram, uint16_t code, Bytes& value);
 
 // Points per datagram for a rate code; 0 for unknown codes.
 size_t pointsForRateCode(uint8_t rateCode);
 
 // Whether a scan datagram holds all the points its rate code announces.
-bool scanDatagramComplete(const uint8_t* data, size_t size);
+[[nodiscard]] bool scanDatagramComplete(const uint8_t* data, size_t size);
 
 // Decodes a scan datagram; false (and `out` untouched) when it is too short for its points.
-bool parseScanDatagram(const uint8_t* data, size_t size, ScanPacketData& out);
-inline bool parseScanDatagram(const Bytes& d, ScanPacketData& out)
+[[nodiscard]] bool parseScanDatagram(const uint8_t* data, size_t size, ScanPacketData& out);
+[[nodiscard]] inline bool parseScanDatagram(const Bytes& d, ScanPacketData& out)
 {
     return parseScanDatagram(d.data(), d.size(), out);
 }

@@ -9,7 +9,7 @@
 
 namespace kes_sim {
 
-struct StartResult {
+struct [[nodiscard]] StartResult {
     std::error_code error;
     std::string message; // e.g. "cannot bind 127.0.0.1:2007: Address already in use"
 
