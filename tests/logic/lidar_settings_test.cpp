@@ -33,9 +33,9 @@ TEST_F(SettingsTest, EachSettingReachesTheDeviceOnlyWhenItDiffers)
 
     logic_->setFilterLevel(4);
     EXPECT_EQ(sim_->snapshot().filter_level, 4u);
-    logic_->setFilterEnable(false);
+    EXPECT_EQ(logic_->setFilterEnable(false), kes_sdk::kSuccess);
     EXPECT_EQ(sim_->snapshot().filter_level, 0u);
-    logic_->setFilterEnable(true);
+    EXPECT_EQ(logic_->setFilterEnable(true), kes_sdk::kSuccess);
     EXPECT_EQ(sim_->snapshot().filter_level, 4u);
     EXPECT_EQ(requests(kSetFilterLevel), 3u);
     // Every operation runs its own handshake before touching the device.

@@ -76,7 +76,8 @@ void streamFigures(quint16 port, int firstS, int totalS)
     if (!logic.connectLidar())
         return;
     logic.scan_frequency_ = 30;
-    logic.applyScanFrequency();
+    if (!logic.applyScanFrequency())
+        return;
     QTest::qWait(2000);
     const double cpu0 = cpuSeconds();
     const long blocks0 = blocks;

@@ -36,7 +36,8 @@ void LidarToolBar::showConnected()
         ui->horizontalSlider->setEnabled(true);
         ui->filterEdit->setEnabled(true);
         ui->checkBox->setChecked(true);
-        QMetaObject::invokeMethod(this, [this] { logic_->setFilterEnable(true); }, Qt::QueuedConnection);
+        // The tool bar has no box for a refused filter switch.
+        QMetaObject::invokeMethod(this, [this] { (void)logic_->setFilterEnable(true); }, Qt::QueuedConnection);
         const uint32_t level = logic_->filter_level_;
         ui->horizontalSlider->setValue(int(level));
         ui->filterEdit->setText(QString::number(level));

@@ -11,7 +11,8 @@ void runSettingsSequence(const SettingsCalls& calls, const std::function<bool()>
         report(SettingsEvent::FrequencyFailed);
     if (!goOn() || !calls.direction() || !goOn())
         return;
-    calls.configs();
+    // The lidar answers its own way if the configuration did not take; Confirm goes on.
+    (void)calls.configs();
     if (!goOn())
         return;
     const int result = calls.address();

@@ -89,7 +89,8 @@ void LidarToolBar::filterSwitched(bool on)
     ui->horizontalSlider->setValue(int(logic_->filter_level_.load()));
     QMetaObject::invokeMethod(this, [this] {
         ui->checkBox->setEnabled(false);
-        logic_->setFilterEnable(ui->checkBox->isChecked());
+        // The tool bar has no box for a refused filter switch.
+        (void)logic_->setFilterEnable(ui->checkBox->isChecked());
         ui->checkBox->setEnabled(true);
     }, Qt::QueuedConnection);
 }

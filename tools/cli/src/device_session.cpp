@@ -45,9 +45,11 @@ int DeviceSession::connect()
     }
 }
 
-int DeviceSession::failure(const QString& what) const
+int DeviceSession::failure(const QString& what) const { return failure(what, logic_.last_result_); }
+
+int DeviceSession::failure(const QString& what, int result) const
 {
-    if (logic_.last_result_ == kes_sdk::kDeviceFailure) {
+    if (result == kes_sdk::kDeviceFailure) {
         printError("the lidar at " + where() + " refused to " + what);
         return kRefused;
     }

@@ -23,6 +23,7 @@ public:
     QString where() const;
     // The exit code and the reason for the last failed operation.
     int failure(const QString& what) const;
+    int failure(const QString& what, int result) const;
     // Waits until the information thread has reported once; false after `ms`.
     bool waitForLiveValues(int ms);
     // The address the lidar stores, or null when it does not say.

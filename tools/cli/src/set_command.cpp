@@ -36,8 +36,11 @@ int applyFrequencyAndDirection(DeviceSession& session, const SetOptions& o)
     }
     // An address change applies the configuration itself; applying it twice would restart
     // the lidar before the address is written.
-    if ((o.frequency || o.direction) && !o.new_ip)
-        logic.applyConfigs();
+    if ((o.frequency || o.direction) && !o.new_ip) {
+        const int applied = logic.applyConfigs();
+        if (applied != kes_sdk::kSuccess)
+            return session.failure("apply the configuration", applied);
+    }
     return kDone;
 }
 

@@ -36,32 +36,32 @@ public:
     explicit LidarLogic(QMdnsEngine::AbstractServer* mdnsServer = nullptr, QObject* parent = nullptr);
     ~LidarLogic() override;
 
-    bool connectLidar();
+    [[nodiscard]] bool connectLidar();
     bool disconnectLidar();
-    bool applyScanFrequency();
-    bool applyScanDirection();
-    int applyConfigs();
-    int applyLidarIPAddress();
+    [[nodiscard]] bool applyScanFrequency();
+    [[nodiscard]] bool applyScanDirection();
+    [[nodiscard]] int applyConfigs();
+    [[nodiscard]] int applyLidarIPAddress();
     // The address the lidar stores, as applyLidarIPAddress reads it; a CommandResult.
-    int readLidarIPAddress(QString& ip);
-    bool rebootLidar();
-    int setFilterEnable(bool on);
+    [[nodiscard]] int readLidarIPAddress(QString& ip);
+    [[nodiscard]] bool rebootLidar();
+    [[nodiscard]] int setFilterEnable(bool on);
     void setFilterLevel(uint32_t level);
     void setColorMode(uint32_t mode);
     void scanThread();
     void lidar_info_thread();
     void closeThread();
-    bool scanBlock();
+    [[nodiscard]] bool scanBlock();
 
     void setDriverTimeout(uint32_t ms);
-    int device_stop_stream();
-    int device_reboot();
-    int start_upgrade();
-    int device_upgrade();
-    int upgradeEnd();
-    int upgradeCommit();
-    int upgradeSendMd5(const uint8_t* md5);
-    int upgradeWrite(const char* data, int len);
+    [[nodiscard]] int device_stop_stream();
+    [[nodiscard]] int device_reboot();
+    [[nodiscard]] int start_upgrade();
+    [[nodiscard]] int device_upgrade();
+    [[nodiscard]] int upgradeEnd();
+    [[nodiscard]] int upgradeCommit();
+    [[nodiscard]] int upgradeSendMd5(const uint8_t* md5);
+    [[nodiscard]] int upgradeWrite(const char* data, int len);
 
 private:
     // Declared before the aliases below, which refer into it.
