@@ -75,10 +75,10 @@ TEST(ThresholdText, SplitsAtCommasUpToTheFirstNulAndFormatsSixDigits)
 
 TEST_F(ConfigFiles, ThresholdFileIsWrittenWithoutLineEndAndReadBack)
 {
-    threshold_config::write(app(), 1.5f, 3.0f);
+    ASSERT_TRUE(threshold_config::write(app(), 1.5f, 3.0f));
     EXPECT_EQ(threshold_config::filePath(app()), app() + "/ThresholdValueConfig/ThresholdValueConfig.txt");
     EXPECT_EQ(contents(threshold_config::filePath(app())), "1.5,3");
-    threshold_config::write(app(), 0.0f, 0.0f);
+    ASSERT_TRUE(threshold_config::write(app(), 0.0f, 0.0f));
     EXPECT_EQ(contents(threshold_config::filePath(app())), "0,0") << "truncated, not appended";
 
     put(threshold_config::filePath(app()), QByteArray("0.7\0,5", 6));
@@ -101,6 +101,7 @@ TEST_F(ConfigFiles, ThresholdFileThatIsMissingOrUnreadableGivesNothing)
     EXPECT_FALSE(threshold_config::read(app(), texts)) << "a directory in the file's place";
     EXPECT_EQ(debug.lines(), (QStringList{"file.open", "file.open"}));
     EXPECT_EQ(texts.absolute, "keep");
+    EXPECT_FALSE(threshold_config::write(app(), 1.0f, 2.0f)) << "a directory in the file's place";
 }
 
 TEST_F(ConfigFiles, DirectoriesThatCannotBeCreatedAreReportedAndNothingIsWritten)
@@ -108,8 +109,8 @@ TEST_F(ConfigFiles, DirectoriesThatCannotBeCreatedAreReportedAndNothingIsWritten
     put(app() + "/ThresholdValueConfig", "a file");
     put(app() + "/AccuracyInfoConfig", "a file");
     DebugLines debug;
-    threshold_config::write(app(), 1.0f, 2.0f);
-    accuracy_config::write(app(), accuracy_config::jsonText({}));
+    EXPECT_FALSE(threshold_config::write(app(), 1.0f, 2.0f));
+    EXPECT_FALSE(accuracy_config::write(app(), accuracy_config::jsonText({})));
     ASSERT_EQ(debug.lines().size(), 2);
     EXPECT_TRUE(debug.lines()[0].startsWith("Config path create error: "));
     EXPECT_TRUE(debug.lines()[0].contains(app() + "/ThresholdValueConfig"));
@@ -121,7 +122,7 @@ TEST_F(ConfigFiles, DirectoriesThatCannotBeCreatedAreReportedAndNothingIsWritten
 
 TEST_F(ConfigFiles, AccuracyFileHoldsTheRowsInQtIndentedForm)
 {
-    accuracy_config::write(app(), accuracy_config::jsonText({{90.5, 1.25}, {180, 3}}));
+    ASSERT_TRUE(accuracy_config::write(app(), accuracy_config::jsonText({{90.5, 1.25}, {180, 3}})));
     EXPECT_EQ(accuracy_config::filePath(app()), app() + "/AccuracyInfoConfig/AccuracyInfoConfig.json");
     EXPECT_EQ(contents(accuracy_config::filePath(app())),
               "{\n"
@@ -136,6 +137,6 @@ TEST_F(ConfigFiles, AccuracyFileHoldsTheRowsInQtIndentedForm)
               "        }\n"
               "    ]\n"
               "}\n");
-    accuracy_config::write(app(), accuracy_config::jsonText({}));
+    ASSERT_TRUE(accuracy_config::write(app(), accuracy_config::jsonText({})));
     EXPECT_EQ(contents(accuracy_config::filePath(app())), "{\n    \"Array\": [\n    ]\n}\n");
 }

@@ -32,18 +32,20 @@ QString jsonText(const std::vector<TrueTarget>& rows)
     return QString::fromUtf8(QJsonDocument(QJsonObject{{"Array", array}}).toJson(QJsonDocument::Indented));
 }
 
-void write(const QString& app_dir, const QString& json_text)
+bool write(const QString& app_dir, const QString& json_text)
 {
     const QString dir = directory(app_dir);
     if (!QDir().mkpath(dir)) {
         qDebug() << "Accuracy infomation comfig path create error: " << dir;
-        return;
+        return false;
     }
     QFile file(filePath(app_dir));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return;
+        return false;
     QTextStream out(&file);
     out << json_text;
+    out.flush();
+    return out.status() == QTextStream::Ok && file.flush();
 }
 
 } // namespace accuracy_config

@@ -43,16 +43,18 @@ QByteArray format(float absolute, float relative)
     return QByteArray::number(double(absolute), 'g', 6) + "," + QByteArray::number(double(relative), 'g', 6);
 }
 
-void write(const QString& app_dir, float absolute, float relative)
+bool write(const QString& app_dir, float absolute, float relative)
 {
     const QString dir = directory(app_dir);
     if (!QDir().mkpath(dir)) {
         qDebug() << "Config path create error: " << dir;
-        return;
+        return false;
     }
     QFile file(filePath(app_dir));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(format(absolute, relative));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QByteArray content = format(absolute, relative);
+    return file.write(content) == content.size() && file.flush();
 }
 
 } // namespace threshold_config

@@ -87,10 +87,12 @@ void AccuracyInfo::okBtnClicked()
         true_values_.push_back(filled ? TrueTarget{angle_texts_[i].toDouble(), true_value_texts_[i].toDouble()}
                                       : TrueTarget{});
     }
+    // A file that cannot be written keeps its old content; the values confirmed here hold for
+    // this run and the window closes either way.
     json_text_ = accuracy_config::jsonText(true_values_);
-    accuracy_config::write(appDir(), json_text_);
+    (void)accuracy_config::write(appDir(), json_text_);
     ab_threshold_ = ui->lineEdit_ab_value->text().toFloat();
     re_threshold_ = ui->lineEdit_re_value->text().toFloat();
-    threshold_config::write(appDir(), ab_threshold_, re_threshold_);
+    (void)threshold_config::write(appDir(), ab_threshold_, re_threshold_);
     close();
 }

@@ -12,6 +12,7 @@ namespace accuracy_config {
 
 QString filePath(const QString& app_dir);
 QString jsonText(const std::vector<TrueTarget>& rows);
-void write(const QString& app_dir, const QString& json_text);
+// Whether the whole text reached the file.
+[[nodiscard]] bool write(const QString& app_dir, const QString& json_text);
 
 } // namespace accuracy_config

@@ -19,10 +19,11 @@ struct Texts {
 Texts parse(const QByteArray& content);
 // The file's texts; false when it cannot be read ("file.open" is logged when it exists but
 // will not open).
-bool read(const QString& app_dir, Texts& texts);
+[[nodiscard]] bool read(const QString& app_dir, Texts& texts);
 
 // Both limits as single-precision numbers in "%g" form.
 QByteArray format(float absolute, float relative);
-void write(const QString& app_dir, float absolute, float relative);
+// Whether the whole content reached the file.
+[[nodiscard]] bool write(const QString& app_dir, float absolute, float relative);
 
 } // namespace threshold_config
