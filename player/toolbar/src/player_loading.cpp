@@ -71,8 +71,13 @@ void PlayerToolBar::loadFile()
         const int percent = int(progress.fraction() * 100.0);
         postToGui([this, percent] { showProgress(percent); });
     };
-    kes_csv::readBlocks(file, sink, &cancel_load_);
+    const kes_csv::ReadStatus status = kes_csv::readBlocks(file, sink, &cancel_load_);
     file.close();
+    if (status == kes_csv::ReadStatus::Cancelled)
+        return; // the tool bar is going away
+    // What was read before a read error or a damaged part is shown, as of a truncated file.
+    if (status != kes_csv::ReadStatus::Ok)
+        qDebug() << "file read stopped early:" << file_path_;
     const QString name = QFileInfo(file_path_).fileName();
     postToGui([this, name] { finishLoading(name); });
 }

@@ -14,7 +14,7 @@ class QIODevice;
 
 namespace kes_csv {
 
-enum class ReadStatus {
+enum class [[nodiscard]] ReadStatus {
     Ok,
     CannotOpen,
     ReadFailed,
@@ -52,6 +52,6 @@ struct LoadResult {
 };
 
 // The whole file at once, for tools that need no progress.
-LoadResult loadBlocks(const QString& path, std::size_t chunk_bytes = kDefaultChunkBytes);
+[[nodiscard]] LoadResult loadBlocks(const QString& path, std::size_t chunk_bytes = kDefaultChunkBytes);
 
 } // namespace kes_csv
