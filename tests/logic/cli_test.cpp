@@ -98,12 +98,15 @@ TEST_F(CliTest, SetAppliesWhatIsGivenAndPrintsTheChanges)
 TEST_F(CliTest, ExitCodesSayWhatWentWrongInOneLine)
 {
     kes_sim::SimOptions options;
-    options.refused = {kes_sdk::cmd::kSetScanFrequency};
+    options.refused = {kes_sdk::cmd::kSetScanFrequency, kes_sdk::cmd::kApplyConfigs};
     start(options);
     const CliRun refused = runCli(QStringList{"set", "--frequency", "15"} + target());
     EXPECT_EQ(refused.code, 1);
     EXPECT_EQ(refused.err.count('\n'), 1);
     EXPECT_TRUE(refused.err.contains(QStringLiteral("refused to set the scan frequency to 15 Hz")));
+    const CliRun unapplied = runCli(QStringList{"set", "--direction", "1"} + target());
+    EXPECT_EQ(unapplied.code, 1);
+    EXPECT_TRUE(unapplied.err.contains(QStringLiteral("refused to apply the configuration")));
 
     const CliRun usage = runCli({"set", "--frequency", "12", "--ip", "127.0.0.1"});
     EXPECT_EQ(usage.code, 64);
