@@ -48,7 +48,7 @@ bool LidarCore::connectLidar()
     return true;
 }
 
-// Steps 3 to 5: open if needed and run the handshake; on failure the driver is dropped.
+// Opens the driver if needed and runs the handshake; on failure the driver is dropped.
 bool LidarCore::openAndGreet(const DevicePtr& device)
 {
     if (!device->isOpen()) {
@@ -93,8 +93,9 @@ void LidarCore::readVersions(KesDriver& device)
     hardware_version_ = withoutNuls(hardware);
 }
 
-// Steps 7 and 8. The owner check and the start of the connection are one step under the
-// owner lock, so no connection starts once the owner has begun to shut down.
+// Marks the connection and starts the stream and its threads. The owner check and that start
+// happen together under the owner lock, so no connection starts once the owner has begun to
+// shut down.
 bool LidarCore::startStreaming(const DevicePtr& device)
 {
     std::unique_lock<std::recursive_mutex> lock(owner_mutex_);
@@ -130,7 +131,8 @@ bool LidarCore::startStreaming(const DevicePtr& device)
     return true;
 }
 
-// Step 9: a failed read leaves the member as it was; the signals go out regardless.
+// Reads the settings after connecting: a failed read leaves the member as it was; the signals
+// go out regardless.
 void LidarCore::readSettings(KesDriver& device)
 {
     uint32_t direction = 0;

@@ -50,7 +50,7 @@ UpgradeStep startUpgrade(UpgradeDevice& device, const UpgradeTimings& timings, c
 
 namespace {
 
-// Step 3: `offset <= size`, so an image of whole chunks ends with an empty write.
+// The image in chunks: `offset <= size`, so an image of whole chunks ends with an empty write.
 UpgradeStep sendChunks(UpgradeDevice& device, QFile& file, const UpgradeTimings& timings,
                        const UpgradeNap& nap, const std::function<void(int)>& progress)
 {
