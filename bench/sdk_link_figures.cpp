@@ -13,9 +13,8 @@
 #include "fake_peer.h"
 #include "flood_packet.h"
 
-#include <kes_sdk/command_codes.h>
 #include <kes_logic/lidar_logic.h>
-
+#include <kes_sdk/command_codes.h>
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/wireformat.h>
 
@@ -34,7 +33,10 @@
 
 namespace {
 
-double seconds(const QElapsedTimer& clock) { return double(clock.nsecsElapsed()) / 1e9; }
+double seconds(const QElapsedTimer& clock)
+{
+    return double(clock.nsecsElapsed()) / 1e9;
+}
 
 void discoveryOfOneFlood()
 {
@@ -61,14 +63,15 @@ void discoveryOfOneFlood()
         questions += sent.queries().size();
     std::printf("one response of %d records in %d bytes: event loop held %.1f ms (decoding alone %.1f ms), "
                 "then %.1f ms; %d query messages, %d questions\n",
-                int(message.records().size()), int(packet.size()), held * 1e3, decoding * 1e3,
-                seconds(clock) * 1e3, int(server.sent.size()), questions);
+                int(message.records().size()), int(packet.size()), held * 1e3, decoding * 1e3, seconds(clock) * 1e3,
+                int(server.sent.size()), questions);
 }
 
 double cliDiscover(const QString& cli, int floods)
 {
     QUdpSocket sender;
-    if (!sender.bind(QHostAddress::AnyIPv4, QMdnsEngine::MdnsPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
+    if (!sender.bind(QHostAddress::AnyIPv4, QMdnsEngine::MdnsPort,
+                     QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
         std::printf("cannot bind the mDNS port: %s\n", qPrintable(sender.errorString()));
     QProcess process;
     QElapsedTimer clock;
@@ -158,7 +161,8 @@ int main(int argc, char** argv)
     StreamingLidar whole({1, 2, 3, 4, 5, 6});
     for (int ms : {0, 1000, 2000})
         std::printf("disconnect %d ms after connecting: %.2f s while junk streams, %.2f s while whole "
-                    "revolutions stream\n", ms, junk.disconnectAfter(ms), whole.disconnectAfter(ms));
+                    "revolutions stream\n",
+                    ms, junk.disconnectAfter(ms), whole.disconnectAfter(ms));
     if (!cli.isEmpty())
         std::printf("kestra-cli info: %.2f s against the junk stream, %.2f s against whole revolutions\n",
                     cliInfo(cli, junk), cliInfo(cli, whole));

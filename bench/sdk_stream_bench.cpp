@@ -4,18 +4,19 @@
 #include "kes_sdk/wire_format.h"
 #include "kes_sim/lidar_simulator.h"
 
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -31,15 +32,18 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kRevolutions = 300; // ten seconds at 30 Hz
 
-kes_sdk::LidarAddress loopback(uint16_t port) { return kes_sdk::LidarAddress(inet_addr("127.0.0.1"), htons(port)); }
+kes_sdk::LidarAddress loopback(uint16_t port)
+{
+    return kes_sdk::LidarAddress(inet_addr("127.0.0.1"), htons(port));
+}
 
 bool startStream(kes_sdk::KesDriver& driver)
 {
     std::streambuf* saved = std::cout.rdbuf(nullptr); // the transport's address lines
     const bool opened = driver.open() == kes_sdk::kSuccess;
     std::cout.rdbuf(saved);
-    return opened && driver.setFilterLevel(1) == kes_sdk::kSuccess &&
-           driver.setScanFrequency(30) == kes_sdk::kSuccess && driver.enableDataStream() == kes_sdk::kSuccess;
+    return opened && driver.setFilterLevel(1) == kes_sdk::kSuccess
+           && driver.setScanFrequency(30) == kes_sdk::kSuccess && driver.enableDataStream() == kes_sdk::kSuccess;
 }
 
 double percentile(std::vector<double> v, double p)

@@ -30,8 +30,8 @@ float angleStep(uint32_t n)
     return 270.0f / static_cast<float>(divisor);
 }
 
-bool FrameAssembler::receiveBlock(const kes_sdk::ScanBlockData& block, uint32_t colorMode,
-                                  float selectAngle, SelectPoint& select, PointSink* sink)
+bool FrameAssembler::receiveBlock(const kes_sdk::ScanBlockData& block, uint32_t colorMode, float selectAngle,
+                                  SelectPoint& select, PointSink* sink)
 {
     cur_block_ = block;
     storeBlock(block);
@@ -94,8 +94,7 @@ void FrameAssembler::storeBlock(const kes_sdk::ScanBlockData& block)
 }
 
 // Missing intensities (a short list from a file) count as 0; a block without layers adds none.
-void FrameAssembler::appendPoints(const kes_sdk::ScanBlockData& block, const Conversion& c,
-                                  SelectPoint& select)
+void FrameAssembler::appendPoints(const kes_sdk::ScanBlockData& block, const Conversion& c, SelectPoint& select)
 {
     if (block.layers.empty())
         return;

@@ -16,8 +16,8 @@ Character uploadGlyph(QOpenGLFunctions_4_1_Core& gl, const FT_GlyphSlot glyph)
     Character c;
     gl.glGenTextures(1, &c.texture);
     gl.glBindTexture(GL_TEXTURE_2D, c.texture);
-    gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RED, int(glyph->bitmap.width), int(glyph->bitmap.rows), 0,
-                    GL_RED, GL_UNSIGNED_BYTE, glyph->bitmap.buffer);
+    gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RED, int(glyph->bitmap.width), int(glyph->bitmap.rows), 0, GL_RED,
+                    GL_UNSIGNED_BYTE, glyph->bitmap.buffer);
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -60,8 +60,8 @@ std::array<float, 24> glyphQuad(const Character& c, float x, float y, float scal
     const float ypos = y - (c.size[1] - c.bearing[1]) * scale;
     const float w = c.size[0] * scale;
     const float h = c.size[1] * scale;
-    return {xpos,     ypos + h, 0, 0, xpos,     ypos, 0, 1, xpos + w, ypos,     1, 1,
-            xpos,     ypos + h, 0, 0, xpos + w, ypos, 1, 1, xpos + w, ypos + h, 1, 0};
+    return {xpos, ypos + h, 0, 0, xpos,     ypos, 0, 1, xpos + w, ypos,     1, 1,
+            xpos, ypos + h, 0, 0, xpos + w, ypos, 1, 1, xpos + w, ypos + h, 1, 0};
 }
 
 float glyphAdvance(const Character& c, float scale)

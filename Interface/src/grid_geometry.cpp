@@ -33,9 +33,14 @@ void addFan(GridGeometry& g)
 GridGeometry buildGrid()
 {
     GridGeometry g;
-    g.lines = {{0, 50, 0}, {0, -50, 0}, {-50, 0, 0}, {50, 0, 0},
-               {-kDiagonal, kDiagonal, 0}, {kDiagonal, -kDiagonal, 0},
-               {kDiagonal, kDiagonal, 0}, {-kDiagonal, -kDiagonal, 0}};
+    g.lines = {{0, 50, 0},
+               {0, -50, 0},
+               {-50, 0, 0},
+               {50, 0, 0},
+               {-kDiagonal, kDiagonal, 0},
+               {kDiagonal, -kDiagonal, 0},
+               {kDiagonal, kDiagonal, 0},
+               {-kDiagonal, -kDiagonal, 0}};
     addRings(g);
     addFan(g);
     return g;

@@ -1,8 +1,9 @@
 #include "kes_view/lidargl_widget.h"
 
-#include <kes_measure/accuracy_info.h>
-#include <kes_csv/csv_file_names.h>
 #include "measure_files.h"
+
+#include <kes_csv/csv_file_names.h>
+#include <kes_measure/accuracy_info.h>
 #include <kes_prompts/prompts.h>
 
 #include <QCoreApplication>
@@ -26,12 +27,9 @@ void logPathError(int line, const char* function, const QString& directory)
 {
     const QStringList parts = QString::fromUtf8(__FILE__).split(QLatin1Char('/'));
     const QString source = parts.mid(std::max(0, int(parts.size()) - 3)).join(QLatin1Char('/'));
-    qDebug().noquote() << QStringLiteral("[%1:%2:%3 %4]")
-                              .arg(source)
-                              .arg(line)
-                              .arg(QLatin1String(function))
-                              .arg(stamp())
-                       << "data path create error:" << directory;
+    qDebug().noquote()
+        << QStringLiteral("[%1:%2:%3 %4]").arg(source).arg(line).arg(QLatin1String(function)).arg(stamp())
+        << "data path create error:" << directory;
 }
 
 } // namespace
@@ -89,8 +87,7 @@ void LidarGLWidget::publishFrame()
         draw_colors_ = range_.measure_colors_;
         repaint();
         break;
-    case RangeMeasure::Publish::Nothing:
-        break;
+    case RangeMeasure::Publish::Nothing: break;
     }
 }
 
@@ -138,8 +135,8 @@ void LidarGLWidget::saveMeasureDataThread()
         return;
     if (save_thread_.joinable())
         save_thread_.join();
-    save_thread_ = std::thread([this, path = file_name_, sn = sn_code_,
-                                total = std::move(range_.total_save_), ng = std::move(range_.ng_save_)]() mutable {
+    save_thread_ = std::thread([this, path = file_name_, sn = sn_code_, total = std::move(range_.total_save_),
+                                ng = std::move(range_.ng_save_)]() mutable {
         std::lock_guard<std::mutex> lock(save_mutex_);
         writeMeasureData(path, sn, std::move(total), std::move(ng));
         qDebug().noquote() << "[" + stamp() + "]"
@@ -156,8 +153,8 @@ void LidarGLWidget::createSNTrueDataFile()
     }
     true_file_name_ = trueValueFilePath(directory, QDate::currentDate());
     blankEmptyRows(true_value_.true_targets_, true_value_.true_results_);
-    appendTrueValueLines(true_file_name_, sn_code_, true_value_.true_targets_,
-                         true_value_.true_results_, QTime::currentTime());
+    appendTrueValueLines(true_file_name_, sn_code_, true_value_.true_targets_, true_value_.true_results_,
+                         QTime::currentTime());
     QList<float> intensities;
     for (const TrueResult& result : true_value_.true_results_)
         intensities.append(float(result.intensity));

@@ -1,8 +1,9 @@
 #include "kes_view/lidargl_widget.h"
 
 #include "grid_geometry.h"
-#include <kes_panels/info_widget.h>
 #include "kes_view/view_camera.h"
+
+#include <kes_panels/info_widget.h>
 
 #include <QDebug>
 #include <QOpenGLContext>
@@ -27,8 +28,7 @@ bool LidarGLWidget::checkContext()
         return true;
     legacy_ = nullptr;
     qDebug() << "OpenGL 4.1 compatibility profile context required, got" << format.majorVersion()
-             << format.minorVersion() << (compatible ? "compatibility" : "core")
-             << "profile: nothing is drawn";
+             << format.minorVersion() << (compatible ? "compatibility" : "core") << "profile: nothing is drawn";
     return false;
 }
 
@@ -117,15 +117,13 @@ void LidarGLWidget::drawPoints()
     const auto count = GLsizei(draw_vertices_.size());
     glBindVertexArray(vao_points_);
     glBindBuffer(GL_ARRAY_BUFFER, vbo_positions_);
-    glBufferData(GL_ARRAY_BUFFER, count * GLsizeiptr(sizeof(QVector3D)), draw_vertices_.data(),
-                 GL_DYNAMIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, count * GLsizeiptr(sizeof(QVector3D)), draw_vertices_.data(), GL_DYNAMIC_DRAW);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(QVector3D), nullptr);
     glEnableVertexAttribArray(0);
     // Colours are published with their positions; never let the draw read past them.
     if (draw_colors_.size() == draw_vertices_.size()) {
         glBindBuffer(GL_ARRAY_BUFFER, vbo_colors_);
-        glBufferData(GL_ARRAY_BUFFER, count * GLsizeiptr(sizeof(QVector3D)), draw_colors_.data(),
-                     GL_DYNAMIC_DRAW);
+        glBufferData(GL_ARRAY_BUFFER, count * GLsizeiptr(sizeof(QVector3D)), draw_colors_.data(), GL_DYNAMIC_DRAW);
         glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(QVector3D), nullptr);
         glEnableVertexAttribArray(1);
     } else {
@@ -202,8 +200,7 @@ void LidarGLWidget::drawLabels()
         renderText(label.text, label.x, label.y, scale, kLabelGrey);
 }
 
-void LidarGLWidget::renderText(const std::string& text, float x, float y, float scale,
-                               const QVector3D& color)
+void LidarGLWidget::renderText(const std::string& text, float x, float y, float scale, const QVector3D& color)
 {
     if (!gl_ready_)
         return;

@@ -1,11 +1,12 @@
 #include "kes_view/lidargl_widget.h"
 
+#include "kes_view/view_camera.h"
+
 #include <kes_measure/accuracy_info.h>
 #include <kes_panels/color_label.h>
 #include <kes_panels/info_widget.h>
 #include <kes_panels/logo_widget.h>
 #include <kes_panels/reset_widget.h>
-#include "kes_view/view_camera.h"
 
 #include <QMouseEvent>
 #include <QOpenGLShaderProgram>
@@ -147,8 +148,8 @@ void LidarGLWidget::mouseReleaseEvent(QMouseEvent*) {}
 
 void LidarGLWidget::mouseMoveEvent(QMouseEvent* event)
 {
-    const QPointF world = view_camera::planePoint(event->localPos(), size(), projection_, view_,
-                                                  pan_x_, pan_y_, zoom_);
+    const QPointF world =
+        view_camera::planePoint(event->localPos(), size(), projection_, view_, pan_x_, pan_y_, zoom_);
     select_angle_ = view_camera::bearing(world.x(), world.y());
     if (!dragButtons(event->buttons()))
         return;

@@ -22,12 +22,12 @@ void sortByAngle(std::vector<MeasureRecord>& records)
               [](const MeasureRecord& a, const MeasureRecord& b) { return a.angle < b.angle; });
 }
 
-void writeTrueLine(QTextStream& out, const QString& time, const QString& sn,
-                   const TrueTarget& target, const TrueResult& r)
+void writeTrueLine(QTextStream& out, const QString& time, const QString& sn, const TrueTarget& target,
+                   const TrueResult& r)
 {
-    out << time << "," << sn << "," << target.angle << "," << target.true_value << "," << r.average
-        << "," << r.absolute_error << "," << r.relative_error << "," << r.maximum << ","
-        << r.minimum << "," << r.intensity << "," << (r.ok ? "OK" : "NG") << "\n";
+    out << time << "," << sn << "," << target.angle << "," << target.true_value << "," << r.average << ","
+        << r.absolute_error << "," << r.relative_error << "," << r.maximum << "," << r.minimum << "," << r.intensity
+        << "," << (r.ok ? "OK" : "NG") << "\n";
 }
 
 } // namespace
@@ -46,7 +46,8 @@ void writeMeasureData(const QString& path, const QString& sn, std::vector<Measur
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return;
     QTextStream out(&file);
-    out << "SN" << "," << sn << "\n";
+    out << "SN"
+        << "," << sn << "\n";
     out << "angle,disVal,distance\n";
     out << "***************NG_data***************\n";
     writeRecords(out, ng);
@@ -63,8 +64,7 @@ QString trueValueFilePath(const QString& directory, const QDate& day)
 }
 
 // The whole file is GB2312, as its header declares, so a Chinese SN reads back in one codec.
-bool appendTrueValueLines(const QString& path, const QString& sn,
-                          const std::vector<TrueTarget>& targets,
+bool appendTrueValueLines(const QString& path, const QString& sn, const std::vector<TrueTarget>& targets,
                           const std::vector<TrueResult>& results, const QTime& at)
 {
     QFile file(path);

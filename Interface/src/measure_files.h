@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kes_view/measure_records.h"
+
 #include <kes_measure_config/true_target.h>
 
 #include <QDate>
@@ -20,6 +21,5 @@ void writeMeasureData(const QString& path, const QString& sn, std::vector<Measur
 QString trueValueFilePath(const QString& directory, const QDate& day);
 // Appends one line per result (result i belongs to target i), the header first in a new file;
 // false when the file cannot be opened.
-bool appendTrueValueLines(const QString& path, const QString& sn,
-                          const std::vector<TrueTarget>& targets,
+bool appendTrueValueLines(const QString& path, const QString& sn, const std::vector<TrueTarget>& targets,
                           const std::vector<TrueResult>& results, const QTime& at);

@@ -22,11 +22,8 @@ QVector3D ramp(float v, float full)
 QVector3D pointColour(uint32_t mode, float intensity, float distance)
 {
     switch (mode) {
-    case kColourSingle:
-        return {0, 0, 1};
-    case kColourDistance:
-        return ramp(distance, 20.0f);
-    default:
-        return ramp(intensity, 255.0f);
+    case kColourSingle: return {0, 0, 1};
+    case kColourDistance: return ramp(distance, 20.0f);
+    default: return ramp(intensity, 255.0f);
     }
 }

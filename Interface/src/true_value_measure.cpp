@@ -70,8 +70,8 @@ bool withinLimits(const TrueResult& r, double true_value, float ab, float re)
 
 TrueResult roundedResult(const TrueResult& r)
 {
-    return {rounded(r.average), rounded(r.absolute_error), rounded(r.relative_error),
-            rounded(r.minimum), rounded(r.maximum),     r.ok,
+    return {rounded(r.average),  rounded(r.absolute_error), rounded(r.relative_error),
+            rounded(r.minimum),  rounded(r.maximum),        r.ok,
             rounded(r.intensity)};
 }
 
@@ -93,10 +93,8 @@ int nearestAngleIndex(const std::vector<TruePoint>& points, double angle)
     return int(after < before ? k : k - 1);
 }
 
-TrueEvaluation evaluateTargets(const std::vector<TrueTarget>& targets,
-                               const std::vector<TargetValues>& distances,
-                               const std::vector<TargetValues>& intensities, float ab_threshold,
-                               float re_threshold)
+TrueEvaluation evaluateTargets(const std::vector<TrueTarget>& targets, const std::vector<TargetValues>& distances,
+                               const std::vector<TargetValues>& intensities, float ab_threshold, float re_threshold)
 {
     TrueEvaluation evaluation;
     for (size_t k = 0; k < targets.size(); ++k) {
@@ -161,8 +159,8 @@ void TrueValueMeasure::evaluate(float ab_threshold, float re_threshold)
 {
     true_measuring_ = false;
     true_round_ = 0;
-    TrueEvaluation evaluation = evaluateTargets(true_targets_, true_dist_rounds_, true_int_rounds_,
-                                                ab_threshold, re_threshold);
+    TrueEvaluation evaluation =
+        evaluateTargets(true_targets_, true_dist_rounds_, true_int_rounds_, ab_threshold, re_threshold);
     true_results_ = std::move(evaluation.results);
     true_all_ok_ = evaluation.all_ok;
 }

@@ -31,8 +31,8 @@ QMatrix4x4 lookDown(float panX, float panY, float zoom)
     return m;
 }
 
-QPointF planePoint(const QPointF& pixel, const QSize& size, const QMatrix4x4& projection,
-                   const QMatrix4x4& view, float panX, float panY, float zoom)
+QPointF planePoint(const QPointF& pixel, const QSize& size, const QMatrix4x4& projection, const QMatrix4x4& view,
+                   float panX, float panY, float zoom)
 {
     const float ndcX = 2.0f * float(pixel.x()) / float(size.width()) - 1.0f;
     const float ndcY = 1.0f - 2.0f * float(pixel.y()) / float(size.height());

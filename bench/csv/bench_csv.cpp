@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +17,6 @@
 #include <mutex>
 #include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -204,7 +205,10 @@ double recordCoreShareAt30Hz(const QString& path, bool whole_blocks)
     return (now(CLOCK_THREAD_CPUTIME_ID) - cpu) / (now(CLOCK_MONOTONIC) - wall);
 }
 
-const char* verdict(bool met) { return met ? "met" : "MISSED"; }
+const char* verdict(bool met)
+{
+    return met ? "met" : "MISSED";
+}
 
 } // namespace
 
@@ -231,8 +235,8 @@ int main(int argc, char** argv)
 
     const Load load = bestLoad(path);
     const double load_mbps = bytes / kMB / load.wall;
-    std::printf("load: best of %d %.3f s wall, %.3f s CPU, %.0f MB/s, %zu blocks, %zu points\n", kLoadRuns, load.wall,
-                load.cpu, load_mbps, load.blocks, load.points);
+    std::printf("load: best of %d %.3f s wall, %.3f s CPU, %.0f MB/s, %zu blocks, %zu points\n", kLoadRuns,
+                load.wall, load.cpu, load_mbps, load.blocks, load.points);
 
     const std::string py = commandOutput("python3 '" + script + "' '" + path.toStdString() + "'");
     const double py_s = std::atof(py.c_str());
@@ -242,8 +246,8 @@ int main(int argc, char** argv)
 
     long peak_kib = 0, resident_kib = 0;
     size_t points = 0;
-    std::sscanf(commandOutput("'" + selfPath() + "' --load-memory '" + path.toStdString() + "'").c_str(), "%ld %ld %zu",
-                &peak_kib, &resident_kib, &points);
+    std::sscanf(commandOutput("'" + selfPath() + "' --load-memory '" + path.toStdString() + "'").c_str(),
+                "%ld %ld %zu", &peak_kib, &resident_kib, &points);
     const double bound = 1.5 * 3.0 * double(points) + 64.0 * 1024 * 1024;
     std::printf("memory of a process holding the loaded file: peak %.1f MB (VmHWM), resident %.1f MB; "
                 "bound 1.5 x %.1f MB + 64 MiB = %.1f MB\n",

@@ -1,12 +1,12 @@
-#include "kes_view/lidargl_widget.h"
 #include "kes_resources/view_resources.h"
+#include "kes_view/lidargl_widget.h"
+
+#include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QTest>
-
-#include <benchmark/benchmark.h>
 
 #include <memory>
 #include <vector>

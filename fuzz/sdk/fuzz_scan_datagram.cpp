@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     kes_sdk::ScanPacketData packet;
     if (kes_sdk::parseScanDatagram(datagram, packet)) {
         const auto& layer = packet.layers.at(0);
-        if (layer.ranges.size() != layer.intensities.size() ||
-            layer.ranges.size() != kes_sdk::pointsForRateCode(datagram[10]))
+        if (layer.ranges.size() != layer.intensities.size()
+            || layer.ranges.size() != kes_sdk::pointsForRateCode(datagram[10]))
             std::abort();
     }
     return 0;

@@ -2,9 +2,6 @@
 
 namespace QMdnsEngine {
 
-AbstractServer::AbstractServer(QObject *parent)
-    : QObject(parent)
-{
-}
+AbstractServer::AbstractServer(QObject* parent) : QObject(parent) {}
 
-}
+} // namespace QMdnsEngine

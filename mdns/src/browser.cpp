@@ -1,3 +1,5 @@
+#include "names.h"
+
 #include <qmdnsengine/abstractserver.h>
 #include <qmdnsengine/browser.h>
 #include <qmdnsengine/cache.h>
@@ -8,8 +10,6 @@
 
 #include <algorithm>
 
-#include "names.h"
-
 namespace QMdnsEngine {
 
 namespace {
@@ -18,26 +18,23 @@ constexpr int QueryIntervalMs = 60 * 1000;
 constexpr int MessageBudget = 9000;
 constexpr int HeaderSize = 12;
 
-int sizeOf(const QByteArray &name)
+int sizeOf(const QByteArray& name)
 {
     return name.size() + 1;
 }
 
 // Keeps the first of each name in `names` (without regard to case), in order.
-void addOnce(QList<QByteArray> &names, QSet<QByteArray> &seen, const QByteArray &name)
+void addOnce(QList<QByteArray>& names, QSet<QByteArray>& seen, const QByteArray& name)
 {
     if (!seen.contains(foldedName(name))) {
         seen.insert(foldedName(name));
         names.append(name);
     }
 }
-}
+} // namespace
 
-Browser::Browser(AbstractServer *server, const QByteArray &type, Cache *cache, QObject *parent)
-    : QObject(parent),
-      m_server(server),
-      m_type(fullyQualified(type)),
-      m_cache(cache ? cache : new Cache(this))
+Browser::Browser(AbstractServer* server, const QByteArray& type, Cache* cache, QObject* parent)
+    : QObject(parent), m_server(server), m_type(fullyQualified(type)), m_cache(cache ? cache : new Cache(this))
 {
     connect(m_server, &AbstractServer::messageReceived, this, &Browser::onMessageReceived);
     connect(m_cache, &Cache::shouldQuery, this, &Browser::onShouldQuery);
@@ -49,7 +46,7 @@ Browser::Browser(AbstractServer *server, const QByteArray &type, Cache *cache, Q
 
 // Responses count only from the mDNS port; others are not from a responder. Addresses come
 // last so that hosts named by SRV records in the same message are known.
-void Browser::onMessageReceived(const Message &message)
+void Browser::onMessageReceived(const Message& message)
 {
     if (!message.isResponse() || message.port() != MdnsPort) {
         return;
@@ -60,7 +57,7 @@ void Browser::onMessageReceived(const Message &message)
     QList<QByteArray> listedNow;
     QSet<QByteArray> seenTouched;
     QSet<QByteArray> seenListed;
-    for (const Record &record : records) {
+    for (const Record& record : records) {
         const QByteArray instance = instanceOf(record);
         if (instance.isEmpty()) {
             continue;
@@ -74,10 +71,10 @@ void Browser::onMessageReceived(const Message &message)
             addOnce(listedNow, seenListed, instance);
         }
     }
-    for (const QByteArray &instance : qAsConst(touched)) {
+    for (const QByteArray& instance : qAsConst(touched)) {
         refreshService(instance);
     }
-    for (const Record &record : records) {
+    for (const Record& record : records) {
         if (taken >= MaxRecordsPerMessage) {
             break;
         }
@@ -86,7 +83,7 @@ void Browser::onMessageReceived(const Message &message)
             ++taken;
         }
     }
-    for (const QByteArray &instance : qAsConst(listedNow)) {
+    for (const QByteArray& instance : qAsConst(listedNow)) {
         Record srv;
         if (!m_cache->lookupRecord(instance, SRV, srv)) {
             ask(instance, SRV);
@@ -95,7 +92,7 @@ void Browser::onMessageReceived(const Message &message)
     }
 }
 
-void Browser::onShouldQuery(const Record &record)
+void Browser::onShouldQuery(const Record& record)
 {
     if (record.type() == PTR && sameName(record.name(), m_type)) {
         ask(m_type, PTR);
@@ -105,7 +102,7 @@ void Browser::onShouldQuery(const Record &record)
 }
 
 // A set that still holds a record of the instance keeps the service.
-void Browser::onRecordExpired(const Record &record)
+void Browser::onRecordExpired(const Record& record)
 {
     Record srv;
     if (record.type() == PTR && sameName(record.name(), m_type)) {
@@ -131,7 +128,7 @@ void Browser::queryPointers()
     int size = HeaderSize + sizeOf(m_type) + 4;
     QList<Record> known;
     m_cache->lookupRecords(m_type, PTR, known);
-    for (const Record &record : qAsConst(known)) {
+    for (const Record& record : qAsConst(known)) {
         size += sizeOf(record.name()) + 10 + sizeOf(record.target());
         if (size > MessageBudget) {
             break;
@@ -143,9 +140,9 @@ void Browser::queryPointers()
 
 // Questions wait for the end of the event-loop turn, so that whatever one message or one
 // round of refreshes raises goes out together.
-void Browser::ask(const QByteArray &name, quint16 type)
+void Browser::ask(const QByteArray& name, quint16 type)
 {
-    const bool asked = std::any_of(m_questions.cbegin(), m_questions.cend(), [&](const Query &query) {
+    const bool asked = std::any_of(m_questions.cbegin(), m_questions.cend(), [&](const Query& query) {
         return query.type() == type && sameName(query.name(), name);
     });
     if (asked || m_questions.size() >= MaxQuestionsPerTurn) {
@@ -161,7 +158,7 @@ void Browser::sendQuestions()
 {
     Message message;
     int size = HeaderSize;
-    for (const Query &query : qAsConst(m_questions)) {
+    for (const Query& query : qAsConst(m_questions)) {
         if (query.type() == PTR && sameName(query.name(), m_type)) {
             queryPointers();
             continue;
@@ -180,7 +177,7 @@ void Browser::sendQuestions()
     m_questions.clear();
 }
 
-QByteArray Browser::instanceOf(const Record &record) const
+QByteArray Browser::instanceOf(const Record& record) const
 {
     if (record.type() == PTR && sameName(record.name(), m_type) && isInstance(record.target())) {
         return record.target();
@@ -191,26 +188,26 @@ QByteArray Browser::instanceOf(const Record &record) const
     return QByteArray();
 }
 
-bool Browser::isInstance(const QByteArray &name) const
+bool Browser::isInstance(const QByteArray& name) const
 {
     const int label = name.size() - m_type.size();
     return label > 1 && name.at(label - 1) == '.' && sameName(name.mid(label), m_type);
 }
 
-bool Browser::isListed(const QByteArray &instance) const
+bool Browser::isListed(const QByteArray& instance) const
 {
     Record pointer(m_type, PTR);
     pointer.setTarget(instance);
     return m_cache->hasRecord(pointer);
 }
 
-bool Browser::isKnownHost(const QByteArray &hostname) const
+bool Browser::isKnownHost(const QByteArray& hostname) const
 {
     return std::any_of(m_services.cbegin(), m_services.cend(),
-                       [&](const Service &service) { return sameName(service.hostname(), hostname); });
+                       [&](const Service& service) { return sameName(service.hostname(), hostname); });
 }
 
-void Browser::refreshService(const QByteArray &instance)
+void Browser::refreshService(const QByteArray& instance)
 {
     Record srv;
     if (!m_cache->lookupRecord(instance, SRV, srv) || !isListed(instance)) {
@@ -235,7 +232,7 @@ void Browser::refreshService(const QByteArray &instance)
     }
 }
 
-void Browser::removeService(const QByteArray &instance)
+void Browser::removeService(const QByteArray& instance)
 {
     const auto known = m_services.find(foldedName(instance));
     if (known == m_services.end()) {
@@ -246,4 +243,4 @@ void Browser::removeService(const QByteArray &instance)
     emit serviceRemoved(service);
 }
 
-}
+} // namespace QMdnsEngine

@@ -1,3 +1,5 @@
+#include "names.h"
+
 #include <qmdnsengine/cache.h>
 #include <qmdnsengine/dns.h>
 
@@ -5,8 +7,6 @@
 
 #include <algorithm>
 #include <limits>
-
-#include "names.h"
 
 namespace QMdnsEngine {
 
@@ -21,17 +21,16 @@ constexpr qint64 FlushGraceMs = 1000;
 // How long a record announced gone is kept, so that a correction can still save it.
 constexpr qint64 GoodbyeMs = 1000;
 
-}
+} // namespace
 
-Cache::Cache(QObject *parent)
-    : QObject(parent)
+Cache::Cache(QObject* parent) : QObject(parent)
 {
     m_clock.start();
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &Cache::onTimeout);
 }
 
-Cache::Entry Cache::makeEntry(const Record &record, qint64 now)
+Cache::Entry Cache::makeEntry(const Record& record, qint64 now)
 {
     const qint64 ttlMs = static_cast<qint64>(record.ttl()) * 1000;
     Entry entry{record, m_nextOrder++, now, now + ttlMs, {}};
@@ -44,15 +43,15 @@ Cache::Entry Cache::makeEntry(const Record &record, qint64 now)
 
 // A flush replaces the older records of the set quietly, as the new data arrives in the same
 // call; a goodbye reports its record when the extra second is over.
-void Cache::addRecord(const Record &record)
+void Cache::addRecord(const Record& record)
 {
     const qint64 now = m_clock.elapsed();
     const Key key(foldedName(record.name()), record.type());
     const auto bucket = m_entries.find(key);
     if (bucket != m_entries.end()) {
-        QList<Entry> &entries = bucket.value();
+        QList<Entry>& entries = bucket.value();
         for (int i = entries.size() - 1; i >= 0; --i) {
-            Entry &cached = entries[i];
+            Entry& cached = entries[i];
             const bool equal = cached.record == record;
             if (equal && record.ttl() == 0) {
                 cached.expiry = std::min(cached.expiry, now + GoodbyeMs);
@@ -78,16 +77,16 @@ void Cache::addRecord(const Record &record)
     while (m_order.size() > static_cast<size_t>(MaxEntries)) {
         evictOldest(evicted);
     }
-    for (const Record &goneRecord : qAsConst(evicted)) {
+    for (const Record& goneRecord : qAsConst(evicted)) {
         emit recordExpired(goneRecord);
     }
 }
 
-void Cache::evictOldest(QList<Record> &evicted)
+void Cache::evictOldest(QList<Record>& evicted)
 {
     const auto oldest = m_order.begin();
     const auto bucket = m_entries.find(oldest->second);
-    QList<Entry> &entries = bucket.value();
+    QList<Entry>& entries = bucket.value();
     for (int i = 0; i < entries.size(); ++i) {
         if (entries.at(i).order == oldest->first) {
             evicted.append(entries.at(i).record);
@@ -101,9 +100,9 @@ void Cache::evictOldest(QList<Record> &evicted)
     m_order.erase(oldest);
 }
 
-void Cache::collect(const Key &key, qint64 now, std::map<quint64, Record> &found) const
+void Cache::collect(const Key& key, qint64 now, std::map<quint64, Record>& found) const
 {
-    for (const Entry &entry : m_entries.value(key)) {
+    for (const Entry& entry : m_entries.value(key)) {
         if (entry.expiry > now) {
             Record record = entry.record;
             record.setTtl(static_cast<quint32>((entry.expiry - now + 999) / 1000));
@@ -112,7 +111,7 @@ void Cache::collect(const Key &key, qint64 now, std::map<quint64, Record> &found
     }
 }
 
-bool Cache::lookupRecord(const QByteArray &name, quint16 type, Record &record) const
+bool Cache::lookupRecord(const QByteArray& name, quint16 type, Record& record) const
 {
     QList<Record> records;
     if (!lookupRecords(name, type, records)) {
@@ -122,7 +121,7 @@ bool Cache::lookupRecord(const QByteArray &name, quint16 type, Record &record) c
     return true;
 }
 
-bool Cache::lookupRecords(const QByteArray &name, quint16 type, QList<Record> &records) const
+bool Cache::lookupRecords(const QByteArray& name, quint16 type, QList<Record>& records) const
 {
     const qint64 now = m_clock.elapsed();
     const QByteArray folded = foldedName(name);
@@ -137,19 +136,18 @@ bool Cache::lookupRecords(const QByteArray &name, quint16 type, QList<Record> &r
         collect(Key(folded, type), now, found);
     }
     records.clear();
-    for (const auto &orderAndRecord : found) {
+    for (const auto& orderAndRecord : found) {
         records.append(orderAndRecord.second);
     }
     return !records.isEmpty();
 }
 
-bool Cache::hasRecord(const Record &record) const
+bool Cache::hasRecord(const Record& record) const
 {
     const qint64 now = m_clock.elapsed();
     const QList<Entry> entries = m_entries.value(Key(foldedName(record.name()), record.type()));
-    return std::any_of(entries.cbegin(), entries.cend(), [&](const Entry &entry) {
-        return entry.expiry > now && entry.record == record;
-    });
+    return std::any_of(entries.cbegin(), entries.cend(),
+                       [&](const Entry& entry) { return entry.expiry > now && entry.record == record; });
 }
 
 // Signals go out after the entries are settled, so handlers may add records freely.
@@ -159,9 +157,9 @@ void Cache::onTimeout()
     std::map<quint64, Record> due;
     std::map<quint64, Record> expired;
     for (auto it = m_entries.begin(); it != m_entries.end();) {
-        QList<Entry> &entries = it.value();
+        QList<Entry>& entries = it.value();
         for (int i = entries.size() - 1; i >= 0; --i) {
-            Entry &entry = entries[i];
+            Entry& entry = entries[i];
             if (entry.expiry <= now) {
                 expired.emplace(entry.order, entry.record);
                 m_order.erase(entry.order);
@@ -180,10 +178,10 @@ void Cache::onTimeout()
         it = entries.isEmpty() ? m_entries.erase(it) : std::next(it);
     }
     schedule();
-    for (const auto &orderAndRecord : due) {
+    for (const auto& orderAndRecord : due) {
         emit shouldQuery(orderAndRecord.second);
     }
-    for (const auto &orderAndRecord : expired) {
+    for (const auto& orderAndRecord : expired) {
         emit recordExpired(orderAndRecord.second);
     }
 }
@@ -204,8 +202,8 @@ void Cache::schedule()
 {
     m_timer.stop();
     qint64 next = std::numeric_limits<qint64>::max();
-    for (const QList<Entry> &entries : qAsConst(m_entries)) {
-        for (const Entry &entry : entries) {
+    for (const QList<Entry>& entries : qAsConst(m_entries)) {
+        for (const Entry& entry : entries) {
             next = std::min(next, entry.due());
         }
     }
@@ -214,4 +212,4 @@ void Cache::schedule()
     }
 }
 
-}
+} // namespace QMdnsEngine

@@ -3,7 +3,7 @@
 
 namespace QMdnsEngine {
 
-void Message::reply(const Message &other)
+void Message::reply(const Message& other)
 {
     if (other.port() == MdnsPort) {
         const bool ipv6 = other.address().protocol() == QAbstractSocket::IPv6Protocol;
@@ -16,4 +16,4 @@ void Message::reply(const Message &other)
     setResponse(true);
 }
 
-}
+} // namespace QMdnsEngine

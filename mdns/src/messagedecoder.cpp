@@ -1,7 +1,7 @@
+#include "packetreader.h"
+
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/wireformat.h>
-
-#include "packetreader.h"
 
 namespace QMdnsEngine {
 
@@ -15,7 +15,7 @@ constexpr quint16 TopClassBit = 0x8000;
 constexpr int MinQuestionSize = 5;
 constexpr int MinRecordSize = 11;
 
-bool readQuery(PacketReader &reader, Query &query)
+bool readQuery(PacketReader& reader, Query& query)
 {
     QByteArray name;
     quint16 type = 0;
@@ -29,7 +29,7 @@ bool readQuery(PacketReader &reader, Query &query)
     return true;
 }
 
-bool readAddress(PacketReader &reader, int length, Record &record)
+bool readAddress(PacketReader& reader, int length, Record& record)
 {
     QByteArray bytes;
     if (!reader.readBytes(length, bytes)) {
@@ -42,12 +42,12 @@ bool readAddress(PacketReader &reader, int length, Record &record)
         }
         record.setAddress(QHostAddress(ipv4));
     } else {
-        record.setAddress(QHostAddress(reinterpret_cast<const quint8 *>(bytes.constData())));
+        record.setAddress(QHostAddress(reinterpret_cast<const quint8*>(bytes.constData())));
     }
     return true;
 }
 
-bool readService(PacketReader &reader, Record &record)
+bool readService(PacketReader& reader, Record& record)
 {
     quint16 priority = 0;
     quint16 weight = 0;
@@ -65,13 +65,12 @@ bool readService(PacketReader &reader, Record &record)
 }
 
 // Strings without a key ("" or "=value") carry nothing and are skipped.
-bool readAttributes(PacketReader &reader, int end, Record &record)
+bool readAttributes(PacketReader& reader, int end, Record& record)
 {
     while (reader.position() < end) {
         quint8 length = 0;
         QByteArray entry;
-        if (!reader.readUInt8(length) || reader.position() + length > end
-            || !reader.readBytes(length, entry)) {
+        if (!reader.readUInt8(length) || reader.position() + length > end || !reader.readBytes(length, entry)) {
             return false;
         }
         const int equals = entry.indexOf('=');
@@ -89,28 +88,22 @@ bool readAttributes(PacketReader &reader, int end, Record &record)
 
 // Returns whether the data was read and fills exactly `length` bytes; `known` tells the
 // caller whether the type is one we keep.
-bool readData(PacketReader &reader, int length, Record &record, bool &known)
+bool readData(PacketReader& reader, int length, Record& record, bool& known)
 {
     const int end = reader.position() + length;
     known = true;
     bool ok = false;
     switch (record.type()) {
     case A:
-    case AAAA:
-        ok = length == (record.type() == A ? 4 : 16) && readAddress(reader, length, record);
-        break;
+    case AAAA: ok = length == (record.type() == A ? 4 : 16) && readAddress(reader, length, record); break;
     case PTR: {
         QByteArray target;
         ok = reader.readName(target);
         record.setTarget(target);
         break;
     }
-    case SRV:
-        ok = readService(reader, record);
-        break;
-    case TXT:
-        ok = readAttributes(reader, end, record);
-        break;
+    case SRV: ok = readService(reader, record); break;
+    case TXT: ok = readAttributes(reader, end, record); break;
     default:
         known = false;
         ok = reader.skip(length);
@@ -119,15 +112,15 @@ bool readData(PacketReader &reader, int length, Record &record, bool &known)
     return ok && reader.position() == end;
 }
 
-bool readRecord(PacketReader &reader, Record &record, bool &known)
+bool readRecord(PacketReader& reader, Record& record, bool& known)
 {
     QByteArray name;
     quint16 type = 0;
     quint16 klass = 0;
     quint32 ttl = 0;
     quint16 length = 0;
-    if (!reader.readName(name) || !reader.readUInt16(type) || !reader.readUInt16(klass)
-        || !reader.readUInt32(ttl) || !reader.readUInt16(length) || length > reader.remaining()) {
+    if (!reader.readName(name) || !reader.readUInt16(type) || !reader.readUInt16(klass) || !reader.readUInt32(ttl)
+        || !reader.readUInt16(length) || length > reader.remaining()) {
         return false;
     }
     record.setName(name);
@@ -137,16 +130,16 @@ bool readRecord(PacketReader &reader, Record &record, bool &known)
     return readData(reader, length, record, known);
 }
 
-}
+} // namespace
 
-bool decodeMessage(const QByteArray &packet, Message &message)
+bool decodeMessage(const QByteArray& packet, Message& message)
 {
     PacketReader reader(packet);
     quint16 id = 0;
     quint16 flags = 0;
     quint16 counts[4] = {};
     bool ok = reader.readUInt16(id) && reader.readUInt16(flags);
-    for (quint16 &count : counts) {
+    for (quint16& count : counts) {
         ok = ok && reader.readUInt16(count);
     }
     const int recordCount = counts[1] + counts[2] + counts[3];
@@ -182,4 +175,4 @@ bool decodeMessage(const QByteArray &packet, Message &message)
     return true;
 }
 
-}
+} // namespace QMdnsEngine

@@ -1,12 +1,12 @@
 #include "multicastsocket.h"
 
-#include <QNetworkDatagram>
-
-#include <algorithm>
-
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/message.h>
 #include <qmdnsengine/wireformat.h>
+
+#include <QNetworkDatagram>
+
+#include <algorithm>
 
 namespace QMdnsEngine {
 
@@ -14,7 +14,7 @@ namespace {
 constexpr int MulticastTtl = 255;
 }
 
-MulticastSocket::MulticastSocket(QAbstractSocket::NetworkLayerProtocol family, QObject *parent)
+MulticastSocket::MulticastSocket(QAbstractSocket::NetworkLayerProtocol family, QObject* parent)
     : QObject(parent),
       m_family(family),
       m_group(family == QAbstractSocket::IPv6Protocol ? MdnsIpv6Address : MdnsIpv4Address)
@@ -24,10 +24,9 @@ MulticastSocket::MulticastSocket(QAbstractSocket::NetworkLayerProtocol family, Q
 
 bool MulticastSocket::bind()
 {
-    const QHostAddress any = m_family == QAbstractSocket::IPv6Protocol ? QHostAddress::AnyIPv6
-                                                                      : QHostAddress::AnyIPv4;
-    if (!m_socket.bind(any, MdnsPort,
-                       QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
+    const QHostAddress any =
+        m_family == QAbstractSocket::IPv6Protocol ? QHostAddress::AnyIPv6 : QHostAddress::AnyIPv4;
+    if (!m_socket.bind(any, MdnsPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
         return false;
     }
     m_socket.setSocketOption(QAbstractSocket::MulticastTtlOption, MulticastTtl);
@@ -35,12 +34,11 @@ bool MulticastSocket::bind()
     return true;
 }
 
-bool MulticastSocket::hasAddress(const QNetworkInterface &interface) const
+bool MulticastSocket::hasAddress(const QNetworkInterface& interface) const
 {
     const QList<QNetworkAddressEntry> entries = interface.addressEntries();
-    return std::any_of(entries.cbegin(), entries.cend(), [this](const QNetworkAddressEntry &entry) {
-        return entry.ip().protocol() == m_family;
-    });
+    return std::any_of(entries.cbegin(), entries.cend(),
+                       [this](const QNetworkAddressEntry& entry) { return entry.ip().protocol() == m_family; });
 }
 
 // Keyed by name and index: an interface deleted and made again under the same name has lost
@@ -51,10 +49,9 @@ QMap<QString, QNetworkInterface> MulticastSocket::usableInterfaces() const
         QNetworkInterface::IsUp | QNetworkInterface::IsRunning | QNetworkInterface::CanMulticast;
     QMap<QString, QNetworkInterface> usable;
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &interface : interfaces) {
+    for (const QNetworkInterface& interface : interfaces) {
         if ((interface.flags() & needed) == needed && hasAddress(interface)) {
-            usable.insert(interface.name() + QLatin1Char('#') + QString::number(interface.index()),
-                          interface);
+            usable.insert(interface.name() + QLatin1Char('#') + QString::number(interface.index()), interface);
         }
     }
     return usable;
@@ -80,14 +77,14 @@ void MulticastSocket::followInterfaces()
     }
 }
 
-void MulticastSocket::sendTo(const QByteArray &packet, const QHostAddress &address, quint16 port)
+void MulticastSocket::sendTo(const QByteArray& packet, const QHostAddress& address, quint16 port)
 {
     if (isBound()) {
         m_socket.writeDatagram(packet, address, port);
     }
 }
 
-void MulticastSocket::sendToGroup(const QByteArray &packet)
+void MulticastSocket::sendToGroup(const QByteArray& packet)
 {
     if (!isBound()) {
         return;
@@ -96,7 +93,7 @@ void MulticastSocket::sendToGroup(const QByteArray &packet)
         m_socket.writeDatagram(packet, m_group, MdnsPort);
         return;
     }
-    for (const QNetworkInterface &interface : qAsConst(m_joined)) {
+    for (const QNetworkInterface& interface : qAsConst(m_joined)) {
         m_socket.setMulticastInterface(interface);
         m_socket.writeDatagram(packet, m_group, MdnsPort);
     }
@@ -116,4 +113,4 @@ void MulticastSocket::readDatagrams()
     }
 }
 
-}
+} // namespace QMdnsEngine

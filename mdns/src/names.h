@@ -6,7 +6,7 @@
 namespace QMdnsEngine {
 
 // Names travel with their trailing dot; callers may leave it off.
-inline QByteArray fullyQualified(const QByteArray &name)
+inline QByteArray fullyQualified(const QByteArray& name)
 {
     return name.endsWith('.') ? name : name + '.';
 }
@@ -18,16 +18,16 @@ inline char asciiLower(char c)
 
 // DNS names compare without regard to the case of ASCII letters; other bytes are compared
 // as they are, as UTF-8 names may hold them.
-inline QByteArray foldedName(const QByteArray &name)
+inline QByteArray foldedName(const QByteArray& name)
 {
     QByteArray folded = name;
-    for (char &c : folded) {
+    for (char& c : folded) {
         c = asciiLower(c);
     }
     return folded;
 }
 
-inline bool sameName(const QByteArray &a, const QByteArray &b)
+inline bool sameName(const QByteArray& a, const QByteArray& b)
 {
     if (a.size() != b.size()) {
         return false;
@@ -40,6 +40,6 @@ inline bool sameName(const QByteArray &a, const QByteArray &b)
     return true;
 }
 
-}
+} // namespace QMdnsEngine
 
 #endif

@@ -5,9 +5,9 @@ namespace QMdnsEngine {
 namespace {
 constexpr int MaxNameLength = 255;
 constexpr quint8 PointerMask = 0xC0;
-}
+} // namespace
 
-bool PacketReader::readUInt8(quint8 &value)
+bool PacketReader::readUInt8(quint8& value)
 {
     if (remaining() < 1) {
         return false;
@@ -16,7 +16,7 @@ bool PacketReader::readUInt8(quint8 &value)
     return true;
 }
 
-bool PacketReader::readUInt16(quint16 &value)
+bool PacketReader::readUInt16(quint16& value)
 {
     if (remaining() < 2) {
         return false;
@@ -26,7 +26,7 @@ bool PacketReader::readUInt16(quint16 &value)
     return true;
 }
 
-bool PacketReader::readUInt32(quint32 &value)
+bool PacketReader::readUInt32(quint32& value)
 {
     quint16 high = 0;
     quint16 low = 0;
@@ -37,7 +37,7 @@ bool PacketReader::readUInt32(quint32 &value)
     return true;
 }
 
-bool PacketReader::readBytes(int count, QByteArray &bytes)
+bool PacketReader::readBytes(int count, QByteArray& bytes)
 {
     if (count < 0 || remaining() < count) {
         return false;
@@ -58,7 +58,7 @@ bool PacketReader::skip(int count)
 
 // Each pointer must land before the start of the labels it was found in, so the chain of
 // jumps strictly decreases and cannot loop.
-bool PacketReader::readName(QByteArray &name)
+bool PacketReader::readName(QByteArray& name)
 {
     QByteArray result;
     int position = m_position;
@@ -90,7 +90,7 @@ bool PacketReader::readName(QByteArray &name)
             continue;
         }
         if (length & PointerMask) {
-            return false;  // extended label types, or a label over 63 bytes
+            return false; // extended label types, or a label over 63 bytes
         }
         wireLength += length + 1;
         if (wireLength > MaxNameLength || position + 1 + length > m_packet.size()) {
@@ -101,4 +101,4 @@ bool PacketReader::readName(QByteArray &name)
     }
 }
 
-}
+} // namespace QMdnsEngine

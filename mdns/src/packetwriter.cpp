@@ -7,7 +7,7 @@ namespace QMdnsEngine {
 namespace {
 constexpr int MaxLabelLength = 63;
 constexpr int MaxNameLength = 255;
-}
+} // namespace
 
 void PacketWriter::writeUInt8(quint8 value)
 {
@@ -26,11 +26,11 @@ void PacketWriter::writeUInt32(quint32 value)
     writeUInt16(static_cast<quint16>(value));
 }
 
-void PacketWriter::writeName(const QByteArray &name)
+void PacketWriter::writeName(const QByteArray& name)
 {
     int wireLength = 1;
     const QList<QByteArray> labels = name.split('.');
-    for (const QByteArray &fullLabel : labels) {
+    for (const QByteArray& fullLabel : labels) {
         const QByteArray label = fullLabel.left(MaxLabelLength);
         if (label.isEmpty() || wireLength + label.size() + 1 > MaxNameLength) {
             continue;
@@ -42,4 +42,4 @@ void PacketWriter::writeName(const QByteArray &name)
     writeUInt8(0);
 }
 
-}
+} // namespace QMdnsEngine

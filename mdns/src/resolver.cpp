@@ -1,3 +1,5 @@
+#include "names.h"
+
 #include <qmdnsengine/abstractserver.h>
 #include <qmdnsengine/cache.h>
 #include <qmdnsengine/dns.h>
@@ -6,14 +8,10 @@
 
 #include <QTimer>
 
-#include "names.h"
-
 namespace QMdnsEngine {
 
-Resolver::Resolver(AbstractServer *server, const QByteArray &name, Cache *cache, QObject *parent)
-    : QObject(parent),
-      m_name(fullyQualified(name)),
-      m_cache(cache ? cache : new Cache(this))
+Resolver::Resolver(AbstractServer* server, const QByteArray& name, Cache* cache, QObject* parent)
+    : QObject(parent), m_name(fullyQualified(name)), m_cache(cache ? cache : new Cache(this))
 {
     connect(server, &AbstractServer::messageReceived, this, &Resolver::onMessageReceived);
     Message message;
@@ -25,14 +23,14 @@ Resolver::Resolver(AbstractServer *server, const QByteArray &name, Cache *cache,
 }
 
 // Responses count only from the mDNS port; others are not from a responder.
-void Resolver::onMessageReceived(const Message &message)
+void Resolver::onMessageReceived(const Message& message)
 {
     if (!message.isResponse() || message.port() != MdnsPort) {
         return;
     }
     const QList<Record> records = message.records();
     int taken = 0;
-    for (const Record &record : records) {
+    for (const Record& record : records) {
         if ((record.type() == A || record.type() == AAAA) && sameName(record.name(), m_name)) {
             if (++taken > MaxAddressesPerMessage) {
                 break;
@@ -49,14 +47,14 @@ void Resolver::reportCached()
 {
     QList<Record> records;
     m_cache->lookupRecords(m_name, ANY, records);
-    for (const Record &record : qAsConst(records)) {
+    for (const Record& record : qAsConst(records)) {
         if (record.type() == A || record.type() == AAAA) {
             report(record.address());
         }
     }
 }
 
-void Resolver::report(const QHostAddress &address)
+void Resolver::report(const QHostAddress& address)
 {
     if (address.isNull() || m_reported.contains(address)) {
         return;
@@ -65,4 +63,4 @@ void Resolver::report(const QHostAddress &address)
     emit resolved(address);
 }
 
-}
+} // namespace QMdnsEngine

@@ -1,8 +1,8 @@
+#include "multicastsocket.h"
+
 #include <qmdnsengine/message.h>
 #include <qmdnsengine/server.h>
 #include <qmdnsengine/wireformat.h>
-
-#include "multicastsocket.h"
 
 namespace QMdnsEngine {
 
@@ -10,7 +10,7 @@ namespace {
 constexpr int RefreshIntervalMs = 5000;
 }
 
-Server::Server(QObject *parent)
+Server::Server(QObject* parent)
     : AbstractServer(parent),
       m_ipv4(new MulticastSocket(QAbstractSocket::IPv4Protocol, this)),
       m_ipv6(new MulticastSocket(QAbstractSocket::IPv6Protocol, this))
@@ -22,14 +22,14 @@ Server::Server(QObject *parent)
     refresh();
 }
 
-void Server::sendMessage(const Message &message)
+void Server::sendMessage(const Message& message)
 {
     const QByteArray packet = encodeMessage(message);
     const bool ipv6 = message.address().protocol() == QAbstractSocket::IPv6Protocol;
     (ipv6 ? m_ipv6 : m_ipv4)->sendTo(packet, message.address(), message.port());
 }
 
-void Server::sendMessageToAll(const Message &message)
+void Server::sendMessageToAll(const Message& message)
 {
     const QByteArray packet = encodeMessage(message);
     m_ipv4->sendToGroup(packet);
@@ -46,12 +46,12 @@ void Server::refresh()
     } else if (!m_bindFailureReported) {
         m_bindFailureReported = true;
         const QString message = m_ipv4->errorString();
-        QMetaObject::invokeMethod(this, [this, message] { emit error(message); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, message] { emit error(message); }, Qt::QueuedConnection);
     }
     if (m_ipv6->isBound() || m_ipv6->bind()) {
         m_ipv6->followInterfaces();
     }
 }
 
-}
+} // namespace QMdnsEngine

@@ -7,7 +7,10 @@
 
 namespace kes_sdk {
 
-KesDriver::Impl::~Impl() { close(); }
+KesDriver::Impl::~Impl()
+{
+    close();
+}
 
 CommandResult KesDriver::Impl::open(const SocketAddress& address)
 {
@@ -34,9 +37,15 @@ void KesDriver::Impl::close()
     response_slot_.reset();
 }
 
-bool KesDriver::Impl::isOpen() const { return transport_ && transport_->isOpen(); }
+bool KesDriver::Impl::isOpen() const
+{
+    return transport_ && transport_->isOpen();
+}
 
-void KesDriver::Impl::setTimeout(uint32_t milliseconds) { timeout_ms_ = milliseconds; }
+void KesDriver::Impl::setTimeout(uint32_t milliseconds)
+{
+    timeout_ms_ = milliseconds;
+}
 
 CommandResult KesDriver::Impl::sendCommand(const std::vector<uint8_t>& request, std::vector<uint8_t>& value)
 {

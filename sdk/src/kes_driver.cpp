@@ -44,12 +44,14 @@ CommandResult cacheOnSuccess(CommandResult result, const uint32_t& value, std::a
 
 } // namespace
 
-KesDriver::KesDriver(const SocketAddress& address)
-    : address_(copyIfLidar(address)), impl_(std::make_unique<Impl>())
+KesDriver::KesDriver(const SocketAddress& address) : address_(copyIfLidar(address)), impl_(std::make_unique<Impl>())
 {
 }
 
-KesDriver::~KesDriver() { close(); }
+KesDriver::~KesDriver()
+{
+    close();
+}
 
 CommandResult KesDriver::open()
 {
@@ -58,11 +60,20 @@ CommandResult KesDriver::open()
     return impl_->open(*address_);
 }
 
-void KesDriver::close() { impl_->close(); }
+void KesDriver::close()
+{
+    impl_->close();
+}
 
-bool KesDriver::isOpen() const { return impl_->isOpen(); }
+bool KesDriver::isOpen() const
+{
+    return impl_->isOpen();
+}
 
-void KesDriver::setTimeout(uint32_t milliseconds) { impl_->setTimeout(milliseconds); }
+void KesDriver::setTimeout(uint32_t milliseconds)
+{
+    impl_->setTimeout(milliseconds);
+}
 
 CommandResult KesDriver::exchange(uint16_t code, const std::vector<uint8_t>& payload, std::vector<uint8_t>& value)
 {
@@ -87,7 +98,10 @@ CommandResult KesDriver::readCommand(uint16_t code, uint32_t& value)
     return assignOnSuccess(exchange(code, {}, out), out, valueAsU32, value);
 }
 
-CommandResult KesDriver::trackConnect() { return writeCommand(cmd::kTrackConnect, cmd::kHandshakeMagic); }
+CommandResult KesDriver::trackConnect()
+{
+    return writeCommand(cmd::kTrackConnect, cmd::kHandshakeMagic);
+}
 
 CommandResult KesDriver::setLidarIPAddress(uint32_t inetAddr)
 {
@@ -95,7 +109,10 @@ CommandResult KesDriver::setLidarIPAddress(uint32_t inetAddr)
     return exchange(cmd::kSetIpAddress, payloadIPv4(inetAddr), out);
 }
 
-CommandResult KesDriver::getLidarIPAddress(uint32_t& inetAddr) { return readCommand(cmd::kGetIpAddress, inetAddr); }
+CommandResult KesDriver::getLidarIPAddress(uint32_t& inetAddr)
+{
+    return readCommand(cmd::kGetIpAddress, inetAddr);
+}
 
 CommandResult KesDriver::setScanFrequency(uint32_t hz)
 {
@@ -117,22 +134,40 @@ CommandResult KesDriver::getFilterLevel(uint32_t& level)
     return cacheOnSuccess(readCommand(cmd::kGetFilterLevel, level), level, filter_level_);
 }
 
-CommandResult KesDriver::setScanDirection(uint32_t direction) { return writeCommand(cmd::kSetScanDirection, direction); }
+CommandResult KesDriver::setScanDirection(uint32_t direction)
+{
+    return writeCommand(cmd::kSetScanDirection, direction);
+}
 
 CommandResult KesDriver::getScanDirection(uint32_t& direction)
 {
     return readCommand(cmd::kGetScanDirection, direction);
 }
 
-CommandResult KesDriver::enableDataStream() { return writeCommand(cmd::kDataStream, 1); }
+CommandResult KesDriver::enableDataStream()
+{
+    return writeCommand(cmd::kDataStream, 1);
+}
 
-CommandResult KesDriver::disableDataStream() { return writeCommand(cmd::kDataStream, 0); }
+CommandResult KesDriver::disableDataStream()
+{
+    return writeCommand(cmd::kDataStream, 0);
+}
 
-CommandResult KesDriver::applyConfigs() { return writeCommand(cmd::kApplyConfigs, 0); }
+CommandResult KesDriver::applyConfigs()
+{
+    return writeCommand(cmd::kApplyConfigs, 0);
+}
 
-CommandResult KesDriver::deviceReboot() { return writeCommand(cmd::kDeviceReboot, 0); }
+CommandResult KesDriver::deviceReboot()
+{
+    return writeCommand(cmd::kDeviceReboot, 0);
+}
 
-CommandResult KesDriver::getMotorSpeed(uint32_t& rpm) { return readCommand(cmd::kGetMotorSpeed, rpm); }
+CommandResult KesDriver::getMotorSpeed(uint32_t& rpm)
+{
+    return readCommand(cmd::kGetMotorSpeed, rpm);
+}
 
 CommandResult KesDriver::getApdTemperature(float& degrees)
 {
@@ -158,7 +193,10 @@ CommandResult KesDriver::getSdkVersion(std::string& version)
     return kSuccess;
 }
 
-CommandResult KesDriver::readScanPacket(ScanPacketData& packet) { return readScanPacketUntil(packet, Deadline::max()); }
+CommandResult KesDriver::readScanPacket(ScanPacketData& packet)
+{
+    return readScanPacketUntil(packet, Deadline::max());
+}
 
 CommandResult KesDriver::readScanPacketUntil(ScanPacketData& packet, Deadline limit)
 {

@@ -22,16 +22,24 @@ std::unique_ptr<Net> createTransport(const SocketAddress& address)
 }
 
 Network::Network(const LidarAddress& address)
-    : socket_(io_context_),
-      sensor_address_(asio::ip::address_v4(ntohl(address.ip())), ntohs(address.port()))
+    : socket_(io_context_), sensor_address_(asio::ip::address_v4(ntohl(address.ip())), ntohs(address.port()))
 {
 }
 
-Network::~Network() { close(); }
+Network::~Network()
+{
+    close();
+}
 
-void Network::setCallback(PacketCallback callback) { callback_ = std::move(callback); }
+void Network::setCallback(PacketCallback callback)
+{
+    callback_ = std::move(callback);
+}
 
-bool Network::isOpen() const { return open_; }
+bool Network::isOpen() const
+{
+    return open_;
+}
 
 uint16_t Network::localPort() const
 {

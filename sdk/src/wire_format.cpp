@@ -60,8 +60,8 @@ Bytes payloadIPv4(uint32_t inetAddr)
 {
     // inet_addr's value holds the first octet in its lowest byte: big-endian it reads reversed.
     const auto* octets = reinterpret_cast<const uint8_t*>(&inetAddr);
-    return payloadU32((uint32_t(octets[0]) << 0) | (uint32_t(octets[1]) << 8) | (uint32_t(octets[2]) << 16) |
-                      (uint32_t(octets[3]) << 24));
+    return payloadU32((uint32_t(octets[0]) << 0) | (uint32_t(octets[1]) << 8) | (uint32_t(octets[2]) << 16)
+                      | (uint32_t(octets[3]) << 24));
 }
 
 Bytes buildRequest(uint16_t code, const Bytes& payload)
@@ -174,6 +174,9 @@ float valueAsFloat(const Bytes& value)
     return f;
 }
 
-std::string valueAsText(const Bytes& value) { return std::string(value.begin(), value.end()); }
+std::string valueAsText(const Bytes& value)
+{
+    return std::string(value.begin(), value.end());
+}
 
 } // namespace kes_sdk

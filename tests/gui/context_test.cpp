@@ -1,12 +1,12 @@
+#include "kes_resources/view_resources.h"
 #include "kes_view/lidargl_widget.h"
 #include "scan_blocks.h"
-#include "kes_resources/view_resources.h"
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QSurfaceFormat>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -85,8 +85,7 @@ TEST_F(ControlTest, BearingUnderTheCursorInTheFourDirectionsAndAtTheOrigin)
     zoomTo(10.0f);
     grab();
     const std::vector<std::pair<QPoint, float>> cases{
-        {{400, 150}, 180.0f}, {{600, 300}, 90.0f}, {{400, 450}, 0.0f}, {{200, 300}, 270.0f},
-        {{400, 300}, 180.0f}};
+        {{400, 150}, 180.0f}, {{600, 300}, 90.0f}, {{400, 450}, 0.0f}, {{200, 300}, 270.0f}, {{400, 300}, 180.0f}};
     for (const auto& [pos, bearing] : cases) {
         moveMouse(pos);
         EXPECT_NEAR(view_->selectAngle(), bearing, 1e-3) << pos.x() << "," << pos.y();
@@ -133,7 +132,8 @@ TEST_F(ControlTest, PanelsArePlacedAtTheEdgesOnResize)
     QWidget* info = view_->infoWidget();
     QWidget* legend = view_->colorLabel();
     EXPECT_EQ(info->geometry(), QRect(QPoint(0, 700 - info->height()), info->size()));
-    EXPECT_EQ(legend->geometry(), QRect(QPoint(1000 - legend->width(), 700 - 100 - legend->height()), legend->size()));
+    EXPECT_EQ(legend->geometry(),
+              QRect(QPoint(1000 - legend->width(), 700 - 100 - legend->height()), legend->size()));
     EXPECT_EQ(view_->resetWidget()->pos(), QPoint(0, 0));
     auto* plate = view_->findChild<QWidget*>("logo");
     ASSERT_NE(plate, nullptr);

@@ -2,12 +2,12 @@
 #include "kes_panels/info_widget.h"
 #include "kes_view/lidargl_widget.h"
 #include "kes_view/point_colour.h"
-#include "scan_blocks.h"
 #include "kes_view/view_camera.h"
-
-#include <QLabel>
+#include "scan_blocks.h"
 
 #include <gtest/gtest.h>
+
+#include <QLabel>
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
 #include "kes_resources/view_resources.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QCursor>
 #include <QScreen>
-
-#include <gtest/gtest.h>
 
 // Widgets need an application object; the panels need the compiled-in icons.
 int main(int argc, char** argv)

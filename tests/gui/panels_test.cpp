@@ -2,12 +2,12 @@
 #include "kes_panels/info_widget.h"
 #include "kes_panels/reset_widget.h"
 
+#include <gtest/gtest.h>
+
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -25,8 +25,8 @@ QStringList captions(const InfoWidget& info)
 }
 
 const QStringList kChinese{"雷达状态:", "扫描频率:", "高压:", "角度:", "强度:", "距离:", "温度:"};
-const QStringList kEnglish{"Lidar Status:", "Scan Frequency:", "High Paulse:", "Angle:",
-                           "Intensity:", "Distance:", "Temperature:"};
+const QStringList kEnglish{
+    "Lidar Status:", "Scan Frequency:", "High Paulse:", "Angle:", "Intensity:", "Distance:", "Temperature:"};
 
 } // namespace
 
@@ -108,7 +108,8 @@ TEST(ColourLegend, FollowsTheColourMode)
     const auto near = [&](int y, QColor expected) {
         const QColor c(bar.pixel(10, y));
         return std::abs(c.red() - expected.red()) + std::abs(c.green() - expected.green())
-             + std::abs(c.blue() - expected.blue()) <= 12;
+                   + std::abs(c.blue() - expected.blue())
+               <= 12;
     };
     EXPECT_TRUE(near(0, QColor(255, 0, 0)));
     EXPECT_TRUE(near(bar.height() / 4, QColor(255, 255, 0)));

@@ -9,8 +9,7 @@ namespace {
 
 constexpr size_t kN = 378;
 
-int countInBox(const QImage& image, const QPointF& a, const QPointF& b,
-               const std::function<bool(QColor)>& match)
+int countInBox(const QImage& image, const QPointF& a, const QPointF& b, const std::function<bool(QColor)>& match)
 {
     int count = 0;
     const QRect box = QRectF(a, b).normalized().toRect();

@@ -16,8 +16,8 @@ inline kes_sdk::ScanBlockData makeBlock(uint8_t id, size_t n, uint16_t range = 0
 }
 
 // A revolution of six empty blocks of n points with one point set at (block, index).
-inline std::vector<kes_sdk::ScanBlockData> revolutionWithPoint(size_t n, uint8_t id, size_t j,
-                                                                uint16_t range, uint8_t intensity)
+inline std::vector<kes_sdk::ScanBlockData> revolutionWithPoint(size_t n, uint8_t id, size_t j, uint16_t range,
+                                                               uint8_t intensity)
 {
     std::vector<kes_sdk::ScanBlockData> blocks;
     for (uint8_t b = 1; b <= 6; ++b)

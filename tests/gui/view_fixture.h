@@ -3,6 +3,8 @@
 #include "kes_view/lidargl_widget.h"
 #include "scan_blocks.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QImage>
 #include <QOpenGLContext>
@@ -11,8 +13,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
@@ -55,8 +55,8 @@ protected:
     {
         view_->makeCurrent();
         QImage image(kW, kH, QImage::Format_RGBA8888);
-        QOpenGLContext::currentContext()->functions()->glReadPixels(0, 0, kW, kH, GL_RGBA,
-                                                                    GL_UNSIGNED_BYTE, image.bits());
+        QOpenGLContext::currentContext()->functions()->glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE,
+                                                                    image.bits());
         view_->doneCurrent();
         return image.mirrored().convertToFormat(QImage::Format_RGB32);
     }
@@ -69,8 +69,7 @@ protected:
     }
 
     // Whether a pixel within `radius` of the world point matches.
-    bool anyNear(const QImage& image, double x, double y, int radius,
-                 const std::function<bool(QColor)>& match) const
+    bool anyNear(const QImage& image, double x, double y, int radius, const std::function<bool(QColor)>& match) const
     {
         const QPointF p = pixelOf(x, y);
         for (int dy = -radius; dy <= radius; ++dy) {
@@ -87,7 +86,7 @@ protected:
     {
         return [=](QColor c) {
             return std::abs(c.red() - r) <= tolerance && std::abs(c.green() - g) <= tolerance
-                && std::abs(c.blue() - b) <= tolerance;
+                   && std::abs(c.blue() - b) <= tolerance;
         };
     }
 
@@ -116,8 +115,7 @@ protected:
 
     void moveMouse(QPoint pos, Qt::MouseButtons buttons = Qt::NoButton)
     {
-        QMouseEvent move(QEvent::MouseMove, pos, view_->mapToGlobal(pos), Qt::NoButton, buttons,
-                         Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, pos, view_->mapToGlobal(pos), Qt::NoButton, buttons, Qt::NoModifier);
         QApplication::sendEvent(view_.get(), &move);
     }
 

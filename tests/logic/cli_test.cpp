@@ -1,14 +1,14 @@
 #include <kes_sdk/command_codes.h>
 #include <kes_sim/lidar_simulator.h>
 
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonArray>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QRegularExpression>
-
-#include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <memory>
@@ -83,7 +83,8 @@ TEST_F(CliTest, SetAppliesWhatIsGivenAndPrintsTheChanges)
     options.restart_ms = 0;
     start(options);
     const CliRun run = runCli(QStringList{"set", "--frequency", "30", "--direction", "1", "--filter-level", "2",
-                                       "--new-ip", "192.168.1.57"} + target());
+                                          "--new-ip", "192.168.1.57"}
+                              + target());
     ASSERT_EQ(run.code, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("frequency_hz: ")) && run.out.contains(QStringLiteral("-> 30")));
     EXPECT_TRUE(run.out.contains(QStringLiteral("ip: 192.168.1.100 -> 192.168.1.57"))) << run.out.toStdString();
@@ -133,7 +134,8 @@ TEST_F(CliTest, WatchFollowsTheStreamUntilItStops)
     start(options);
     const CliRun run = runCli(QStringList{"watch", "--seconds", "30"} + target(), 20000);
     EXPECT_EQ(run.code, 2);
-    EXPECT_EQ(run.err.trimmed(), "kestra-cli: no scan data from 127.0.0.1:" + QString::number(sim_->port()) + " for 5 s");
+    EXPECT_EQ(run.err.trimmed(),
+              "kestra-cli: no scan data from 127.0.0.1:" + QString::number(sim_->port()) + " for 5 s");
     const QStringList rows = run.out.trimmed().split('\n');
     ASSERT_GE(rows.size(), 7);
     // Revolutions of 2268 points at the default 10 Hz (a second may cut one), then silence.
@@ -194,7 +196,8 @@ TEST_F(CliTest, RecordSaysInWordsWhenTheDiskIsFull)
     QProcess process;
     process.start(QStringLiteral("unshare"),
                   QStringList{"-m", "--propagation", "private", "sh", "-c", mount + " && exec \"$0\" \"$@\"",
-                              KESTRA_CLI, "record", "--seconds", "3", "--out", file} + target());
+                              KESTRA_CLI, "record", "--seconds", "3", "--out", file}
+                      + target());
     ASSERT_TRUE(process.waitForFinished(15000));
     EXPECT_EQ(process.exitCode(), 73);
     EXPECT_EQ(process.readAllStandardError().trimmed().toStdString(),
@@ -206,7 +209,8 @@ TEST(CliDiscoverTest, ListensForTheGivenTimeAndProposesNothingWhereNothingAnnoun
 {
     const QString script = QStringLiteral("ip link set lo up && ip link set lo multicast on && "
                                           "ip route add 224.0.0.0/4 dev lo src 127.0.0.1 && exec \"%1\" discover "
-                                          "--seconds 1").arg(QStringLiteral(KESTRA_CLI));
+                                          "--seconds 1")
+                               .arg(QStringLiteral(KESTRA_CLI));
     QProcess probe;
     probe.start(QStringLiteral("unshare"), {"-n", "true"});
     if (!probe.waitForFinished(5000) || probe.exitCode() != 0)

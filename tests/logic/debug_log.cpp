@@ -20,9 +20,15 @@ DebugLog::DebugLog()
     qInstallMessageHandler(collect);
 }
 
-DebugLog::~DebugLog() { qInstallMessageHandler(nullptr); }
+DebugLog::~DebugLog()
+{
+    qInstallMessageHandler(nullptr);
+}
 
-bool DebugLog::contains(const QString& text) const { return count(text) > 0; }
+bool DebugLog::contains(const QString& text) const
+{
+    return count(text) > 0;
+}
 
 int DebugLog::count(const QString& text) const
 {

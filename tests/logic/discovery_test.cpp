@@ -4,17 +4,16 @@
 
 #include <kes_logic/lidar_logic.h>
 #include <kes_logic/service_model.h>
-
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/message.h>
 #include <qmdnsengine/service.h>
 #include <qmdnsengine/wireformat.h>
 
+#include <gtest/gtest.h>
+
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTimer>
-
-#include <gtest/gtest.h>
 
 using namespace QMdnsEngine;
 
@@ -139,7 +138,8 @@ TEST_F(DiscoveryTest, OnlyTheLastServiceOnPort2007IsResolvedAndOnly192168Address
     // A host with thousands of addresses in one response proposes a bounded few.
     Message many = addressOf("host-2.local.", "192.168.2.0");
     for (int i = 1; i < 4000; ++i)
-        many.addRecord(addressOf("host-2.local.", QStringLiteral("192.168.%1.%2").arg(3 + i / 250).arg(i % 250)).records()[0]);
+        many.addRecord(
+            addressOf("host-2.local.", QStringLiteral("192.168.%1.%2").arg(3 + i / 250).arg(i % 250)).records()[0]);
     server_.inject(many);
     EXPECT_LE(ips_.size(), 1 + 16);
 }

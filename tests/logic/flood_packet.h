@@ -30,8 +30,8 @@ inline QByteArray floodPacket(int first = 10000, int count = 3270, int label = 5
             packet.append("\x04_udp\x04_udp\x05local\x00", 17); // at offset 12
         else
             u16(0xC00C);
-        u16(12);     // PTR
-        u16(1);      // IN, shared
+        u16(12); // PTR
+        u16(1);  // IN, shared
         u32(120);
         u16(quint16(label + 3));
         packet.append(char(label));

@@ -161,6 +161,7 @@ TEST_F(ConnectTest, ALateCloseOfAnEarlierConnectionLeavesTheLaterOneAlone)
     EXPECT_TRUE(blocks.wait(1000));
 
     ASSERT_TRUE(logic_->disconnectLidar());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return status_->last().at(0).toUInt() == 0u && discovery->isActive(); }, 1000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return status_->last().at(0).toUInt() == 0u && discovery->isActive(); }, 1000));
     EXPECT_TRUE(logic_->exit_flag_);
 }

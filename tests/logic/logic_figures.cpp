@@ -27,7 +27,8 @@ double cpuSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 long residentKiB()
@@ -51,10 +52,13 @@ double firstBlockMs(quint16 port)
     LidarLogic logic(&mdns);
     aim(logic, port);
     std::atomic<Clock::rep> first{0};
-    QObject::connect(&logic, &LidarLogic::sendBlock, &logic, [&first] {
-        Clock::rep none = 0;
-        first.compare_exchange_strong(none, Clock::now().time_since_epoch().count());
-    }, Qt::DirectConnection);
+    QObject::connect(
+        &logic, &LidarLogic::sendBlock, &logic,
+        [&first] {
+            Clock::rep none = 0;
+            first.compare_exchange_strong(none, Clock::now().time_since_epoch().count());
+        },
+        Qt::DirectConnection);
     const Clock::time_point start = Clock::now();
     if (!logic.connectLidar())
         return -1;
@@ -86,8 +90,8 @@ void streamFigures(quint16 port, int firstS, int totalS)
     QTest::qWait(firstS * 1000);
     const long rssFirst = residentKiB();
     std::printf("after %d s: %.1f revolutions/s, CPU %.2f %% of one core, RSS %ld KiB\n", firstS,
-                (blocks - blocks0) / 6.0 / (wall.elapsed() / 1000.0), 100.0 * (cpuSeconds() - cpu0) / (wall.elapsed() / 1000.0),
-                rssFirst);
+                (blocks - blocks0) / 6.0 / (wall.elapsed() / 1000.0),
+                100.0 * (cpuSeconds() - cpu0) / (wall.elapsed() / 1000.0), rssFirst);
     QTest::qWait((totalS - firstS) * 1000);
     std::printf("after %d s: CPU %.2f %% of one core, RSS %ld KiB (%+ld KiB)\n", totalS,
                 100.0 * (cpuSeconds() - cpu0) / (wall.elapsed() / 1000.0), residentKiB(), residentKiB() - rssFirst);

@@ -4,14 +4,13 @@
 #include "signal_log.h"
 
 #include <kes_logic/lidar_logic.h>
-
 #include <kes_sim/lidar_simulator.h>
 #include <kes_sim/sim_options.h>
 
+#include <gtest/gtest.h>
+
 #include <QStringList>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <memory>
 

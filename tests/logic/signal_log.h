@@ -13,7 +13,8 @@ public:
     template <class Sender, class... Args>
     SignalLog(Sender* sender, void (Sender::*signal)(Args...))
     {
-        QObject::connect(sender, signal, this, [this](Args... args) { calls_.append(QList<QVariant>{QVariant::fromValue(args)...}); });
+        QObject::connect(sender, signal, this,
+                         [this](Args... args) { calls_.append(QList<QVariant>{QVariant::fromValue(args)...}); });
     }
 
     int size() const { return calls_.size(); }

@@ -9,15 +9,11 @@ using namespace QMdnsEngine;
 
 // The client half of avahi_discovery.sh, run in its client namespace. KES_PROBE_SERVICES
 // lists what the responder announces, as "port=address" pairs separated by spaces.
-class AvahiProbe : public QObject
-{
+class AvahiProbe : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        qRegisterMetaType<Service>("QMdnsEngine::Service");
-    }
+    void initTestCase() { qRegisterMetaType<Service>("QMdnsEngine::Service"); }
 
     void discoversAndResolvesAnnouncedServices()
     {
@@ -29,7 +25,7 @@ private Q_SLOTS:
         Browser browser(&server, "_udp._udp.local.", &cache);
         QMap<quint16, Service> found;
         connect(&browser, &Browser::serviceAdded,
-                [&found](const Service &service) { found.insert(service.port(), service); });
+                [&found](const Service& service) { found.insert(service.port(), service); });
         QTRY_COMPARE_WITH_TIMEOUT(found.keys(), expected.keys(), 8000);
 
         for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
@@ -39,7 +35,7 @@ private Q_SLOTS:
             Resolver resolver(&server, service.hostname(), &cache);
             QList<QHostAddress> addresses;
             connect(&resolver, &Resolver::resolved,
-                    [&addresses](const QHostAddress &address) { addresses.append(address); });
+                    [&addresses](const QHostAddress& address) { addresses.append(address); });
             QTRY_VERIFY_WITH_TIMEOUT(addresses.contains(it.value()), 5000);
             QCOMPARE(addresses.count(it.value()), 1);
         }
@@ -50,7 +46,7 @@ private:
     {
         QMap<quint16, QHostAddress> services;
         const QList<QByteArray> pairs = qgetenv("KES_PROBE_SERVICES").split(' ');
-        for (const QByteArray &pair : pairs) {
+        for (const QByteArray& pair : pairs) {
             const QList<QByteArray> fields = pair.split('=');
             if (fields.size() == 2) {
                 services.insert(fields[0].toUShort(), QHostAddress(QString::fromLatin1(fields[1])));

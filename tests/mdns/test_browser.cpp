@@ -1,22 +1,21 @@
 #include <QtTest>
 
+#include "../logic/fake_mdns_server.h"
+#include "testrecords.h"
+
 #include <qmdnsengine/browser.h>
 #include <qmdnsengine/cache.h>
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/resolver.h>
-
-#include "../logic/fake_mdns_server.h"
-#include "testrecords.h"
 
 using namespace QMdnsEngine;
 
 namespace {
 const QByteArray Type = "_udp._udp.local.";
 const QByteArray Instance = "lidar-a._udp._udp.local.";
-}
+} // namespace
 
-class BrowserTest : public QObject
-{
+class BrowserTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -78,16 +77,16 @@ private Q_SLOTS:
         FakeMdnsServer server;
         Browser browser(&server, Type);
         QSignalSpy added(&browser, &Browser::serviceAdded);
-        Message query = testrecords::response({testrecords::pointer(Type, Instance),
-                                               testrecords::service(Instance, "lidar.local.", 2007)});
+        Message query = testrecords::response(
+            {testrecords::pointer(Type, Instance), testrecords::service(Instance, "lidar.local.", 2007)});
         query.setResponse(false);
         server.inject(query);
         const QByteArray other = "x._http._tcp.local.";
-        server.inject(testrecords::response({testrecords::pointer("_http._tcp.local.", other),
-                                             testrecords::service(other, "lidar.local.", 80)}));
+        server.inject(testrecords::response(
+            {testrecords::pointer("_http._tcp.local.", other), testrecords::service(other, "lidar.local.", 80)}));
         // Not from the mDNS port: not a responder.
-        Message foreign = testrecords::response({testrecords::pointer(Type, Instance),
-                                                 testrecords::service(Instance, "lidar.local.", 2007)});
+        Message foreign = testrecords::response(
+            {testrecords::pointer(Type, Instance), testrecords::service(Instance, "lidar.local.", 2007)});
         foreign.setPort(5354);
         server.inject(foreign);
         QCOMPARE(added.size(), 0);
@@ -100,11 +99,13 @@ private Q_SLOTS:
         Browser browser(&server, Type);
         QSignalSpy added(&browser, &Browser::serviceAdded);
         Message burst = testrecords::response({});
-        for (const char *name : {"a", "b", "c"}) {
-            Record pointer = testrecords::pointer("_UDP._udp.local.", QByteArray("Lidar-") + name + "._udp._udp.local.");
+        for (const char* name : {"a", "b", "c"}) {
+            Record pointer =
+                testrecords::pointer("_UDP._udp.local.", QByteArray("Lidar-") + name + "._udp._udp.local.");
             pointer.setFlushCache(true);
             burst.addRecord(pointer);
-            burst.addRecord(testrecords::service(QByteArray("lidar-") + name + "._udp._UDP.local.", "h.local.", 2007));
+            burst.addRecord(
+                testrecords::service(QByteArray("lidar-") + name + "._udp._UDP.local.", "h.local.", 2007));
         }
         server.inject(burst);
         QCOMPARE(added.size(), 3);
@@ -115,8 +116,8 @@ private Q_SLOTS:
         FakeMdnsServer server;
         Browser browser(&server, Type);
         QSignalSpy removed(&browser, &Browser::serviceRemoved);
-        server.inject(testrecords::response({testrecords::pointer(Type, Instance),
-                                             testrecords::service(Instance, "lidar.local.", 2007, 1)}));
+        server.inject(testrecords::response(
+            {testrecords::pointer(Type, Instance), testrecords::service(Instance, "lidar.local.", 2007, 1)}));
         QTRY_COMPARE_WITH_TIMEOUT(removed.size(), 1, 2000);
     }
 
@@ -140,7 +141,7 @@ private Q_SLOTS:
         Resolver resolver(&server, "lidar.local.", &cache);
         QList<QHostAddress> resolved;
         connect(&resolver, &Resolver::resolved,
-                [&resolved](const QHostAddress &address) { resolved.append(address); });
+                [&resolved](const QHostAddress& address) { resolved.append(address); });
         const QList<QHostAddress> expected = {QHostAddress("192.168.77.57")};
         QTRY_COMPARE_WITH_TIMEOUT(resolved, expected, 1000);
         QList<Record> unrelated;

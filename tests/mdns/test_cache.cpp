@@ -1,15 +1,14 @@
-#include <QElapsedTimer>
-#include <QtTest>
+#include "testrecords.h"
 
 #include <qmdnsengine/cache.h>
 #include <qmdnsengine/dns.h>
 
-#include "testrecords.h"
+#include <QElapsedTimer>
+#include <QtTest>
 
 using namespace QMdnsEngine;
 
-class CacheTest : public QObject
-{
+class CacheTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -55,7 +54,7 @@ private Q_SLOTS:
     {
         Cache cache;
         QSignalSpy expired(&cache, &Cache::recordExpired);
-        const auto flushing = [](const QString &address) {
+        const auto flushing = [](const QString& address) {
             Record record = testrecords::address("Lidar.local.", address);
             record.setFlushCache(true);
             return record;

@@ -1,16 +1,15 @@
 #include <QtTest>
 
+#include "../logic/fake_mdns_server.h"
+#include "testrecords.h"
+
 #include <qmdnsengine/cache.h>
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/resolver.h>
 
-#include "../logic/fake_mdns_server.h"
-#include "testrecords.h"
-
 using namespace QMdnsEngine;
 
-class ResolverTest : public QObject
-{
+class ResolverTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -59,10 +58,10 @@ private Q_SLOTS:
 
 private:
     // QHostAddress is not a declared meta-type, so a QSignalSpy cannot hold it.
-    static void collect(Resolver &resolver, QList<QHostAddress> &addresses)
+    static void collect(Resolver& resolver, QList<QHostAddress>& addresses)
     {
         connect(&resolver, &Resolver::resolved,
-                [&addresses](const QHostAddress &address) { addresses.append(address); });
+                [&addresses](const QHostAddress& address) { addresses.append(address); });
     }
 };
 

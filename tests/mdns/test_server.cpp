@@ -1,21 +1,20 @@
+#include "testrecords.h"
+
+#include <qmdnsengine/dns.h>
+#include <qmdnsengine/server.h>
+#include <qmdnsengine/wireformat.h>
+
 #include <QFile>
 #include <QNetworkDatagram>
 #include <QProcess>
 #include <QUdpSocket>
 #include <QtTest>
 
-#include <qmdnsengine/dns.h>
-#include <qmdnsengine/server.h>
-#include <qmdnsengine/wireformat.h>
-
-#include "testrecords.h"
-
 using namespace QMdnsEngine;
 
 // Runs inside a private network namespace (see run_in_netns.sh), where loopback carries
 // multicast and nothing else is listening.
-class ServerTest : public QObject
-{
+class ServerTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -40,8 +39,7 @@ private Q_SLOTS:
     void reportsPortHeldExclusively()
     {
         QUdpSocket holder;
-        QVERIFY(holder.bind(QHostAddress(QHostAddress::AnyIPv4), MdnsPort,
-                            QUdpSocket::DontShareAddress));
+        QVERIFY(holder.bind(QHostAddress(QHostAddress::AnyIPv4), MdnsPort, QUdpSocket::DontShareAddress));
         Server server;
         QSignalSpy errors(&server, &Server::error);
         QVERIFY(errors.wait(2000));
@@ -85,16 +83,17 @@ private Q_SLOTS:
     {
         Server server;
         QCOMPARE(QProcess::execute("sh", {"-c", "ip link add kesveth0 type veth peer name kesveth1"
-                                               " && ip addr add 192.0.2.1/24 dev kesveth0"
-                                               " && ip link set kesveth1 up"
-                                               " && ip link set kesveth0 up"}), 0);
+                                                " && ip addr add 192.0.2.1/24 dev kesveth0"
+                                                " && ip link set kesveth1 up"
+                                                " && ip link set kesveth0 up"}),
+                 0);
         QTRY_VERIFY_WITH_TIMEOUT(joinedOn("kesveth0"), 8000);
     }
 
 private:
-    static Message ipv4Message(const QSignalSpy &received)
+    static Message ipv4Message(const QSignalSpy& received)
     {
-        for (const QList<QVariant> &arguments : received) {
+        for (const QList<QVariant>& arguments : received) {
             const Message message = arguments.first().value<Message>();
             if (message.address() == QHostAddress(QHostAddress::LocalHost)) {
                 return message;
@@ -103,14 +102,14 @@ private:
         return Message();
     }
 
-    static bool joinedOn(const QByteArray &interface)
+    static bool joinedOn(const QByteArray& interface)
     {
         QFile igmp("/proc/net/igmp");
         if (!igmp.open(QIODevice::ReadOnly)) {
             return false;
         }
         bool inInterface = false;
-        for (const QByteArray &line : igmp.readAll().split('\n')) {
+        for (const QByteArray& line : igmp.readAll().split('\n')) {
             if (!line.startsWith('\t')) {
                 inInterface = line.simplified().split(' ').value(1) == interface;
             } else if (inInterface && line.contains("FB0000E0")) {

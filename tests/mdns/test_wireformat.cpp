@@ -1,16 +1,15 @@
 #include <QtTest>
 
+#include "testrecords.h"
+
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/wireformat.h>
-
-#include "testrecords.h"
 
 using namespace QMdnsEngine;
 
 namespace {
 
-QByteArray header(quint16 questions, quint16 answers, quint16 authority = 0,
-                  quint16 additional = 0)
+QByteArray header(quint16 questions, quint16 answers, quint16 authority = 0, quint16 additional = 0)
 {
     const quint16 fields[] = {0, 0x8400, questions, answers, authority, additional};
     QByteArray bytes;
@@ -23,19 +22,17 @@ QByteArray header(quint16 questions, quint16 answers, quint16 authority = 0,
 // Type, class IN, TTL 120, then the data length.
 QByteArray recordTail(quint16 type, quint16 length)
 {
-    return QByteArray::fromHex(QByteArray::number(type, 16).rightJustified(4, '0')
-                               + "00010000007800"
+    return QByteArray::fromHex(QByteArray::number(type, 16).rightJustified(4, '0') + "00010000007800"
                                + QByteArray::number(length, 16).rightJustified(2, '0'));
 }
 
-const QByteArray LocalName = QByteArray::fromHex("056c6f63616c00");  // "local."
+const QByteArray LocalName = QByteArray::fromHex("056c6f63616c00"); // "local."
 const QByteArray Type = "_udp._udp.local.";
 const QByteArray Instance = "a._udp._udp.local.";
 
-}
+} // namespace
 
-class WireFormatTest : public QObject
-{
+class WireFormatTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -66,8 +63,8 @@ private Q_SLOTS:
         QCOMPARE(decoded.queries(), QList<Query>{query});
         QCOMPARE(decoded.records().size(), sent.records().size());
         for (int i = 0; i < sent.records().size(); ++i) {
-            const Record &expected = sent.records().at(i);
-            const Record &actual = decoded.records().at(i);
+            const Record& expected = sent.records().at(i);
+            const Record& actual = decoded.records().at(i);
             QVERIFY2(actual == expected, qPrintable(QString::number(i)));
             QCOMPARE(actual.ttl(), expected.ttl());
             QCOMPARE(actual.flushCache(), expected.flushCache());
@@ -107,15 +104,19 @@ private Q_SLOTS:
             << header(2, 0) + LocalName + question + QByteArray::fromHex("03616263c017") + question;
         QTest::newRow("forward pointer") << header(1, 0) + QByteArray::fromHex("c012") + question + LocalName;
         QTest::newRow("oversized counts") << header(0xffff, 0) + LocalName + question;
-        QTest::newRow("label over 63") << header(1, 0) + QByteArray(1, '\x40') + QByteArray(64, 'a') + '\0' + question;
+        QTest::newRow("label over 63") << header(1, 0) + QByteArray(1, '\x40') + QByteArray(64, 'a') + '\0'
+                                              + question;
         QByteArray longName;
         for (int i = 0; i < 5; ++i) {
             longName += QByteArray(1, '\x3f') + QByteArray(63, 'a');
         }
         QTest::newRow("name over 255") << header(1, 0) + longName + '\0' + question;
-        QTest::newRow("truncated rdata") << header(0, 1) + LocalName + recordTail(A, 4) + QByteArray::fromHex("0102");
-        QTest::newRow("short address") << header(0, 1) + LocalName + recordTail(A, 3) + QByteArray::fromHex("010203");
-        QTest::newRow("txt past rdata") << header(0, 1) + LocalName + recordTail(TXT, 2) + QByteArray::fromHex("05616263");
+        QTest::newRow("truncated rdata")
+            << header(0, 1) + LocalName + recordTail(A, 4) + QByteArray::fromHex("0102");
+        QTest::newRow("short address") << header(0, 1) + LocalName + recordTail(A, 3)
+                                              + QByteArray::fromHex("010203");
+        QTest::newRow("txt past rdata") << header(0, 1) + LocalName + recordTail(TXT, 2)
+                                               + QByteArray::fromHex("05616263");
         QTest::newRow("ptr past rdata") << header(0, 1) + LocalName + recordTail(PTR, 2) + LocalName;
         const QByteArray answer = header(0, 1) + LocalName + recordTail(A, 4) + QByteArray::fromHex("c0a84d39");
         QTest::newRow("opcode 1") << QByteArray::fromHex("00008c00") + answer.mid(4);

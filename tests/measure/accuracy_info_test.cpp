@@ -1,14 +1,14 @@
-#include "kes_measure_config/accuracy_config.h"
 #include "kes_measure/accuracy_info.h"
+#include "kes_measure_config/accuracy_config.h"
 #include "kes_measure_config/threshold_config.h"
+
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,13 +1,13 @@
 #include "kes_measure_config/accuracy_config.h"
 #include "kes_measure_config/threshold_config.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -124,19 +124,18 @@ TEST_F(ConfigFiles, AccuracyFileHoldsTheRowsInQtIndentedForm)
 {
     ASSERT_TRUE(accuracy_config::write(app(), accuracy_config::jsonText({{90.5, 1.25}, {180, 3}})));
     EXPECT_EQ(accuracy_config::filePath(app()), app() + "/AccuracyInfoConfig/AccuracyInfoConfig.json");
-    EXPECT_EQ(contents(accuracy_config::filePath(app())),
-              "{\n"
-              "    \"Array\": [\n"
-              "        {\n"
-              "            \"Angle\": 90.5,\n"
-              "            \"True Value\": 1.25\n"
-              "        },\n"
-              "        {\n"
-              "            \"Angle\": 180,\n"
-              "            \"True Value\": 3\n"
-              "        }\n"
-              "    ]\n"
-              "}\n");
+    EXPECT_EQ(contents(accuracy_config::filePath(app())), "{\n"
+                                                          "    \"Array\": [\n"
+                                                          "        {\n"
+                                                          "            \"Angle\": 90.5,\n"
+                                                          "            \"True Value\": 1.25\n"
+                                                          "        },\n"
+                                                          "        {\n"
+                                                          "            \"Angle\": 180,\n"
+                                                          "            \"True Value\": 3\n"
+                                                          "        }\n"
+                                                          "    ]\n"
+                                                          "}\n");
     ASSERT_TRUE(accuracy_config::write(app(), accuracy_config::jsonText({})));
     EXPECT_EQ(contents(accuracy_config::filePath(app())), "{\n    \"Array\": [\n    ]\n}\n");
 }

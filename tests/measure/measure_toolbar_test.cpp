@@ -1,13 +1,13 @@
 #include "kes_measure/measure_toolbar.h"
 #include "kes_prompts/prompts.h"
 
+#include <gtest/gtest.h>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -21,13 +21,15 @@ protected:
 
     bool rangeEnabled()
     {
-        return child<QPushButton>("start_measure_button")->isEnabled() && child<QLineEdit>("lineEdit_value_max")->isEnabled();
+        return child<QPushButton>("start_measure_button")->isEnabled()
+               && child<QLineEdit>("lineEdit_value_max")->isEnabled();
     }
 
     bool trueValueEnabled()
     {
-        return child<QPushButton>("true_start_button")->isEnabled() && child<QLineEdit>("lineEdit_sn_code")->isEnabled()
-            && child<QPushButton>("pushButton_set_config")->isEnabled();
+        return child<QPushButton>("true_start_button")->isEnabled()
+               && child<QLineEdit>("lineEdit_sn_code")->isEnabled()
+               && child<QPushButton>("pushButton_set_config")->isEnabled();
     }
 
     MeasureToolBar bar_;

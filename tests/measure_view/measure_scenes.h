@@ -17,8 +17,8 @@ inline double pointAngle(size_t index)
 }
 
 // Six blocks 1..6 whose raw range and intensity come from the global point index.
-inline std::vector<kes_sdk::ScanBlockData> revolution(
-    const std::function<uint16_t(size_t)>& range, const std::function<uint8_t(size_t)>& intensity)
+inline std::vector<kes_sdk::ScanBlockData> revolution(const std::function<uint16_t(size_t)>& range,
+                                                      const std::function<uint8_t(size_t)>& intensity)
 {
     std::vector<kes_sdk::ScanBlockData> blocks;
     for (uint8_t b = 1; b <= 6; ++b) {

@@ -1,14 +1,14 @@
 #include "kes_view/lidargl_widget.h"
 #include "measure_scenes.h"
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -20,9 +20,8 @@ constexpr size_t kNgIndex = kN * 3 + 40;
 
 std::vector<kes_sdk::ScanBlockData> room(double mm, bool withNgPoint = false)
 {
-    return revolution(
-        [=](size_t k) { return wallRange(k, withNgPoint && k == kNgIndex ? 280.0 : mm); },
-        [](size_t) { return uint8_t(200); });
+    return revolution([=](size_t k) { return wallRange(k, withNgPoint && k == kNgIndex ? 280.0 : mm); },
+                      [](size_t) { return uint8_t(200); });
 }
 
 void send(LidarGLWidget& view, const std::vector<kes_sdk::ScanBlockData>& blocks, int times = 1)
@@ -86,10 +85,12 @@ protected:
 // nearest main direction.
 TEST(ProjectionFactor, GivesThePerpendicularDistanceToTheNearestWall)
 {
+    // clang-format off
     const std::pair<float, float> cases[] = {
         {10, 0.98480775f}, {60, 0.8660254f},  {120, 0.8660254f}, {170, 0.98480775f}, {200, 0.93969262f},
         {260, 0.98480775f}, {300, 0.8660254f}, {350, 0.98480775f}, {0, 1},             {45, 0.70710678f},
         {90, 1},            {180, 1},          {360, 1},           {361, 0},            {-1, 0}};
+    // clang-format on
     for (const auto& [angle, factor] : cases)
         EXPECT_NEAR(projectionFactor(angle), factor, 1e-6) << angle;
 }
@@ -156,15 +157,15 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
     EXPECT_TRUE(path.startsWith(measureDir().path() + "/HOLD_1_"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return readLines(path).contains(kEnd); }));
     const QStringList lines = readLines(path);
-    EXPECT_EQ(lines.mid(0, 3), (QStringList{"SN,HOLD_1", "angle,disVal,distance",
-                                            "***************NG_data***************"}));
+    EXPECT_EQ(lines.mid(0, 3),
+              (QStringList{"SN,HOLD_1", "angle,disVal,distance", "***************NG_data***************"}));
     const std::vector<double> ngAngles =
         sectionAngles(lines, "***************NG_data***************", "******************************");
     ASSERT_EQ(ngAngles.size(), 1u);
     EXPECT_NEAR(ngAngles[0], pointAngle(kNgIndex), 1e-3);
     EXPECT_NEAR(lines[3].section(',', 1, 1).toDouble(), 0.28, 0.002);
-    const std::vector<double> total = sectionAngles(lines, "**************total_data***************",
-                                                    "*****************************");
+    const std::vector<double> total =
+        sectionAngles(lines, "**************total_data***************", "*****************************");
     ASSERT_EQ(total.size(), kPoints);
     EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
     EXPECT_EQ(lines.last(), "") << "every line ends with a line feed";
@@ -207,7 +208,9 @@ TEST_F(RangeMeasureTest, DirectoryErrorNamesItsSourceLine)
     qInstallMessageHandler(previous);
     ASSERT_TRUE(in_the_way.remove());
     const QRegularExpressionMatch place =
-        QRegularExpression(QStringLiteral("^\\[([^:]+):(\\d+):createSaveFile \\d{4}-\\d\\d-\\d\\d [0-9:]+\\] data path create error:"))
+        QRegularExpression(
+            QStringLiteral(
+                "^\\[([^:]+):(\\d+):createSaveFile \\d{4}-\\d\\d-\\d\\d [0-9:]+\\] data path create error:"))
             .match(logged.filter(QStringLiteral("data path create error:")).value(0));
     ASSERT_TRUE(place.hasMatch()) << logged.join('\n').toStdString();
     QFile source(QStringLiteral(KES_SOURCE_DIR "/") + place.captured(1));

@@ -1,7 +1,9 @@
 #include "kes_measure/accuracy_info.h"
+#include "kes_prompts/prompts.h"
 #include "kes_view/lidargl_widget.h"
 #include "measure_scenes.h"
-#include "kes_prompts/prompts.h"
+
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDate>
@@ -11,14 +13,11 @@
 #include <QSignalSpy>
 #include <QTextCodec>
 
-#include <gtest/gtest.h>
-
 #include <limits>
 
 namespace {
 
-const char* const kHeader =
-    "时间,SN码,角度,真值(m),平均值(m),绝对误差(m),相对误差(m),最大值(m),最小值(m),强度,结果";
+const char* const kHeader = "时间,SN码,角度,真值(m),平均值(m),绝对误差(m),相对误差(m),最大值(m),最小值(m),强度,结果";
 
 // The point nearest to 180 degrees is 2 m away and its neighbours 1 m, so only the right
 // choice gives the 2 m figures.

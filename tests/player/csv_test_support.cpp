@@ -2,10 +2,10 @@
 
 #include <kes_csv/csv_writer.h>
 
+#include <gtest/gtest.h>
+
 #include <QBuffer>
 #include <QFile>
-
-#include <gtest/gtest.h>
 
 namespace csv_test {
 

@@ -10,10 +10,12 @@ namespace {
 // Rows built from field texts that hit the reading rules' corners, in any mix.
 QByteArray mixedFile(unsigned seed, int rows)
 {
+    // clang-format off
     static const char* const fields[] = {"0", "1", "2", "3", "00", " 0", "-1", "+2", "300", "65536", "4294967296",
                                          "1.234", "131.07", "nan", "inf", "1e5", "", " 5 ", ("\xA0" "7"), "x", "5.",
                                          ".5", "-0", "2147483647", "-2147483648", "1e-50", "\x85",
                                          "1.2345", "12345.6", "0.0015", "1.5e2", "131.071", "9999.999"};
+    // clang-format on
     static const char* const ends[] = {"\n", "\r\n", "\n", "\r", "\n\n"};
     std::mt19937 rng(seed);
     QByteArray bytes;

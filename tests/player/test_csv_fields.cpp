@@ -1,8 +1,8 @@
 #include <kes_csv/csv_fields.h>
 
-#include <QString>
-
 #include <gtest/gtest.h>
+
+#include <QString>
 
 #include <cstring>
 #include <random>
@@ -12,6 +12,7 @@
 namespace {
 
 // Texts around every branch of Qt's number parsing: blanks, signs, limits, float shapes.
+// clang-format off
 const std::vector<std::string> kTricky = {
     "", " ", "0", "00", " 0", "0 ", "-0", "+0", "+", "-", "1", "+5", "-5", "--5", "+-5", "1 2", "\t7\n", ("\x85" "7"),
     ("\xA0" "7\xA0"), ("\x1c" "7"), "7\x0b", std::string("7\0", 2), "65535", "65536", "255", "256", "300",
@@ -23,6 +24,7 @@ const std::vector<std::string> kTricky = {
     "1e99999999999", "1e-99999999999", "0.000000000000000000000000000000000000000000001e40",
     "123456789012345678901234567890", "1.00000000000000000000000000000000000000000001", "1;", "5%", "1,5",
     "\xc3\xa9", "12a", "a12", "1_0", "0.0000001"};
+// clang-format on
 
 std::vector<std::string> randomTexts(size_t count)
 {

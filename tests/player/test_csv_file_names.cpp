@@ -4,9 +4,9 @@
 #include <kes_csv/csv_format.h>
 #include <kes_csv/csv_writer.h>
 
-#include <QFile>
-
 #include <gtest/gtest.h>
+
+#include <QFile>
 
 namespace {
 
@@ -14,7 +14,8 @@ TEST(CsvFileNames, RecordingIsNamedAfterFirmwareAndStartTime)
 {
     const QDateTime start(QDate(2024, 3, 5), QTime(14, 7, 9));
     EXPECT_EQ(kes_csv::recordingFileName("V1.2.3", start), "V1.2.3_2024_03_05_14_07_09.csv");
-    EXPECT_EQ(kes_csv::recordingFilePath("/opt/app", "../..\\V/", start), "/opt/app/Data/.._.._V__2024_03_05_14_07_09.csv")
+    EXPECT_EQ(kes_csv::recordingFilePath("/opt/app", "../..\\V/", start),
+              "/opt/app/Data/.._.._V__2024_03_05_14_07_09.csv")
         << "the device's text stays inside Data";
     EXPECT_EQ(kes_csv::recordingDirectory("/opt/app"), "/opt/app/Data");
     EXPECT_EQ(kes_csv::recordingFilePath("/opt/app", "X", QDateTime(QDate(2025, 12, 31), QTime(23, 59, 58))),

@@ -46,19 +46,18 @@ TEST_F(CsvReader, FramesAreGroupsOfSixByFilePosition)
 
 TEST_F(CsvReader, ConvertsNumbersAsTheFormatSays)
 {
-    const auto loaded = loadBytes(recording({block(1, 7, {617, 500, 0, 65535}, {1, 2, 3, 4})})
-                                  + "9,300,1,0,1.234,300,20\n"
-                                  + "9,70000,1,0,-5,70000,20\n"
-                                  + "x, 2 ,1,0,1e3,+7,20\n");
+    const auto loaded =
+        loadBytes(recording({block(1, 7, {617, 500, 0, 65535}, {1, 2, 3, 4})}) + "9,300,1,0,1.234,300,20\n"
+                  + "9,70000,1,0,-5,70000,20\n" + "x, 2 ,1,0,1e3,+7,20\n");
     ASSERT_EQ(loaded.size(), 4u);
     EXPECT_EQ(loaded[0].layers[0].ranges, (std::vector<uint16_t>{616, 500, 0, 65535}));
     EXPECT_EQ(loaded[1].block_id, 44);
     EXPECT_EQ(loaded[1].layers[0].intensities, (std::vector<uint8_t>{44}));
-    EXPECT_EQ(loaded[2].block_id, 0);                                        // 70000 is no 16-bit number
-    EXPECT_EQ(loaded[2].layers[0].ranges, (std::vector<uint16_t>{0}));       // negative range
-    EXPECT_EQ(loaded[3].time_stamp, 0u);                                     // bad number
-    EXPECT_EQ(loaded[3].block_id, 2);                                        // blanks allowed
-    EXPECT_EQ(loaded[3].layers[0].ranges, (std::vector<uint16_t>{65535}));  // saturated
+    EXPECT_EQ(loaded[2].block_id, 0);                                      // 70000 is no 16-bit number
+    EXPECT_EQ(loaded[2].layers[0].ranges, (std::vector<uint16_t>{0}));     // negative range
+    EXPECT_EQ(loaded[3].time_stamp, 0u);                                   // bad number
+    EXPECT_EQ(loaded[3].block_id, 2);                                      // blanks allowed
+    EXPECT_EQ(loaded[3].layers[0].ranges, (std::vector<uint16_t>{65535})); // saturated
     EXPECT_EQ(loaded[3].layers[0].intensities, (std::vector<uint8_t>{7}));
     for (const auto& b : loaded) {
         EXPECT_EQ(b.reserved8, 0);

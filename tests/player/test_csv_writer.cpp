@@ -4,18 +4,18 @@
 #include <kes_csv/csv_fields.h>
 #include <kes_csv/csv_writer.h>
 
+#include <gtest/gtest.h>
+
 #include <QBuffer>
 #include <QFile>
 #include <QList>
 
-#include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <csignal>
 #include <limits>
 #include <numeric>
-
-#include <sys/resource.h>
 
 using csv_test::block;
 using csv_test::readFile;

@@ -4,7 +4,6 @@
 #include <kes_csv/csv_reader.h>
 #include <kes_logic/lidar_logic.h>
 #include <kes_player/player_toolbar.h>
-
 #include <kes_sim/lidar_simulator.h>
 
 #include <QDir>
@@ -13,18 +12,19 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
 // What a recording of the simulator's live stream at 30 Hz gave.
 struct LiveRecordRun {
     bool connected = false;
-    size_t emitted = 0;   // blocks LidarLogic emitted while the recording ran
-    size_t worst_lag = 0; // most blocks the file was behind at a once-a-second look
-    bool same_blocks = false; // the file holds exactly those, in order
+    size_t emitted = 0;             // blocks LidarLogic emitted while the recording ran
+    size_t worst_lag = 0;           // most blocks the file was behind at a once-a-second look
+    bool same_blocks = false;       // the file holds exactly those, in order
     double record_cpu_seconds = -1; // CPU the record thread used while recording; -1 when not found
 };
 
@@ -101,7 +101,7 @@ inline LiveRecordRun recordLive(PlayerToolBar& bar, LidarLogic& logic, int secon
     run.connected = logic.connectLidar();
     logic.scan_frequency_ = 30;
     run.connected = run.connected && logic.applyScanFrequency()
-        && QTest::qWaitFor([&] { return sim.snapshot().active_frequency_hz == 30; }, 3000);
+                    && QTest::qWaitFor([&] { return sim.snapshot().active_frequency_hz == 30; }, 3000);
     if (!run.connected)
         return run;
     bar.receive_status(1);

@@ -10,7 +10,6 @@
 #include <kes_player/player_toolbar.h>
 #include <kes_prompts/prompts.h>
 #include <kes_resources/view_resources.h>
-
 #include <qmdnsengine/abstractserver.h>
 
 #include <QApplication>

@@ -7,8 +7,9 @@
 #include <kes_player/player_prompts.h>
 #include <kes_player/player_toolbar.h>
 #include <kes_prompts/prompts.h>
-
 #include <qmdnsengine/abstractserver.h>
+
+#include <gtest/gtest.h>
 
 #include <QFile>
 #include <QLabel>
@@ -19,8 +20,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <ostream>
@@ -124,7 +123,10 @@ protected:
     }
 
     template <class T>
-    T* child(const char* name) { return bar_->findChild<T*>(QString::fromLatin1(name)); }
+    T* child(const char* name)
+    {
+        return bar_->findChild<T*>(QString::fromLatin1(name));
+    }
     QToolButton* button(const char* name) { return child<QToolButton>(name); }
 
     QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }

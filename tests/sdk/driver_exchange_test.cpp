@@ -1,6 +1,6 @@
+#include "fake_peer.h"
 #include "kes_sdk/command_codes.h"
 #include "kes_sdk/kes_driver.h"
-#include "fake_peer.h"
 #include "open_quietly.h"
 
 #include <gtest/gtest.h>
@@ -78,12 +78,14 @@ TEST(DriverExchange, EachOperationSendsItsCodeAndPayload)
     EXPECT_EQ(driver.getScanDirection(u), kSuccess);
     EXPECT_EQ(u, cmd::kGetScanDirection);
 
+    // clang-format off
     const std::vector<std::pair<uint16_t, Bytes>> expected = {
         {0x0108, {0x12, 0x34, 0x56, 0x78}}, {0x0101, {0x64, 0x01, 0xA8, 0xC0}}, {0x0105, {0, 0, 0, 25}},
         {0x0106, {0, 0, 0, 3}},             {0x0115, {0, 0, 0, 1}},             {0x010A, {0, 0, 0, 1}},
         {0x010A, {0, 0, 0, 0}},             {0x010D, {0, 0, 0, 0}},             {0x010E, {0, 0, 0, 0}},
         {0x0102, {0x0A, 0x0B, 0, 0}},       {0x0212, {}},
     };
+    // clang-format on
     const auto got = peer.received();
     ASSERT_EQ(got.size(), expected.size());
     for (size_t i = 0; i < got.size(); ++i) {

@@ -1,6 +1,6 @@
+#include "fake_peer.h"
 #include "kes_sdk/command_codes.h"
 #include "kes_sdk/kes_driver.h"
-#include "fake_peer.h"
 #include "open_quietly.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +35,8 @@ public:
     int requests(uint16_t code) const
     {
         const auto got = peer_.received();
-        return int(std::count_if(got.begin(), got.end(), [code](const auto& r) { return FakePeer::codeOf(r.datagram) == code; }));
+        return int(std::count_if(got.begin(), got.end(),
+                                 [code](const auto& r) { return FakePeer::codeOf(r.datagram) == code; }));
     }
 
     void deliver(KesDriver& driver)

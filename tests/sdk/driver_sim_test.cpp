@@ -2,8 +2,9 @@
 #include "kes_sdk/kes_driver.h"
 #include "kes_sim/lidar_simulator.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
 
 #include <set>
 

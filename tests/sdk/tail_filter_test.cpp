@@ -16,7 +16,10 @@ namespace {
 
 constexpr size_t kFullScan = 2268;
 
-std::vector<uint16_t> wall(uint16_t range, size_t n = kFullScan) { return std::vector<uint16_t>(n, range); }
+std::vector<uint16_t> wall(uint16_t range, size_t n = kFullScan)
+{
+    return std::vector<uint16_t>(n, range);
+}
 
 std::set<size_t> removed(const std::vector<uint16_t>& before, const std::vector<uint16_t>& after)
 {
@@ -37,8 +40,8 @@ struct Params {
 std::optional<Params> params(uint32_t level, uint32_t hz)
 {
     const std::map<uint32_t, int> jump = {{10, 15}, {15, 30}, {20, 25}, {25, 35}, {30, 40}};
-    const std::map<uint32_t, std::pair<double, int>> angle = {{1, {3, 3}}, {2, {3, 2}}, {3, {5.5, 2}},
-                                                             {4, {9, 2}}, {5, {9, 1}}};
+    const std::map<uint32_t, std::pair<double, int>> angle = {
+        {1, {3, 3}}, {2, {3, 2}}, {3, {5.5, 2}}, {4, {9, 2}}, {5, {9, 1}}};
     if (level == 0 || !jump.count(hz))
         return std::nullopt;
     const double rad = M_PI / 180.0;
@@ -133,7 +136,8 @@ TEST(TailFilter, EveryFrequencyAndLevelAgreesWithTheReferenceOnRandomScans)
                 const auto scan = randomScan(rng, edges);
                 auto filtered = scan;
                 applyTailFilter(filtered, level, hz);
-                ASSERT_EQ(filtered, reference(scan, level, hz)) << hz << " Hz, level " << level << ", round " << round;
+                ASSERT_EQ(filtered, reference(scan, level, hz))
+                    << hz << " Hz, level " << level << ", round " << round;
                 changed += removed(scan, filtered).size();
             }
             // The random scans do exercise the filter wherever it is on.

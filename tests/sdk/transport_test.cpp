@@ -1,5 +1,5 @@
-#include "kes_sdk/network.h"
 #include "fake_peer.h"
+#include "kes_sdk/network.h"
 
 #include <gtest/gtest.h>
 

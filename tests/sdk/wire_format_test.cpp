@@ -1,10 +1,11 @@
+#include "fake_peer.h"
 #include "kes_sdk/command_codes.h"
 #include "kes_sdk/crc32.h"
 #include "kes_sdk/wire_format.h"
-#include "fake_peer.h"
+
+#include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
@@ -13,7 +14,10 @@ using namespace kes_sdk;
 
 namespace {
 
-Bytes bytesOf(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes bytesOf(const std::string& s)
+{
+    return Bytes(s.begin(), s.end());
+}
 
 Bytes withCrc(Bytes d)
 {
@@ -103,13 +107,13 @@ TEST(Response, NumericReads)
 TEST(Response, ReadFailuresAndStringReads)
 {
     Bytes value;
-    EXPECT_EQ(parseResponse(FakePeer::response(cmd::kGetMotorSpeed, 1, FakePeer::u32Value(99)),
-                            cmd::kGetMotorSpeed, value),
+    EXPECT_EQ(parseResponse(FakePeer::response(cmd::kGetMotorSpeed, 1, FakePeer::u32Value(99)), cmd::kGetMotorSpeed,
+                            value),
               kDeviceFailure);
     EXPECT_EQ(valueAsU32(value), 99u);
     // Any other status carries no value.
-    EXPECT_EQ(parseResponse(FakePeer::response(cmd::kGetMotorSpeed, 5, FakePeer::u32Value(99)),
-                            cmd::kGetMotorSpeed, value),
+    EXPECT_EQ(parseResponse(FakePeer::response(cmd::kGetMotorSpeed, 5, FakePeer::u32Value(99)), cmd::kGetMotorSpeed,
+                            value),
               kDeviceFailure);
     EXPECT_TRUE(value.empty());
 

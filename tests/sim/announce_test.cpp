@@ -6,12 +6,12 @@
 #include <qmdnsengine/server.h>
 #include <qmdnsengine/wireformat.h>
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QNetworkDatagram>
 #include <QTest>
 #include <QUdpSocket>
-
-#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -77,7 +77,8 @@ TEST_F(Announced, ARawQueryFromAnotherPortIsAnsweredToItsSender)
     QMap<quint16, QMdnsEngine::Record> records;
     for (const QMdnsEngine::Record& record : reply.records())
         records.insert(record.type(), record);
-    ASSERT_EQ(records.keys(), (QList<quint16>{QMdnsEngine::A, QMdnsEngine::PTR, QMdnsEngine::TXT, QMdnsEngine::SRV}));
+    ASSERT_EQ(records.keys(),
+              (QList<quint16>{QMdnsEngine::A, QMdnsEngine::PTR, QMdnsEngine::TXT, QMdnsEngine::SRV}));
     EXPECT_EQ(records[QMdnsEngine::PTR].target(), "kestra-sim._udp._udp.local.");
     EXPECT_EQ(records[QMdnsEngine::SRV].port(), sim_->port());
     EXPECT_EQ(records[QMdnsEngine::SRV].target(), records[QMdnsEngine::A].name());

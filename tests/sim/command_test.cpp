@@ -25,6 +25,7 @@ TEST(SimulatorCommands, AnswersEveryCodeWithItsSizeCodeAndCrc)
 {
     auto sim = startSimulator({});
     LoopbackHost host(sim->port());
+    // clang-format off
     const std::vector<std::pair<uint16_t, Bytes>> requests = {
         {cmd::kSetIpAddress, kes_sdk::payloadIPv4(inet_addr("192.168.1.100"))},
         {cmd::kWrite0102, kes_sdk::payloadU16(7)}, {cmd::kSetScanFrequency, payloadU32(20)},
@@ -35,6 +36,7 @@ TEST(SimulatorCommands, AnswersEveryCodeWithItsSizeCodeAndCrc)
         {cmd::kRead0207, {}}, {cmd::kGetMotorSpeed, {}}, {cmd::kGetApdTemperature, {}}, {cmd::kRead020C, {}},
         {cmd::kGetHardwareVersion, {}}, {cmd::kGetFirmwareVersion, {}}, {cmd::kGetScanDirection, {}},
     };
+    // clang-format on
     for (const auto& [code, payload] : requests) {
         SCOPED_TRACE(code);
         const Bytes answer = host.request(code, payload);

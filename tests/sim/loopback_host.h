@@ -1,9 +1,8 @@
 #pragma once
 
-#include "kes_sim/lidar_simulator.h"
-
 #include "kes_sdk/byte_order.h"
 #include "kes_sdk/wire_format.h"
+#include "kes_sim/lidar_simulator.h"
 
 #include <asio/io_context.hpp>
 #include <asio/ip/udp.hpp>
@@ -31,7 +30,10 @@ inline std::unique_ptr<kes_sim::LidarSimulator> startSimulator(kes_sim::SimOptio
     return sim;
 }
 
-inline uint32_t statusOf(const Bytes& answer) { return kes_sdk::readU32(answer.data() + 8); }
+inline uint32_t statusOf(const Bytes& answer)
+{
+    return kes_sdk::readU32(answer.data() + 8);
+}
 
 // The host end of a raw loopback socket, with bounded waits.
 class LoopbackHost {

@@ -12,9 +12,15 @@ namespace {
 
 constexpr size_t kN = 378; // points per block at 10 Hz
 
-size_t indexAt(double deg) { return size_t(std::lround(deg * (6 * kN - 1) / 270.0)); }
+size_t indexAt(double deg)
+{
+    return size_t(std::lround(deg * (6 * kN - 1) / 270.0));
+}
 
-double metres(const ScanPoint& p) { return p.range * 0.002; }
+double metres(const ScanPoint& p)
+{
+    return p.range * 0.002;
+}
 
 // A time at which the post stands in view, well clear of the walls looked at below.
 double timeWithPostAt(const Scene& scene, double fromDeg, double toDeg)

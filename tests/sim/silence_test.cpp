@@ -51,7 +51,8 @@ TEST(SimulatorSilence, ApplyConfigsStoresTheAddressAndRebootRestartsWithIt)
 
     const Bytes answer = host.request(cmd::kGetIpAddress);
     ASSERT_EQ(answer.size(), 20u);
-    EXPECT_EQ(kes_sdk::readU32(answer.data() + 12), kes_sdk::readU32(kes_sdk::payloadIPv4(inet_addr(ip.c_str())).data()));
+    EXPECT_EQ(kes_sdk::readU32(answer.data() + 12),
+              kes_sdk::readU32(kes_sdk::payloadIPv4(inet_addr(ip.c_str())).data()));
     const kes_sim::DeviceSnapshot state = sim->snapshot();
     EXPECT_EQ(state.active_ip_address, ip);
     EXPECT_EQ(state.restarts, 1u);

@@ -16,8 +16,14 @@ namespace cmd = kes_sdk::cmd;
 
 using Revolution = std::vector<Bytes>;
 
-uint8_t blockId(const Bytes& d) { return d[11]; }
-uint32_t stampOf(const Bytes& d) { return kes_sdk::readU32(d.data() + 14); }
+uint8_t blockId(const Bytes& d)
+{
+    return d[11];
+}
+uint32_t stampOf(const Bytes& d)
+{
+    return kes_sdk::readU32(d.data() + 14);
+}
 
 // The next six datagrams from a block 1 on, skipping a revolution the stream joined halfway.
 Revolution nextFullRevolution(LoopbackHost& host)

@@ -2,10 +2,10 @@
 
 #include <kes_prompts/prompts.h>
 
+#include <gtest/gtest.h>
+
 #include <QStringList>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <vector>
 

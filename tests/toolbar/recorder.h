@@ -14,7 +14,8 @@ public:
     template <class Sender, class... Args>
     Recorder(Sender* sender, void (Sender::*signal)(Args...))
     {
-        connect(sender, signal, this, [this](Args... args) { firsts_ << QVariantList{QVariant::fromValue(args)...}.value(0); });
+        connect(sender, signal, this,
+                [this](Args... args) { firsts_ << QVariantList{QVariant::fromValue(args)...}.value(0); });
     }
 
     const QVariantList& firsts() const { return firsts_; }

@@ -1,13 +1,13 @@
 #include <kes_toolbar/toolbar_workers.h>
 #include <kes_toolbar/upgrade_transfer.h>
 
+#include <gtest/gtest.h>
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <future>
 
@@ -61,8 +61,9 @@ protected:
 
     UpgradeStep run(FakeDevice& device, const QString& path)
     {
-        return transferImage(device, path, imageDigest(path), UpgradeTimings{}, [](int) { return true; },
-                             [&device](int percent) { device.progress << percent; });
+        return transferImage(
+            device, path, imageDigest(path), UpgradeTimings{}, [](int) { return true; },
+            [&device](int percent) { device.progress << percent; });
     }
 
     QTemporaryDir dir_;
@@ -95,7 +96,7 @@ TEST_F(Transfer, EachFailedStepStopsTheRestWithItsText)
         int calls;
     } cases[] = {
         {"write", "数据传输出错,升級失败！", 1}, {"end", "end_upgrade,升級失败！", 4},
-        {"md5", "md5校验失败,升級失败！", 5},   {"commit", "commit_update,升級失败！", 6},
+        {"md5", "md5校验失败,升級失败！", 5},    {"commit", "commit_update,升級失败！", 6},
         {"reboot", "reboot,升級失败！", 7},
     };
     for (const auto& c : cases) {

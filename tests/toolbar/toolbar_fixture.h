@@ -4,12 +4,12 @@
 #include "recorder.h"
 
 #include <kes_logic/lidar_logic.h>
-#include <kes_toolbar/lidar_toolbar.h>
-
 #include <kes_sdk/command_codes.h>
 #include <kes_sim/lidar_simulator.h>
-
+#include <kes_toolbar/lidar_toolbar.h>
 #include <qmdnsengine/abstractserver.h>
+
+#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -21,8 +21,6 @@
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
 
 #include <memory>
 

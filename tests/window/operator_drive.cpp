@@ -8,7 +8,6 @@
 #include <QTest>
 #include <QToolButton>
 
-
 namespace {
 
 constexpr int kConnectBoundMs = 10000;

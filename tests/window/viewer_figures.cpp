@@ -1,9 +1,9 @@
 #include "operator_drive.h"
 
 #include "kes_logic/lidar_logic.h"
+#include "kes_resources/view_resources.h"
 #include "kes_view/lidargl_widget.h"
 #include "kes_window/mainwindow.h"
-#include "kes_resources/view_resources.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -11,11 +11,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <future>
-
-#include <unistd.h>
 
 namespace {
 
@@ -62,8 +62,8 @@ bool setFrequency(LidarLogic* logic, int hz)
 {
     logic->scan_frequency_ = hz;
     auto done = std::async(std::launch::async, [logic] { return logic->applyScanFrequency(); });
-    const bool answered = QTest::qWaitFor(
-        [&] { return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000);
+    const bool answered =
+        QTest::qWaitFor([&] { return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000);
     return answered && done.get();
 }
 

@@ -6,9 +6,9 @@
 
 #include <kes_sim/lidar_simulator.h>
 
-#include <QTest>
-
 #include <gtest/gtest.h>
+
+#include <QTest>
 
 #include <memory>
 
@@ -27,7 +27,8 @@ protected:
     {
         window_.reset();
         sim_.reset();
-        EXPECT_TRUE(boxes_.unexpected.isEmpty()) << "unexpected box: " << boxes_.unexpected.join(" | ").toStdString();
+        EXPECT_TRUE(boxes_.unexpected.isEmpty())
+            << "unexpected box: " << boxes_.unexpected.join(" | ").toStdString();
         EXPECT_TRUE(boxes_.expected.isEmpty()) << "never shown: " << boxes_.expected.join(" | ").toStdString();
     }
 

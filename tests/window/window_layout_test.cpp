@@ -48,8 +48,9 @@ std::optional<TextRoom> textRoom(QWidget* widget, const QLineEdit* address)
     if (auto* box = qobject_cast<QComboBox*>(widget)) {
         QStyleOptionComboBox option;
         option.initFrom(box);
-        TextRoom widest{style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width(),
-                        0, QString()};
+        TextRoom widest{
+            style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width(), 0,
+            QString()};
         for (int i = 0; i < box->count(); ++i)
             if (fm.horizontalAdvance(box->itemText(i)) > widest.needed)
                 widest = {widest.room, fm.horizontalAdvance(box->itemText(i)), box->itemText(i)};
@@ -73,8 +74,8 @@ std::optional<TextRoom> textRoom(QWidget* widget, const QLineEdit* address)
     option.initFrom(button);
     option.text = button->text();
     const bool check = qobject_cast<QCheckBox*>(button);
-    const QRect contents = style->subElementRect(check ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents,
-                                                 &option, button);
+    const QRect contents =
+        style->subElementRect(check ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents, &option, button);
     return TextRoom{contents.width(), textWidth, button->text()};
 }
 
@@ -111,8 +112,8 @@ TEST_F(WindowLayout, EveryTextFitsInBothLanguagesConnectedOrNot)
         bool english;
         const char* state;
         uint16_t port;
-    } steps[] = {{false, "not connected", 0}, {false, "connected", sim_->port()},
-                 {true, "not connected", 0},  {true, "connected", sim_->port()},
+    } steps[] = {{false, "not connected", 0},          {false, "connected", sim_->port()},
+                 {true, "not connected", 0},           {true, "connected", sim_->port()},
                  {true, "re-upgrade", failing.port()}, {false, "re-upgrade", failing.port()}};
     for (const auto& step : steps) {
         const char* name = step.english ? "English" : "Chinese";

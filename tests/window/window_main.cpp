@@ -1,8 +1,8 @@
 #include "kes_resources/view_resources.h"
 
-#include <QApplication>
-
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 // The window needs an application object and the compiled-in icons, shaders and sound.
 int main(int argc, char** argv)

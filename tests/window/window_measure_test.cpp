@@ -1,8 +1,7 @@
-#include "operator_drive.h"
-#include "window_fixture.h"
-
 #include "kes_measure/accuracy_info.h"
 #include "kes_view/lidargl_widget.h"
+#include "operator_drive.h"
+#include "window_fixture.h"
 
 #include <QCoreApplication>
 #include <QDir>

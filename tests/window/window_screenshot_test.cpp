@@ -1,8 +1,7 @@
-#include "named_sender.h"
-#include "window_fixture.h"
-
 #include "kes_toolbar/lidar_toolbar.h"
 #include "kes_view/lidargl_widget.h"
+#include "named_sender.h"
+#include "window_fixture.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -12,7 +11,10 @@
 
 namespace {
 
-QDir screenshotDir() { return QDir(QCoreApplication::applicationDirPath() + "/Screenshots"); }
+QDir screenshotDir()
+{
+    return QDir(QCoreApplication::applicationDirPath() + "/Screenshots");
+}
 
 // The files saved for one serial number, removed as they are collected.
 QStringList takeScreenshots(const QString& sn, QList<QImage>* images = nullptr)
@@ -58,7 +60,8 @@ TEST_F(WindowScreenshot, ToolBarRequestSavesTheViewAreaOfTheScreen)
     QList<QImage> images;
     const QStringList names = takeScreenshots("WinTest1_", &images);
     ASSERT_EQ(names.size(), 1);
-    const QRegularExpression pattern("^WinTest1_(\\d{4}-\\d\\d-\\d\\d_\\d\\d_\\d\\d_\\d\\d_\\d{3})-Screenshot\\.png$");
+    const QRegularExpression pattern(
+        "^WinTest1_(\\d{4}-\\d\\d-\\d\\d_\\d\\d_\\d\\d_\\d\\d_\\d{3})-Screenshot\\.png$");
     const auto match = pattern.match(names.first());
     ASSERT_TRUE(match.hasMatch()) << names.first().toStdString();
     const QDateTime stamp = QDateTime::fromString(match.captured(1), "yyyy-MM-dd_hh_mm_ss_zzz");

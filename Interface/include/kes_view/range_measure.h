@@ -18,10 +18,10 @@ public:
     enum class Publish { Live, Measured, Nothing };
 
     struct FrameEnd {
-        int32_t round = 0;          // cur_round_ when it moved on, else 0
-        bool held = false;          // a frame of the NG hold ended
-        bool screenshot = false;    // the hold's sixth frame
-        bool save = false;          // the NG frame's records are ready in total_save_/ng_save_
+        int32_t round = 0;       // cur_round_ when it moved on, else 0
+        bool held = false;       // a frame of the NG hold ended
+        bool screenshot = false; // the hold's sixth frame
+        bool save = false;       // the NG frame's records are ready in total_save_/ng_save_
     };
 
     void start(int max, int min, int rounds);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kes_view/measure_records.h"
+
 #include <kes_measure_config/true_target.h>
 
 #include <cstdint>
@@ -28,10 +29,8 @@ struct TrueEvaluation {
 
 // Average, error, repeatability, extremes and intensity per target over every value the
 // revolutions gave it; a target without any value is NG with zeros.
-TrueEvaluation evaluateTargets(const std::vector<TrueTarget>& targets,
-                               const std::vector<TargetValues>& distances,
-                               const std::vector<TargetValues>& intensities, float ab_threshold,
-                               float re_threshold);
+TrueEvaluation evaluateTargets(const std::vector<TrueTarget>& targets, const std::vector<TargetValues>& distances,
+                               const std::vector<TargetValues>& intensities, float ab_threshold, float re_threshold);
 
 // An empty configuration row (angle and true value 0) reports zeros whatever was measured.
 void blankEmptyRows(const std::vector<TrueTarget>& targets, std::vector<TrueResult>& results);

@@ -17,8 +17,8 @@ QMatrix4x4 projection(float aspect);
 QMatrix4x4 lookDown(float panX, float panY, float zoom);
 
 // The point of the plane under a widget pixel.
-QPointF planePoint(const QPointF& pixel, const QSize& size, const QMatrix4x4& projection,
-                   const QMatrix4x4& view, float panX, float panY, float zoom);
+QPointF planePoint(const QPointF& pixel, const QSize& size, const QMatrix4x4& projection, const QMatrix4x4& view,
+                   float panX, float panY, float zoom);
 
 // Device angle in degrees (0 down, 90 right, 180 up, 270 left) of a plane point; 180 at the origin.
 float bearing(double x, double y);

@@ -20,7 +20,10 @@ QString withoutNuls(const std::string& text)
     return QString::fromUtf8(text.data(), int(text.size())).remove(QChar(u'\0'));
 }
 
-void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void sleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 } // namespace
 

@@ -90,7 +90,8 @@ void LidarCore::sendState(LidarState state)
 void LidarCore::queueToOwner(std::function<void(LidarLogic&)> task)
 {
     withOwner([&](LidarLogic& owner) {
-        QMetaObject::invokeMethod(&owner, [&owner, task] { task(owner); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &owner, [&owner, task] { task(owner); }, Qt::QueuedConnection);
     });
 }
 

@@ -107,7 +107,7 @@ private:
     void waitUntilClosed(uint64_t generation);
     void queueSettleTimer();
 
-    std::mutex mutex_;  // held by disconnectLidar for its whole run
+    std::mutex mutex_; // held by disconnectLidar for its whole run
     std::mutex device_mutex_;
     DevicePtr device_;
     kes_sdk::FullScanBlock full_scan_;

@@ -27,9 +27,15 @@ void LidarLogic::setUpDiscovery(QMdnsEngine::AbstractServer* server)
     mdns_timer_->start(kTickMs);
 }
 
-void LidarLogic::stopDiscovery() { mdns_timer_->stop(); }
+void LidarLogic::stopDiscovery()
+{
+    mdns_timer_->stop();
+}
 
-void LidarLogic::startDiscovery() { mdns_timer_->start(kTickMs); }
+void LidarLogic::startDiscovery()
+{
+    mdns_timer_->start(kTickMs);
+}
 
 // Resolves the host of the last service on the lidar port, then starts a fresh browse so
 // the next tick sees only what was announced since. Only that one resolver is made: each
@@ -38,7 +44,8 @@ void LidarLogic::discoveryTick()
 {
     std::optional<QMdnsEngine::Service> last;
     for (int i = 0; service_model_ && i < service_model_->rowCount(); ++i) {
-        const auto service = service_model_->data(service_model_->index(i), Qt::UserRole).value<QMdnsEngine::Service>();
+        const auto service =
+            service_model_->data(service_model_->index(i), Qt::UserRole).value<QMdnsEngine::Service>();
         if (service.port() == kLidarPort)
             last = service;
     }

@@ -63,36 +63,125 @@ LidarLogic::~LidarLogic()
 
 // Each operation holds its own reference to the core, so a call still running when the
 // object is destroyed finishes on state that is still alive.
-bool LidarLogic::connectLidar() { const auto core = core_; return core->connectLidar(); }
-bool LidarLogic::disconnectLidar() { const auto core = core_; return core->disconnectLidar(); }
-bool LidarLogic::applyScanFrequency() { const auto core = core_; return core->applyScanFrequency(); }
-bool LidarLogic::applyScanDirection() { const auto core = core_; return core->applyScanDirection(); }
-int LidarLogic::applyConfigs() { const auto core = core_; return core->applyConfigs(); }
-int LidarLogic::applyLidarIPAddress() { const auto core = core_; return core->applyLidarIPAddress(); }
-int LidarLogic::readLidarIPAddress(QString& ip) { const auto core = core_; return core->readLidarIPAddress(ip); }
-bool LidarLogic::rebootLidar() { const auto core = core_; return core->rebootLidar(); }
-int LidarLogic::setFilterEnable(bool on) { const auto core = core_; return core->setFilterEnable(on); }
-void LidarLogic::setFilterLevel(uint32_t level) { const auto core = core_; core->setFilterLevel(level); }
-void LidarLogic::scanThread() { core_->scanThread(); }
-void LidarLogic::lidar_info_thread() { core_->lidar_info_thread(); }
-void LidarLogic::closeThread() { core_->closeThread(); }
-bool LidarLogic::scanBlock() { const auto core = core_; return core->scanBlock(); }
+bool LidarLogic::connectLidar()
+{
+    const auto core = core_;
+    return core->connectLidar();
+}
+bool LidarLogic::disconnectLidar()
+{
+    const auto core = core_;
+    return core->disconnectLidar();
+}
+bool LidarLogic::applyScanFrequency()
+{
+    const auto core = core_;
+    return core->applyScanFrequency();
+}
+bool LidarLogic::applyScanDirection()
+{
+    const auto core = core_;
+    return core->applyScanDirection();
+}
+int LidarLogic::applyConfigs()
+{
+    const auto core = core_;
+    return core->applyConfigs();
+}
+int LidarLogic::applyLidarIPAddress()
+{
+    const auto core = core_;
+    return core->applyLidarIPAddress();
+}
+int LidarLogic::readLidarIPAddress(QString& ip)
+{
+    const auto core = core_;
+    return core->readLidarIPAddress(ip);
+}
+bool LidarLogic::rebootLidar()
+{
+    const auto core = core_;
+    return core->rebootLidar();
+}
+int LidarLogic::setFilterEnable(bool on)
+{
+    const auto core = core_;
+    return core->setFilterEnable(on);
+}
+void LidarLogic::setFilterLevel(uint32_t level)
+{
+    const auto core = core_;
+    core->setFilterLevel(level);
+}
+void LidarLogic::scanThread()
+{
+    core_->scanThread();
+}
+void LidarLogic::lidar_info_thread()
+{
+    core_->lidar_info_thread();
+}
+void LidarLogic::closeThread()
+{
+    core_->closeThread();
+}
+bool LidarLogic::scanBlock()
+{
+    const auto core = core_;
+    return core->scanBlock();
+}
 
-void LidarLogic::setColorMode(uint32_t mode) { emit sendColorMode(mode); }
+void LidarLogic::setColorMode(uint32_t mode)
+{
+    emit sendColorMode(mode);
+}
 
-void LidarLogic::setDriverTimeout(uint32_t ms) { const auto core = core_; core->setDriverTimeout(ms); }
-int LidarLogic::device_stop_stream() { const auto core = core_; return core->device_stop_stream(); }
-int LidarLogic::device_reboot() { const auto core = core_; return core->device_reboot(); }
+void LidarLogic::setDriverTimeout(uint32_t ms)
+{
+    const auto core = core_;
+    core->setDriverTimeout(ms);
+}
+int LidarLogic::device_stop_stream()
+{
+    const auto core = core_;
+    return core->device_stop_stream();
+}
+int LidarLogic::device_reboot()
+{
+    const auto core = core_;
+    return core->device_reboot();
+}
 
 // The device command set has no command that carries a firmware image.
-int LidarLogic::start_upgrade() { return 0; }
-int LidarLogic::device_upgrade() { return 0; }
-int LidarLogic::upgradeEnd() { return 0; }
-int LidarLogic::upgradeCommit() { return 0; }
-int LidarLogic::upgradeSendMd5(const uint8_t*) { return 0; }
-int LidarLogic::upgradeWrite(const char*, int) { return 0; }
+int LidarLogic::start_upgrade()
+{
+    return 0;
+}
+int LidarLogic::device_upgrade()
+{
+    return 0;
+}
+int LidarLogic::upgradeEnd()
+{
+    return 0;
+}
+int LidarLogic::upgradeCommit()
+{
+    return 0;
+}
+int LidarLogic::upgradeSendMd5(const uint8_t*)
+{
+    return 0;
+}
+int LidarLogic::upgradeWrite(const char*, int)
+{
+    return 0;
+}
 
-void LidarLogic::receive_update_flag(uint32_t flag) { core_->receive_update_flag(flag); }
+void LidarLogic::receive_update_flag(uint32_t flag)
+{
+    core_->receive_update_flag(flag);
+}
 
 void LidarLogic::setLanguage(int num)
 {
@@ -102,4 +191,7 @@ void LidarLogic::setLanguage(int num)
         language_ = false;
 }
 
-void LidarLogic::startSettleTimer() { settle_timer_->start(kSettleMs); }
+void LidarLogic::startSettleTimer()
+{
+    settle_timer_->start(kSettleMs);
+}

@@ -4,15 +4,18 @@
 
 #include <QDebug>
 
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 using kes_sdk::kSuccess;
 
 namespace {
 
-void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void sleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 } // namespace
 
@@ -42,8 +45,9 @@ void LidarCore::closeThread()
 {
     ++close_threads_;
     exit_flag_ = false;
-    std::thread([self = shared_from_this(), generation = generation_.load()] { self->closeSequence(generation); })
-        .detach();
+    std::thread([self = shared_from_this(), generation = generation_.load()] {
+        self->closeSequence(generation);
+    }).detach();
 }
 
 void LidarCore::scanLoop()
@@ -65,7 +69,8 @@ bool LidarCore::scanBlock()
         return false;
     const int result = device->grabFullScanBlock(full_scan_);
     if (!connected_) {
-        qDebug() << "scanBlock" << "false";
+        qDebug() << "scanBlock"
+                 << "false";
         return false;
     }
     if (result == kSuccess) {
@@ -75,7 +80,8 @@ bool LidarCore::scanBlock()
         return true;
     }
     if (scan_set_flag_) {
-        qDebug() << "scan scan_set_flag_" << "true";
+        qDebug() << "scan scan_set_flag_"
+                 << "true";
         return true;
     }
     connected_ = false;

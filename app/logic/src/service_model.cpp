@@ -11,7 +11,10 @@ ServiceModel::ServiceModel(QMdnsEngine::AbstractServer* server, const QByteArray
     connect(&browser_, &QMdnsEngine::Browser::serviceRemoved, this, &ServiceModel::onServiceRemoved);
 }
 
-int ServiceModel::rowCount(const QModelIndex&) const { return services_.size(); }
+int ServiceModel::rowCount(const QModelIndex&) const
+{
+    return services_.size();
+}
 
 QVariant ServiceModel::data(const QModelIndex& index, int role) const
 {

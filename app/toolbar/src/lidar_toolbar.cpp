@@ -1,8 +1,9 @@
 #include "kes_toolbar/lidar_toolbar.h"
 
-#include <kes_logic/lidar_logic.h>
 #include "kes_toolbar/lidar_upgrade.h"
 #include "ui_lidartoolbar.h"
+
+#include <kes_logic/lidar_logic.h>
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -48,7 +49,8 @@ void LidarToolBar::prepareWidgets()
     ui->stateLabel->setAttribute(Qt::WA_Hover, true);
     ui->stateLabel->installEventFilter(this);
     showIndicator(false);
-    ui->lineEdit->setValidator(new QRegularExpressionValidator(QRegularExpression(QString::fromLatin1(kIpPattern)), this));
+    ui->lineEdit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QString::fromLatin1(kIpPattern)), this));
     ui->checkBox->setEnabled(false);
     ui->horizontalSlider->setEnabled(false);
     ui->horizontalSlider->setRange(0, 5);
@@ -113,7 +115,8 @@ bool LidarToolBar::eventFilter(QObject* watched, QEvent* event)
     if (watched == ui->stateLabel && logic_) {
         // Chinese in both languages.
         if (event->type() == QEvent::HoverEnter)
-            QToolTip::showText(QCursor::pos(), logic_->connected_ ? QStringLiteral("连接成功") : QStringLiteral("未连接"));
+            QToolTip::showText(QCursor::pos(),
+                               logic_->connected_ ? QStringLiteral("连接成功") : QStringLiteral("未连接"));
         else if (event->type() == QEvent::HoverLeave)
             QToolTip::showText(QCursor::pos(), QString());
     }

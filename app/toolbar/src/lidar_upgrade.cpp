@@ -1,9 +1,10 @@
 #include "kes_toolbar/lidar_upgrade.h"
 
-#include <kes_logic/lidar_logic.h>
-#include <kes_prompts/prompts.h>
 #include "ui_lidar_upgrade.h"
 #include "upgrade_device.h"
+
+#include <kes_logic/lidar_logic.h>
+#include <kes_prompts/prompts.h>
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -21,7 +22,10 @@ constexpr uint32_t kFlagFailed = 2;
 
 QString countdownText(int seconds)
 {
-    return QStringLiteral("%1 %2 %3").arg(QStringLiteral("升级成功，等待设备重启:")).arg(seconds).arg(QStringLiteral("秒"));
+    return QStringLiteral("%1 %2 %3")
+        .arg(QStringLiteral("升级成功，等待设备重启:"))
+        .arg(seconds)
+        .arg(QStringLiteral("秒"));
 }
 
 } // namespace
@@ -53,7 +57,10 @@ void Lidar_Upgrade::setLogic(LidarLogic* logic)
     device_ = std::make_shared<LogicUpgradeDevice>(logic_);
 }
 
-void Lidar_Upgrade::setUpgradeDevice(std::shared_ptr<UpgradeDevice> device) { device_ = std::move(device); }
+void Lidar_Upgrade::setUpgradeDevice(std::shared_ptr<UpgradeDevice> device)
+{
+    device_ = std::move(device);
+}
 
 void Lidar_Upgrade::setTimings(const UpgradeTimings& timings)
 {
@@ -61,7 +68,10 @@ void Lidar_Upgrade::setTimings(const UpgradeTimings& timings)
     timer_->setInterval(timings_.countdown_tick_ms);
 }
 
-bool Lidar_Upgrade::hasRunningWorkers() const { return workers_.running() > 0; }
+bool Lidar_Upgrade::hasRunningWorkers() const
+{
+    return workers_.running() > 0;
+}
 
 bool Lidar_Upgrade::finishWorkers(int bound_ms)
 {
@@ -149,8 +159,8 @@ WorkerPool::Body Lidar_Upgrade::transferJob()
             shared->progress_ = percent;
             job.post([this, percent] { ui->progressBar->setValue(percent); });
         };
-        const UpgradeStep step = transferImage(*device, shared->image_, shared->md5_, timings,
-                                               [&job](int ms) { return job.nap(ms); }, progress);
+        const UpgradeStep step = transferImage(
+            *device, shared->image_, shared->md5_, timings, [&job](int ms) { return job.nap(ms); }, progress);
         if (step != UpgradeStep::Cancelled)
             job.post([this, step] { endUpgrade(step); });
         shared->busy_ = false;

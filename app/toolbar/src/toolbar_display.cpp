@@ -1,16 +1,19 @@
 // How the tool bar shows the connection, and its reaction to the logic's state texts.
-#include <kes_logic/lidar_logic.h>
 #include "kes_toolbar/lidar_toolbar.h"
-#include <kes_prompts/prompts.h>
 #include "ui_lidartoolbar.h"
+
+#include <kes_logic/lidar_logic.h>
+#include <kes_prompts/prompts.h>
 
 #include <QIcon>
 #include <QPixmap>
 
 void LidarToolBar::showIndicator(bool connected)
 {
-    ui->switchButton->setIcon(QIcon(connected ? QStringLiteral(":/Image/connect.png") : QStringLiteral(":/Image/disconnect.png")));
-    const QPixmap state(connected ? QStringLiteral(":/Image/state_connect.png") : QStringLiteral(":/Image/state.png"));
+    ui->switchButton->setIcon(
+        QIcon(connected ? QStringLiteral(":/Image/connect.png") : QStringLiteral(":/Image/disconnect.png")));
+    const QPixmap state(connected ? QStringLiteral(":/Image/state_connect.png")
+                                  : QStringLiteral(":/Image/state.png"));
     ui->stateLabel->setPixmap(state.scaled(20, 20, Qt::IgnoreAspectRatio));
 }
 
@@ -37,7 +40,8 @@ void LidarToolBar::showConnected()
         ui->filterEdit->setEnabled(true);
         ui->checkBox->setChecked(true);
         // The tool bar has no box for a refused filter switch.
-        QMetaObject::invokeMethod(this, [this] { (void)logic_->setFilterEnable(true); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { (void)logic_->setFilterEnable(true); }, Qt::QueuedConnection);
         const uint32_t level = logic_->filter_level_;
         ui->horizontalSlider->setValue(int(level));
         ui->filterEdit->setText(QString::number(level));

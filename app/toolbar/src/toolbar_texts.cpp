@@ -60,8 +60,7 @@ Prompt toolBarPrompt(ToolBarMessage message, bool english, QWidget* toolBar)
         prompt.title = QStringLiteral(" ");
         prompt.parent = toolBar;
         break;
-    case ToolBarMessage::ConnectionAnomaly:
-        break;
+    case ToolBarMessage::ConnectionAnomaly: break;
     default:
         // The Chinese setting failures come as an information box over the tool bar.
         if (!english) {

@@ -1,10 +1,11 @@
 // The tool bar's device work. Each job calls LidarLogic only while the tool bar is open
 // and hands every widget change to the GUI thread, in order with its calls. The buttons
 // are disabled before a job starts, so a quick second click cannot start it twice.
-#include <kes_logic/lidar_logic.h>
 #include "kes_toolbar/lidar_toolbar.h"
 #include "toolbar_settings.h"
 #include "ui_lidartoolbar.h"
+
+#include <kes_logic/lidar_logic.h>
 
 #include <QDebug>
 
@@ -52,14 +53,16 @@ void LidarToolBar::settingsClicked()
             [logic] { return logic->applyConfigs(); },
             [logic] { return logic->applyLidarIPAddress(); },
         };
-        runSettingsSequence(calls, [&job] { return job.open(); }, [this, logic, &job](SettingsEvent event) {
-            if (event == SettingsEvent::FrequencyFailed)
-                job.post([this] { showMessage(ToolBarMessage::FrequencyFailed); });
-            else if (event == SettingsEvent::AddressFailed)
-                job.post([this] { showMessage(ToolBarMessage::AddressFailed); });
-            else
-                job.start([this, logic](WorkerPool::Job& reboot) { rebootThread(reboot, this, logic); });
-        });
+        runSettingsSequence(
+            calls, [&job] { return job.open(); },
+            [this, logic, &job](SettingsEvent event) {
+                if (event == SettingsEvent::FrequencyFailed)
+                    job.post([this] { showMessage(ToolBarMessage::FrequencyFailed); });
+                else if (event == SettingsEvent::AddressFailed)
+                    job.post([this] { showMessage(ToolBarMessage::AddressFailed); });
+                else
+                    job.start([this, logic](WorkerPool::Job& reboot) { rebootThread(reboot, this, logic); });
+            });
         job.post([this] { ui->pushButton->setEnabled(true); });
     });
 }
@@ -87,12 +90,15 @@ void LidarToolBar::filterSwitched(bool on)
     ui->horizontalSlider->setEnabled(on);
     ui->filterEdit->setEnabled(on);
     ui->horizontalSlider->setValue(int(logic_->filter_level_.load()));
-    QMetaObject::invokeMethod(this, [this] {
-        ui->checkBox->setEnabled(false);
-        // The tool bar has no box for a refused filter switch.
-        (void)logic_->setFilterEnable(ui->checkBox->isChecked());
-        ui->checkBox->setEnabled(true);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            ui->checkBox->setEnabled(false);
+            // The tool bar has no box for a refused filter switch.
+            (void)logic_->setFilterEnable(ui->checkBox->isChecked());
+            ui->checkBox->setEnabled(true);
+        },
+        Qt::QueuedConnection);
 }
 
 void LidarToolBar::filterLevelChanged(int value)

@@ -46,9 +46,15 @@ WorkerPool::WorkerPool(QObject* receiver) : state_(std::make_shared<State>())
     state_->receiver = receiver;
 }
 
-WorkerPool::~WorkerPool() { closeAndWait(0); }
+WorkerPool::~WorkerPool()
+{
+    closeAndWait(0);
+}
 
-bool WorkerPool::start(Body body) { return launch(state_, std::move(body)); }
+bool WorkerPool::start(Body body)
+{
+    return launch(state_, std::move(body));
+}
 
 bool WorkerPool::closeAndWait(int bound_ms)
 {
@@ -87,4 +93,7 @@ bool WorkerPool::Job::nap(int ms) const
     return !state_->changed.wait_for(lock, std::chrono::milliseconds(ms), [this] { return state_->closed; });
 }
 
-bool WorkerPool::Job::start(Body body) const { return launch(state_, std::move(body)); }
+bool WorkerPool::Job::start(Body body) const
+{
+    return launch(state_, std::move(body));
+}

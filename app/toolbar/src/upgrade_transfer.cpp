@@ -51,8 +51,8 @@ UpgradeStep startUpgrade(UpgradeDevice& device, const UpgradeTimings& timings, c
 namespace {
 
 // The image in chunks: `offset <= size`, so an image of whole chunks ends with an empty write.
-UpgradeStep sendChunks(UpgradeDevice& device, QFile& file, const UpgradeTimings& timings,
-                       const UpgradeNap& nap, const std::function<void(int)>& progress)
+UpgradeStep sendChunks(UpgradeDevice& device, QFile& file, const UpgradeTimings& timings, const UpgradeNap& nap,
+                       const std::function<void(int)>& progress)
 {
     const auto size = uint64_t(file.size());
     char buffer[kUpgradeChunk] = {};

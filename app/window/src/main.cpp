@@ -1,5 +1,5 @@
-#include "kes_window/mainwindow.h"
 #include "kes_resources/view_resources.h"
+#include "kes_window/mainwindow.h"
 
 #include <QApplication>
 

@@ -1,12 +1,13 @@
 #include "kes_window/mainwindow.h"
 
+#include "ui_mainwindow.h"
+
 #include <kes_logic/lidar_logic.h>
-#include <kes_toolbar/lidar_toolbar.h>
 #include <kes_measure/accuracy_info.h>
-#include <kes_view/lidargl_widget.h>
 #include <kes_measure/measure_toolbar.h>
 #include <kes_player/player_toolbar.h>
-#include "ui_mainwindow.h"
+#include <kes_toolbar/lidar_toolbar.h>
+#include <kes_view/lidargl_widget.h>
 
 #include <QIcon>
 #include <QShortcut>

@@ -11,7 +11,7 @@
 QString MainWindow::screenshotPath(const QString& sn, const QDateTime& at)
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/Screenshots/") + sn
-        + at.toString(QStringLiteral("yyyy-MM-dd_hh_mm_ss_zzz-")) + QStringLiteral("Screenshot.png");
+           + at.toString(QStringLiteral("yyyy-MM-dd_hh_mm_ss_zzz-")) + QStringLiteral("Screenshot.png");
 }
 
 void MainWindow::saveScreenshot(QString sn)
@@ -22,8 +22,8 @@ void MainWindow::saveScreenshot(QString sn)
     QPixmap picture;
     if (from == QLatin1String("LidarToolBar")) {
         const QPoint corner = ui->openGLWidget->mapToGlobal(QPoint(0, 0));
-        picture = screen->grabWindow(0, corner.x(), corner.y(), ui->openGLWidget->width(),
-                                     ui->openGLWidget->height());
+        picture =
+            screen->grabWindow(0, corner.x(), corner.y(), ui->openGLWidget->width(), ui->openGLWidget->height());
     } else if (from == QLatin1String("openGLWidget")) {
         // Leaves out the window border.
         const QRect frame = frameGeometry();

@@ -18,6 +18,6 @@ constexpr quint16 SRV = 33;
 constexpr quint16 NSEC = 47;
 constexpr quint16 ANY = 255;
 
-}
+} // namespace QMdnsEngine
 
 #endif

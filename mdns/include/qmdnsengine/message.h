@@ -1,20 +1,19 @@
 #ifndef QMDNSENGINE_MESSAGE_H
 #define QMDNSENGINE_MESSAGE_H
 
+#include <qmdnsengine/query.h>
+#include <qmdnsengine/record.h>
+
 #include <QHostAddress>
 #include <QList>
 #include <QMetaType>
 
-#include <qmdnsengine/query.h>
-#include <qmdnsengine/record.h>
-
 namespace QMdnsEngine {
 
-class Message
-{
+class Message {
 public:
     QHostAddress address() const { return m_address; }
-    void setAddress(const QHostAddress &address) { m_address = address; }
+    void setAddress(const QHostAddress& address) { m_address = address; }
     quint16 port() const { return m_port; }
     void setPort(quint16 port) { m_port = port; }
     quint16 transactionId() const { return m_transactionId; }
@@ -25,13 +24,13 @@ public:
     void setTruncated(bool truncated) { m_truncated = truncated; }
 
     QList<Query> queries() const { return m_queries; }
-    void addQuery(const Query &query) { m_queries.append(query); }
+    void addQuery(const Query& query) { m_queries.append(query); }
     QList<Record> records() const { return m_records; }
-    void addRecord(const Record &record) { m_records.append(record); }
+    void addRecord(const Record& record) { m_records.append(record); }
 
     // Makes this message a response to `other`: multicast when it came from an mDNS port,
     // otherwise unicast back to the (legacy) sender.
-    void reply(const Message &other);
+    void reply(const Message& other);
 
 private:
     QHostAddress m_address;
@@ -43,7 +42,7 @@ private:
     QList<Record> m_records;
 };
 
-}
+} // namespace QMdnsEngine
 
 Q_DECLARE_METATYPE(QMdnsEngine::Message)
 

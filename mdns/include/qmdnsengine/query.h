@@ -5,20 +5,19 @@
 
 namespace QMdnsEngine {
 
-class Query
-{
+class Query {
 public:
     Query() = default;
-    Query(const QByteArray &name, quint16 type);
+    Query(const QByteArray& name, quint16 type);
 
     QByteArray name() const { return m_name; }
-    void setName(const QByteArray &name) { m_name = name; }
+    void setName(const QByteArray& name) { m_name = name; }
     quint16 type() const { return m_type; }
     void setType(quint16 type) { m_type = type; }
     bool unicastResponse() const { return m_unicastResponse; }
     void setUnicastResponse(bool unicastResponse) { m_unicastResponse = unicastResponse; }
 
-    bool operator==(const Query &other) const;
+    bool operator==(const Query& other) const;
 
 private:
     QByteArray m_name;
@@ -26,6 +25,6 @@ private:
     bool m_unicastResponse = false;
 };
 
-}
+} // namespace QMdnsEngine
 
 #endif

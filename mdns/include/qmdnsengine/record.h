@@ -8,14 +8,13 @@
 
 namespace QMdnsEngine {
 
-class Record
-{
+class Record {
 public:
     Record() = default;
-    Record(const QByteArray &name, quint16 type);
+    Record(const QByteArray& name, quint16 type);
 
     QByteArray name() const { return m_name; }
-    void setName(const QByteArray &name) { m_name = name; }
+    void setName(const QByteArray& name) { m_name = name; }
     quint16 type() const { return m_type; }
     void setType(quint16 type) { m_type = type; }
     bool flushCache() const { return m_flushCache; }
@@ -25,10 +24,10 @@ public:
 
     // A and AAAA
     QHostAddress address() const { return m_address; }
-    void setAddress(const QHostAddress &address) { m_address = address; }
+    void setAddress(const QHostAddress& address) { m_address = address; }
     // PTR and SRV
     QByteArray target() const { return m_target; }
-    void setTarget(const QByteArray &target) { m_target = target; }
+    void setTarget(const QByteArray& target) { m_target = target; }
     // SRV
     quint16 priority() const { return m_priority; }
     void setPriority(quint16 priority) { m_priority = priority; }
@@ -38,13 +37,13 @@ public:
     void setPort(quint16 port) { m_port = port; }
     // TXT; a key given without "=" has a null value
     QMap<QByteArray, QByteArray> attributes() const { return m_attributes; }
-    void setAttributes(const QMap<QByteArray, QByteArray> &attributes) { m_attributes = attributes; }
-    void addAttribute(const QByteArray &key, const QByteArray &value) { m_attributes.insert(key, value); }
+    void setAttributes(const QMap<QByteArray, QByteArray>& attributes) { m_attributes = attributes; }
+    void addAttribute(const QByteArray& key, const QByteArray& value) { m_attributes.insert(key, value); }
 
     // TTL and flush-cache describe the announcement, not the data, so they are not compared;
     // names compare without regard to the case of ASCII letters.
-    bool operator==(const Record &other) const;
-    bool operator!=(const Record &other) const { return !(*this == other); }
+    bool operator==(const Record& other) const;
+    bool operator!=(const Record& other) const { return !(*this == other); }
 
 private:
     QByteArray m_name;
@@ -59,7 +58,7 @@ private:
     QMap<QByteArray, QByteArray> m_attributes;
 };
 
-}
+} // namespace QMdnsEngine
 
 Q_DECLARE_METATYPE(QMdnsEngine::Record)
 

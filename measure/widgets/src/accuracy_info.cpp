@@ -1,8 +1,9 @@
 #include "kes_measure/accuracy_info.h"
 
+#include "ui_accuracyinfo.h"
+
 #include <kes_measure_config/accuracy_config.h>
 #include <kes_measure_config/threshold_config.h>
-#include "ui_accuracyinfo.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>

@@ -1,8 +1,9 @@
 #include "kes_measure/measure_toolbar.h"
 
+#include "ui_measuretoolbar.h"
+
 #include <kes_csv/csv_file_names.h>
 #include <kes_prompts/prompts.h>
-#include "ui_measuretoolbar.h"
 
 #include <QRegularExpressionValidator>
 

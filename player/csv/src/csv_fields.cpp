@@ -10,8 +10,14 @@ namespace kes_csv {
 namespace {
 
 // QChar::isSpace over Latin-1.
-bool isBlank(unsigned char c) { return (c >= 9 && c <= 13) || c == ' ' || c == 0x85 || c == 0xA0; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(unsigned char c)
+{
+    return (c >= 9 && c <= 13) || c == ' ' || c == 0x85 || c == 0xA0;
+}
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 std::string_view trimmed(std::string_view t)
 {

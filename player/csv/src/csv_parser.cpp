@@ -11,7 +11,8 @@ namespace {
 constexpr std::size_t kPlainDigits = 9; // no overflow, and toUInt/toInt agree with the value
 
 // 1..9 digits and then `stop`; returns the position after `stop`, or null.
-const char* digitsThen(const char* p, const char* end, char stop, std::uint32_t* value, std::size_t* length = nullptr)
+const char* digitsThen(const char* p, const char* end, char stop, std::uint32_t* value,
+                       std::size_t* length = nullptr)
 {
     const char* start = p;
     std::uint32_t v = 0;
@@ -55,7 +56,10 @@ bool splitFields(const char* p, const char* end, Fields& fields)
     return true;
 }
 
-std::uint32_t toUShortValue(std::uint32_t v) { return v <= 0xFFFF ? v : 0; }
+std::uint32_t toUShortValue(std::uint32_t v)
+{
+    return v <= 0xFFFF ? v : 0;
+}
 
 } // namespace
 

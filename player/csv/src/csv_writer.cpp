@@ -1,7 +1,7 @@
 #include "kes_csv/csv_writer.h"
 
-#include "kes_csv/csv_format.h"
 #include "csv_number_text.h"
+#include "kes_csv/csv_format.h"
 
 #include <QIODevice>
 

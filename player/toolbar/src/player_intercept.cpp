@@ -1,12 +1,13 @@
 #include "kes_player/player_toolbar.h"
 
+#include "kes_player/player_prompts.h"
+#include "ui_playertoolbar.h"
+
 #include <kes_csv/csv_append.h>
 #include <kes_csv/csv_file_names.h>
 #include <kes_csv/csv_format.h>
 #include <kes_logic/lidar_logic.h>
-#include "kes_player/player_prompts.h"
 #include <kes_prompts/prompts.h>
-#include "ui_playertoolbar.h"
 
 #include <QDebug>
 #include <QFileInfo>

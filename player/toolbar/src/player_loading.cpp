@@ -1,9 +1,10 @@
 #include "kes_player/player_toolbar.h"
 
+#include "ui_playertoolbar.h"
+
 #include <kes_csv/csv_format.h>
 #include <kes_csv/csv_reader.h>
 #include <kes_prompts/prompts.h>
-#include "ui_playertoolbar.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -25,8 +26,8 @@ void PlayerToolBar::openButtonClicked()
         prompts().message({QMessageBox::Warning, this, QStringLiteral(" "), QStringLiteral("当前正在加载文件")});
         return;
     }
-    const QString path = prompts().openFile(
-        {this, tr("Open File"), QCoreApplication::applicationDirPath(), QString::fromLatin1(kes_csv::kOpenDialogFilter)});
+    const QString path = prompts().openFile({this, tr("Open File"), QCoreApplication::applicationDirPath(),
+                                             QString::fromLatin1(kes_csv::kOpenDialogFilter)});
     if (!QFileInfo(path).isFile()) {
         qDebug() << "open file no exit";
         return;

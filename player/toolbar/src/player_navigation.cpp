@@ -1,7 +1,8 @@
 #include "kes_player/player_toolbar.h"
 
-#include <kes_csv/csv_format.h>
 #include "ui_playertoolbar.h"
+
+#include <kes_csv/csv_format.h>
 
 #include <QDebug>
 #include <QRegularExpression>

@@ -1,9 +1,9 @@
 #include "kes_player/player_toolbar.h"
 
-#include <kes_logic/lidar_logic.h>
 #include "ui_playertoolbar.h"
 
 #include <kes_csv/csv_format.h>
+#include <kes_logic/lidar_logic.h>
 #include <kes_prompts/prompts.h>
 
 #include <QCoreApplication>

@@ -1,11 +1,12 @@
 #include "kes_player/player_toolbar.h"
 
+#include "kes_player/player_prompts.h"
+#include "ui_playertoolbar.h"
+
 #include <kes_csv/csv_append.h>
 #include <kes_csv/csv_file_names.h>
 #include <kes_logic/lidar_logic.h>
-#include "kes_player/player_prompts.h"
 #include <kes_prompts/prompts.h>
-#include "ui_playertoolbar.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -32,8 +33,8 @@ bool PlayerToolBar::createRecordFile()
         return false;
     }
     const QString firmware = logic_->firmware_version_.get();
-    record_path_ = kes_csv::recordingFilePath(QCoreApplication::applicationDirPath(), firmware,
-                                              QDateTime::currentDateTime());
+    record_path_ =
+        kes_csv::recordingFilePath(QCoreApplication::applicationDirPath(), firmware, QDateTime::currentDateTime());
     qDebug() << "file " << record_path_ << firmware;
     record_file_.setFileName(record_path_);
     if (!record_file_.open(kOpenMode))

@@ -1,7 +1,8 @@
 #include "kes_player/player_toolbar.h"
 
-#include <kes_logic/lidar_logic.h>
 #include "ui_playertoolbar.h"
+
+#include <kes_logic/lidar_logic.h>
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -96,8 +97,8 @@ void PlayerToolBar::showPlayIdle()
 
 void PlayerToolBar::receive_status(uint32_t status)
 {
-    QWidget* const playback[] = {ui->startFrameButton, ui->preFrameButton, ui->nextFrameButton,
-                                 ui->endFrameButton, ui->playButton};
+    QWidget* const playback[] = {ui->startFrameButton, ui->preFrameButton, ui->nextFrameButton, ui->endFrameButton,
+                                 ui->playButton};
     if (status != 0) {
         ui->horizontalSlider->setEnabled(false);
         ui->lineEdit->setEnabled(false);

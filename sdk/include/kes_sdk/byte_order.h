@@ -6,7 +6,10 @@
 // Network-order reads and writes over raw bytes; the caller has checked the bounds.
 namespace kes_sdk {
 
-inline uint16_t readU16(const uint8_t* p) { return uint16_t((p[0] << 8) | p[1]); }
+inline uint16_t readU16(const uint8_t* p)
+{
+    return uint16_t((p[0] << 8) | p[1]);
+}
 
 inline uint32_t readU32(const uint8_t* p)
 {

@@ -33,8 +33,14 @@ constexpr uint16_t kGetScanDirection = 0x0212;
 constexpr uint32_t kHandshakeMagic = 0x12345678;
 } // namespace cmd
 
-constexpr bool isWriteCommand(uint16_t code) { return (code >> 8) == 0x01; }
-constexpr bool isReadCommand(uint16_t code) { return (code >> 8) == 0x02; }
+constexpr bool isWriteCommand(uint16_t code)
+{
+    return (code >> 8) == 0x01;
+}
+constexpr bool isReadCommand(uint16_t code)
+{
+    return (code >> 8) == 0x02;
+}
 constexpr bool isStringRead(uint16_t code)
 {
     return code == cmd::kGetHardwareVersion || code == cmd::kGetFirmwareVersion;

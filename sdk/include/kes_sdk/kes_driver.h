@@ -60,7 +60,8 @@ private:
     using Deadline = std::chrono::steady_clock::time_point;
 
     [[nodiscard]] CommandResult readScanPacketUntil(ScanPacketData& packet, Deadline limit);
-    [[nodiscard]] CommandResult exchange(uint16_t code, const std::vector<uint8_t>& payload, std::vector<uint8_t>& value);
+    [[nodiscard]] CommandResult exchange(uint16_t code, const std::vector<uint8_t>& payload,
+                                         std::vector<uint8_t>& value);
     void loadFilterParameters();
 
     std::unique_ptr<LidarAddress> address_;

@@ -31,13 +31,22 @@ Bytes payloadIPv4(uint32_t inetAddr);
 Bytes buildRequest(uint16_t code, const Bytes& payload = {});
 
 [[nodiscard]] bool acceptDatagram(const uint8_t* data, size_t size);
-[[nodiscard]] inline bool acceptDatagram(const Bytes& d) { return acceptDatagram(d.data(), d.size()); }
+[[nodiscard]] inline bool acceptDatagram(const Bytes& d)
+{
+    return acceptDatagram(d.data(), d.size());
+}
 
 // Byte 2; the caller has ensured the datagram has at least three bytes.
-inline uint8_t datagramClass(const Bytes& d) { return d[2]; }
+inline uint8_t datagramClass(const Bytes& d)
+{
+    return d[2];
+}
 
 // The command code a response answers (bytes 6..7); the caller has ensured eight bytes.
-inline uint16_t responseCode(const Bytes& d) { return uint16_t((d[6] << 8) | d[7]); }
+inline uint16_t responseCode(const Bytes& d)
+{
+    return uint16_t((d[6] << 8) | d[7]);
+}
 
 // Bytes a response to `code` needs, CRC included.
 size_t responseSizeFor(uint16_t code);

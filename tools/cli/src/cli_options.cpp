@@ -10,7 +10,10 @@ namespace {
 const QStringList kFrequencies = {"10", "15", "20", "25", "30"};
 
 // What the logic will connect to or write: a complete dotted quad naming one host.
-bool isIPv4(const QString& text) { return lidarAddress(text).has_value(); }
+bool isIPv4(const QString& text)
+{
+    return lidarAddress(text).has_value();
+}
 
 void addTargetOptions(QCommandLineParser& parser, const QString& defaultIp)
 {
@@ -69,7 +72,11 @@ bool readNumber(const QCommandLineParser& parser, const QString& name, uint low,
     bool ok = false;
     const uint value = parser.value(name).toUInt(&ok);
     if (!ok || value < low || value > high) {
-        error = QString("--%1 needs a number from %2 to %3, not \"%4\"").arg(name).arg(low).arg(high).arg(parser.value(name));
+        error = QString("--%1 needs a number from %2 to %3, not \"%4\"")
+                    .arg(name)
+                    .arg(low)
+                    .arg(high)
+                    .arg(parser.value(name));
         return false;
     }
     out = T(value);
@@ -83,7 +90,11 @@ QString readInt(const QCommandLineParser& parser, const QString& name, int low, 
     out = parser.value(name).toInt(&ok);
     if (ok && out >= low && out <= high)
         return QString();
-    return QString("--%1 needs a number from %2 to %3, not \"%4\"").arg(name).arg(low).arg(high).arg(parser.value(name));
+    return QString("--%1 needs a number from %2 to %3, not \"%4\"")
+        .arg(name)
+        .arg(low)
+        .arg(high)
+        .arg(parser.value(name));
 }
 
 } // namespace
@@ -137,7 +148,8 @@ Parsed<SetOptions> parseSet(const QStringList& args, const QString& defaultIp)
         return result;
     if (parser.isSet("new-ip")) {
         if (!isIPv4(parser.value("new-ip"))) {
-            result.error = "--new-ip needs the dotted IPv4 address of one host, not \"" + parser.value("new-ip") + "\"";
+            result.error =
+                "--new-ip needs the dotted IPv4 address of one host, not \"" + parser.value("new-ip") + "\"";
             return result;
         }
         o.new_ip = parser.value("new-ip");

@@ -30,7 +30,10 @@ DeviceSession::~DeviceSession()
         logic_.disconnectLidar();
 }
 
-QString DeviceSession::where() const { return target_.ip + ':' + QString::number(target_.port); }
+QString DeviceSession::where() const
+{
+    return target_.ip + ':' + QString::number(target_.port);
+}
 
 int DeviceSession::connect()
 {
@@ -45,7 +48,10 @@ int DeviceSession::connect()
     }
 }
 
-int DeviceSession::failure(const QString& what) const { return failure(what, logic_.last_result_); }
+int DeviceSession::failure(const QString& what) const
+{
+    return failure(what, logic_.last_result_);
+}
 
 int DeviceSession::failure(const QString& what, int result) const
 {

@@ -70,9 +70,9 @@ void print(const QJsonObject& info, bool json)
     }
     for (const char* key : {"blocks", "frames", "points", "first_time_stamp", "last_time_stamp", "load_seconds"}) {
         const QJsonValue value = info[key];
-        const QString text = value.isNull()                   ? QStringLiteral("none")
+        const QString text = value.isNull()                         ? QStringLiteral("none")
                              : QLatin1String(key) == "load_seconds" ? QString::number(value.toDouble(), 'f', 3)
-                                                                  : value.toVariant().toString();
+                                                                    : value.toVariant().toString();
         o << key << ": " << text << '\n';
     }
     if (!info.contains("frame_blocks"))

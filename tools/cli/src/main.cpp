@@ -10,7 +10,10 @@
 
 namespace {
 
-QString defaultAddress() { return QString::fromLatin1(kDefaultLidarAddress); }
+QString defaultAddress()
+{
+    return QString::fromLatin1(kDefaultLidarAddress);
+}
 
 template <class T, class Run>
 int dispatch(const cli::Parsed<T>& parsed, Run run)

@@ -1,8 +1,9 @@
 #include "output.h"
 
-#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 namespace cli {
 namespace {

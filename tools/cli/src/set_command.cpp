@@ -67,8 +67,9 @@ int applyAddress(DeviceSession& session, const QString& newIp)
     printChange("ip", changed == 1 ? before.toString(QStringLiteral("unknown")) : newIp, newIp);
     // The address is stored and applied; a lidar that is already restarting may not answer.
     if (changed == 1 && !logic.rebootLidar())
-        printError("the lidar did not confirm the reboot; it restarts with " + newIp + " by itself, or needs a "
-                   "manual restart");
+        printError("the lidar did not confirm the reboot; it restarts with " + newIp
+                   + " by itself, or needs a "
+                     "manual restart");
     return kDone;
 }
 

@@ -2,8 +2,8 @@
 #include "device_session.h"
 #include "exit_codes.h"
 
-#include <kes_sdk/scan_data.h>
 #include <kes_logic/lidar_logic.h>
+#include <kes_sdk/scan_data.h>
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -16,7 +16,10 @@ namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
-void onInterrupt(int) { g_interrupted = 1; }
+void onInterrupt(int)
+{
+    g_interrupted = 1;
+}
 
 // What one second of the stream held.
 struct StreamTally {

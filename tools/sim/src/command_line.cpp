@@ -1,11 +1,10 @@
 #include "kes_sim/command_line.h"
 
+#include <asio/ip/address.hpp>
+
 #include <arpa/inet.h>
 
 #include <algorithm>
-
-#include <asio/ip/address.hpp>
-
 #include <charconv>
 #include <functional>
 #include <map>
@@ -49,7 +48,8 @@ using Setter = std::function<bool(const std::string&, SimOptions&)>;
 const std::map<std::string, Setter>& valuedOptions()
 {
     static const std::map<std::string, Setter> table = {
-        {"--bind", [](const std::string& v, SimOptions& o) {
+        {"--bind",
+         [](const std::string& v, SimOptions& o) {
              asio::error_code ec;
              asio::ip::make_address(v, ec);
              o.bind_address = v;
@@ -58,18 +58,19 @@ const std::map<std::string, Setter>& valuedOptions()
         {"--port", [](const std::string& v, SimOptions& o) { return parseNumber(v, o.port); }},
         {"--firmware", [](const std::string& v, SimOptions& o) { return parseVersion(v, o.firmware); }},
         {"--hardware", [](const std::string& v, SimOptions& o) { return parseVersion(v, o.hardware); }},
-        {"--loss", [](const std::string& v, SimOptions& o) {
-             return parseDouble(v, o.loss) && o.loss >= 0.0 && o.loss <= 1.0;
-         }},
+        {"--loss", [](const std::string& v,
+                      SimOptions& o) { return parseDouble(v, o.loss) && o.loss >= 0.0 && o.loss <= 1.0; }},
         {"--delay-ms", [](const std::string& v, SimOptions& o) { return parseNumber(v, o.delay_ms); }},
-        {"--refuse", [](const std::string& v, SimOptions& o) {
+        {"--refuse",
+         [](const std::string& v, SimOptions& o) {
              uint16_t code = 0;
              if (!parseCode(v, code))
                  return false;
              o.refused.insert(code);
              return true;
          }},
-        {"--silent-after", [](const std::string& v, SimOptions& o) {
+        {"--silent-after",
+         [](const std::string& v, SimOptions& o) {
              double seconds = 0;
              if (!parseDouble(v, seconds) || seconds < 0.0)
                  return false;
@@ -78,7 +79,8 @@ const std::map<std::string, Setter>& valuedOptions()
          }},
         {"--restart-ms", [](const std::string& v, SimOptions& o) { return parseNumber(v, o.restart_ms); }},
         {"--seed", [](const std::string& v, SimOptions& o) { return parseNumber(v, o.seed); }},
-        {"--device-ip", [](const std::string& v, SimOptions& o) {
+        {"--device-ip",
+         [](const std::string& v, SimOptions& o) {
              o.device_ip = v;
              return inet_addr(v.c_str()) != INADDR_NONE && std::count(v.begin(), v.end(), '.') == 3;
          }},

@@ -6,9 +6,8 @@
 
 #include <arpa/inet.h>
 
-#include <cstring>
-
 #include <cmath>
+#include <cstring>
 
 namespace kes_sim {
 namespace cmd = kes_sdk::cmd;
@@ -17,7 +16,10 @@ namespace {
 
 constexpr size_t kLogLimit = 4096;
 
-bool validFrequency(uint32_t hz) { return hz >= 10 && hz <= 30 && hz % 5 == 0; }
+bool validFrequency(uint32_t hz)
+{
+    return hz >= 10 && hz <= 30 && hz % 5 == 0;
+}
 
 std::optional<Clock::time_point> unplugTime(std::optional<double> silentAfter, Clock::time_point started)
 {
@@ -28,8 +30,8 @@ std::optional<Clock::time_point> unplugTime(std::optional<double> silentAfter, C
 
 std::string dotted(const std::array<uint8_t, 4>& ip)
 {
-    return std::to_string(ip[0]) + '.' + std::to_string(ip[1]) + '.' + std::to_string(ip[2]) + '.' +
-           std::to_string(ip[3]);
+    return std::to_string(ip[0]) + '.' + std::to_string(ip[1]) + '.' + std::to_string(ip[2]) + '.'
+           + std::to_string(ip[3]);
 }
 
 std::array<uint8_t, 4> octetsOf(const std::string& dotted)
@@ -133,8 +135,7 @@ uint32_t DeviceState::write(uint16_t code, uint32_t value, const udp::endpoint& 
 std::optional<Bytes> DeviceState::read(uint16_t code, Clock::time_point now)
 {
     switch (code) {
-    case cmd::kGetIpAddress:
-        return Bytes{ip_[3], ip_[2], ip_[1], ip_[0]};
+    case cmd::kGetIpAddress: return Bytes{ip_[3], ip_[2], ip_[1], ip_[0]};
     case cmd::kRead0202: return kes_sdk::payloadU16(value0102_);
     case cmd::kGetScanFrequency: return kes_sdk::payloadU32(hz_);
     case cmd::kGetFilterLevel: return kes_sdk::payloadU32(filter_level_);

@@ -59,7 +59,10 @@ Bytes encodeResponse(uint16_t code, uint32_t status, const Bytes& value)
     return out;
 }
 
-uint8_t rateCodeForHz(uint32_t hz) { return uint8_t(hz / 5 + 2); }
+uint8_t rateCodeForHz(uint32_t hz)
+{
+    return uint8_t(hz / 5 + 2);
+}
 
 Bytes encodeScanDatagram(uint8_t rateCode, uint8_t blockId, uint32_t timeStamp, const ScanPoint* points, size_t n)
 {

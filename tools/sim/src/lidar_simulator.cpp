@@ -2,12 +2,11 @@
 
 #include "datagram_sender.h"
 #include "device_state.h"
+#include "kes_sdk/byte_order.h"
+#include "kes_sdk/wire_format.h"
 #include "mdns_responder.h"
 #include "request_log.h"
 #include "scan_streamer.h"
-
-#include "kes_sdk/byte_order.h"
-#include "kes_sdk/wire_format.h"
 
 #include <asio/io_context.hpp>
 #include <asio/steady_timer.hpp>
@@ -78,9 +77,8 @@ StartResult LidarSimulator::Impl::announce(const asio::ip::address& bound)
 {
     Announcement announcement;
     asio::error_code ec;
-    const asio::ip::address_v4 own = bound.is_v4() && !bound.is_unspecified()
-                                         ? bound.to_v4()
-                                         : asio::ip::make_address_v4(options_.device_ip, ec);
+    const asio::ip::address_v4 own =
+        bound.is_v4() && !bound.is_unspecified() ? bound.to_v4() : asio::ip::make_address_v4(options_.device_ip, ec);
     announcement.ipv4 = own.to_uint();
     announcement.port = port_;
     responder_ = std::make_unique<MdnsResponder>(io_, announcement);
@@ -176,14 +174,29 @@ void LidarSimulator::Impl::answer(const udp::endpoint& to, Bytes datagram)
 
 LidarSimulator::LidarSimulator(SimOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
 
-LidarSimulator::~LidarSimulator() { stop(); }
+LidarSimulator::~LidarSimulator()
+{
+    stop();
+}
 
-StartResult LidarSimulator::start() { return impl_->start(); }
+StartResult LidarSimulator::start()
+{
+    return impl_->start();
+}
 
-void LidarSimulator::stop() { impl_->stop(); }
+void LidarSimulator::stop()
+{
+    impl_->stop();
+}
 
-uint16_t LidarSimulator::port() const { return impl_->port(); }
+uint16_t LidarSimulator::port() const
+{
+    return impl_->port();
+}
 
-DeviceSnapshot LidarSimulator::snapshot() const { return impl_->snapshot(); }
+DeviceSnapshot LidarSimulator::snapshot() const
+{
+    return impl_->snapshot();
+}
 
 } // namespace kes_sim

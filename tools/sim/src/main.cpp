@@ -1,9 +1,10 @@
 #include "kes_sim/command_line.h"
 #include "kes_sim/lidar_simulator.h"
 
+#include <sysexits.h>
+
 #include <csignal>
 #include <iostream>
-#include <sysexits.h>
 
 namespace {
 

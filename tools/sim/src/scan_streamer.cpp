@@ -17,7 +17,10 @@ ScanStreamer::ScanStreamer(DeviceState& state, DatagramSender& sender, const Sim
 {
 }
 
-ScanStreamer::~ScanStreamer() { stop(); }
+ScanStreamer::~ScanStreamer()
+{
+    stop();
+}
 
 void ScanStreamer::start()
 {
@@ -47,7 +50,8 @@ void ScanStreamer::run()
     Clock::time_point begin = Clock::now();
     for (;;) {
         const RevolutionPlan plan = state_.beginRevolution();
-        const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / plan.hz));
+        const auto period =
+            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / plan.hz));
         const bool going = plan.target ? sendRevolution(plan, begin, period) : sleepUntil(begin + period);
         if (!going)
             return;

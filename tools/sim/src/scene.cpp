@@ -66,7 +66,10 @@ double hitPost(double c, double s, double px, double py)
 
 Scene::Scene(uint32_t seed) : seed_(seed), post_phase_(double(mix(seed) % 360) * kPi / 180.0) {}
 
-double Scene::deviceAngleDeg(size_t i, size_t n) { return double(i) * kFieldOfViewDeg / double(6 * n - 1); }
+double Scene::deviceAngleDeg(size_t i, size_t n)
+{
+    return double(i) * kFieldOfViewDeg / double(6 * n - 1);
+}
 
 double Scene::postAngleDeg(double t) const
 {

@@ -21,7 +21,7 @@ class ServiceModel;
 namespace QMdnsEngine {
 class AbstractServer;
 class Resolver;
-}
+} // namespace QMdnsEngine
 
 // The address a new LidarLogic starts with.
 inline constexpr char kDefaultLidarAddress[] = "192.168.1.100";
@@ -69,7 +69,7 @@ private:
 
 public:
     Guarded<QString>& ip_addr_;
-    std::atomic<uint16_t>& lidar_port_;  // host order
+    std::atomic<uint16_t>& lidar_port_; // host order
     std::atomic<int>& scan_frequency_;
     std::atomic<float>& motor_frequency_;
     std::atomic<int>& scan_direction_;

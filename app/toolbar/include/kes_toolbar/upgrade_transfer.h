@@ -28,7 +28,17 @@ struct UpgradeTimings {
 constexpr int kUpgradeChunk = 512;
 constexpr int kStartAttempts = 5;
 
-enum class UpgradeStep { Done, NoImage, StartRefused, WriteFailed, EndFailed, Md5Failed, CommitFailed, RebootFailed, Cancelled };
+enum class UpgradeStep {
+    Done,
+    NoImage,
+    StartRefused,
+    WriteFailed,
+    EndFailed,
+    Md5Failed,
+    CommitFailed,
+    RebootFailed,
+    Cancelled
+};
 
 // The box text for a failed step; empty for Done and Cancelled.
 QString upgradeFailureText(UpgradeStep step);

@@ -15,7 +15,13 @@ inline constexpr std::size_t kBlocksPerFrame = 6;
 inline constexpr char kOpenDialogFilter[] = "Excel(*.csv)";
 
 // Frames are cut by file position; blocks after the last full group are never shown.
-constexpr std::size_t frameCount(std::size_t block_count) { return block_count / kBlocksPerFrame; }
-constexpr std::size_t firstBlockOfFrame(std::size_t frame) { return frame * kBlocksPerFrame; }
+constexpr std::size_t frameCount(std::size_t block_count)
+{
+    return block_count / kBlocksPerFrame;
+}
+constexpr std::size_t firstBlockOfFrame(std::size_t frame)
+{
+    return frame * kBlocksPerFrame;
+}
 
 } // namespace kes_csv

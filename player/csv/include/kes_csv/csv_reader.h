@@ -14,7 +14,7 @@ class QIODevice;
 
 namespace kes_csv {
 
-enum class [[nodiscard]] ReadStatus {
+enum class [[nodiscard]] ReadStatus{
     Ok,
     CannotOpen,
     ReadFailed,

@@ -23,7 +23,6 @@ constexpr const char* kMdnsGroup = "224.0.0.251";
 // host holds. A query from a port other than 5353 gets a one-shot answer (its id and
 // questions echoed, short TTLs) for unicast back to the sender; any other answer goes to the
 // group. Malformed datagrams are dropped whole.
-std::vector<uint8_t> answerQuery(const Announcement& announcement, const uint8_t* data, size_t size,
-                                 bool one_shot);
+std::vector<uint8_t> answerQuery(const Announcement& announcement, const uint8_t* data, size_t size, bool one_shot);
 
 } // namespace kes_sim

@@ -18,7 +18,7 @@ struct SimOptions {
     std::string firmware = "A1.0.7";
     std::string hardware = "H2.1";
     std::string device_ip = "192.168.1.100"; // the address the device reports as its own
-    double loss = 0.0; // fraction of outgoing datagrams dropped
+    double loss = 0.0;                       // fraction of outgoing datagrams dropped
     bool reorder = false;
     uint32_t delay_ms = 0;
     std::set<uint16_t> refused; // answered with failure status 1
