@@ -1,6 +1,5 @@
 #include "cli_options.h"
 #include "commands.h"
-#include "device_session.h"
 #include "exit_codes.h"
 #include "output.h"
 
