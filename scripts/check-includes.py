@@ -14,7 +14,7 @@ root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 skip = ('tests/', 'bench/', 'fuzz/', 'build')
 
 # Folders without Qt Widgets: the logic and the file formats build and test without a display.
-widget_free = {'sdk', 'mdns', 'tools/sim', 'tools/cli', 'app/logic', 'player/csv', 'measure/config',
+widget_free = {'sdk', 'mdns', 'tools/sim', 'tools/cli', 'app/workers', 'app/logic', 'player/csv', 'measure/config',
                'resources'}
 # What the view may include of the widget folders: the panels and the window it owns, and the
 # prompts every widget shows its boxes through.

@@ -1,4 +1,3 @@
-#include <kes_toolbar/toolbar_workers.h>
 #include <kes_toolbar/upgrade_transfer.h>
 
 #include <gtest/gtest.h>
@@ -7,9 +6,6 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTest>
-
-#include <future>
 
 namespace {
 
@@ -114,27 +110,4 @@ TEST_F(Transfer, AnEmptyOrMissingImageIsRefusedBeforeAnyCall)
     EXPECT_TRUE(imageDigest(dir_.filePath(QStringLiteral("none.bin"))).isEmpty());
     EXPECT_EQ(run(device, dir_.filePath(QStringLiteral("none.bin"))), UpgradeStep::NoImage);
     EXPECT_TRUE(device.calls.isEmpty());
-}
-
-TEST(WorkerPoolTest, ClosingEndsNapsRefusesPostsAndWaitsWithABound)
-{
-    QObject receiver;
-    WorkerPool pool(&receiver);
-    std::promise<void> release;
-    std::atomic<bool> napEnded{false};
-    std::atomic<bool> postRefused{false};
-    int delivered = 0;
-    pool.start([&](WorkerPool::Job& job) {
-        job.post([&delivered] { ++delivered; });
-        napEnded = !job.nap(60000);
-        postRefused = !job.post([&delivered] { ++delivered; });
-    });
-    pool.start([released = release.get_future().share()](WorkerPool::Job&) { released.wait(); });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return delivered == 1; }, 2000));
-
-    EXPECT_FALSE(pool.closeAndWait(100)) << "a job inside a call is waited for, with a bound";
-    EXPECT_TRUE(napEnded && postRefused);
-    release.set_value();
-    EXPECT_TRUE(pool.closeAndWait(2000));
-    EXPECT_FALSE(pool.start([](WorkerPool::Job&) {}));
 }

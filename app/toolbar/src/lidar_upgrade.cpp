@@ -130,7 +130,7 @@ bool Lidar_Upgrade::startChecks()
 void Lidar_Upgrade::startThread()
 {
     workers_.start([this, shared = shared_, device = device_, timings = timings_](WorkerPool::Job& job) {
-        const UpgradeStep step = startUpgrade(*device, timings, [&job](int ms) { return job.nap(ms); });
+        const UpgradeStep step = startUpgrade(*device, timings, [&job](int ms) { return job.pause(ms); });
         if (step == UpgradeStep::Done) {
             shared->running_ = true;
             job.post([this] { updateThread(); });
@@ -160,7 +160,7 @@ WorkerPool::Body Lidar_Upgrade::transferJob()
             job.post([this, percent] { ui->progressBar->setValue(percent); });
         };
         const UpgradeStep step = transferImage(
-            *device, shared->image_, shared->md5_, timings, [&job](int ms) { return job.nap(ms); }, progress);
+            *device, shared->image_, shared->md5_, timings, [&job](int ms) { return job.pause(ms); }, progress);
         if (step != UpgradeStep::Cancelled)
             job.post([this, step] { endUpgrade(step); });
         shared->busy_ = false;

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "kes_toolbar/toolbar_texts.h"
-#include "kes_toolbar/toolbar_workers.h"
+
+#include <kes_workers/worker_pool.h>
 
 #include <QString>
 #include <QWidget>

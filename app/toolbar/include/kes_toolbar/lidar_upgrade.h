@@ -1,7 +1,8 @@
 #pragma once
 
-#include "kes_toolbar/toolbar_workers.h"
 #include "kes_toolbar/upgrade_transfer.h"
+
+#include <kes_workers/worker_pool.h>
 
 #include <QByteArray>
 #include <QString>
