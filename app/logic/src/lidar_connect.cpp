@@ -96,27 +96,30 @@ void LidarCore::readVersions(KesDriver& device)
     hardware_version_ = withoutNuls(hardware);
 }
 
-// Marks the connection and starts the stream and its threads. The owner check and that start
-// happen together under the owner lock, so no connection starts once the owner has begun to
-// shut down.
+// Marks the connection and starts the stream and its jobs. The mark is made while the owner
+// is still there, so no connection starts once the owner has begun to shut down.
 bool LidarCore::startStreaming(const DevicePtr& device)
 {
-    std::unique_lock<std::recursive_mutex> lock(owner_mutex_);
-    if (!owner_) {
-        lock.unlock();
+    bool upgrade_only = false;
+    std::unique_lock<std::recursive_mutex> lock(generation_mutex_);
+    const bool owned = withOwner([&](LidarLogic&) {
+        connected_ = true;
+        settings_enabled_ = true;
+        filter_level_ = 0;
+        upgrade_only = firmware_version_.get().startsWith(QLatin1Char('B'));
+        if (!upgrade_only)
+            ++generation_;
+    });
+    lock.unlock();
+    if (!owned) {
         if (discardDevice(device))
             device->close();
         return fail(kes_sdk::kNoAnswer);
     }
-    connected_ = true;
-    settings_enabled_ = true;
-    filter_level_ = 0;
-    if (firmware_version_.get().startsWith(QLatin1Char('B'))) {
+    if (upgrade_only) {
         sendState(LidarState::ReUpgrade);
         return true;
     }
-    ++generation_;
-    lock.unlock();
     sendState(LidarState::Working);
     // A stream that does not start shows as failed full scans, which end the connection once
     // the settle window is over.

@@ -4,12 +4,8 @@
 #include "kes_logic/lidar_logic.h"
 
 #include <QDebug>
-#include <QMetaObject>
 
 #include <arpa/inet.h>
-
-#include <chrono>
-#include <thread>
 
 using kes_sdk::KesDriver;
 
@@ -89,10 +85,7 @@ void LidarCore::sendState(LidarState state)
 
 void LidarCore::queueToOwner(std::function<void(LidarLogic&)> task)
 {
-    withOwner([&](LidarLogic& owner) {
-        QMetaObject::invokeMethod(
-            &owner, [&owner, task] { task(owner); }, Qt::QueuedConnection);
-    });
+    jobs_.post([owner = owner_, task = std::move(task)] { task(*owner); });
 }
 
 void LidarCore::queueSettleTimer()
@@ -158,19 +151,14 @@ void LidarCore::receive_update_flag(uint32_t flag)
 
 void LidarCore::shutDown(int bound_ms)
 {
-    {
-        std::lock_guard<std::recursive_mutex> lock(owner_mutex_);
-        owner_ = nullptr;
-    }
+    // First: a connection marked before this ends with the rest, and none is marked after.
+    jobs_.close();
     connected_ = false;
     settings_enabled_ = false;
     // Only the owner's slot could end an upgrade; it can no longer be called.
     if (update_flag_.exchange(0) == 1)
         --busy_count_;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(bound_ms);
-    while ((scan_thread_running_ || info_thread_running_ || close_threads_ > 0)
-           && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    jobs_.wait(bound_ms);
     bool idle = false;
     if (DevicePtr device = takeDeviceWhenIdle(idle))
         device->close();

@@ -5,6 +5,7 @@
 
 #include <kes_sdk/kes_driver.h>
 #include <kes_sdk/scan_data.h>
+#include <kes_workers/worker_pool.h>
 
 #include <QString>
 
@@ -17,14 +18,14 @@
 // Connection states, sent as English or Chinese texts.
 enum class LidarState { Working, Malfunction, ReUpgrade, Disconnect, Restart, Upgrade, UpgradeFailure };
 
-// Everything LidarLogic's worker threads touch. The threads hold it by shared_ptr and reach
-// the QObject only through withOwner(), so a thread still running when the object is
-// destroyed touches nothing of it.
+// Everything LidarLogic's jobs touch. The jobs, and the callers' threads inside an operation,
+// hold it by shared_ptr and reach the QObject only through withOwner() and queueToOwner(), so
+// one still running when the object is destroyed touches nothing of it.
 class LidarCore : public std::enable_shared_from_this<LidarCore> {
 public:
     using DevicePtr = std::shared_ptr<kes_sdk::KesDriver>;
 
-    explicit LidarCore(LidarLogic* owner) : owner_(owner) {}
+    explicit LidarCore(LidarLogic* owner) : owner_(owner), jobs_(owner) {}
 
     bool connectLidar();
     bool disconnectLidar();
@@ -48,21 +49,18 @@ public:
     int device_reboot();
     void receive_update_flag(uint32_t flag);
 
-    // For the destructor of the owner: ends the connection, waits at most `bound_ms` for
-    // the threads, and cuts every path back to the owner.
+    // For the destructor of the owner: cuts every path back to it, ends the connection and
+    // waits at most `bound_ms` for the jobs.
     void shutDown(int bound_ms);
 
     void sendState(LidarState state);
     // Runs `task` on the owner's thread, unless the owner is gone by then.
     void queueToOwner(std::function<void(LidarLogic&)> task);
+    // Runs `f` on this thread while the owner is still there; its destructor waits for it.
     template <class F>
     bool withOwner(F&& f)
     {
-        std::lock_guard<std::recursive_mutex> lock(owner_mutex_);
-        if (!owner_)
-            return false;
-        f(*owner_);
-        return true;
+        return jobs_.whileOpen([&] { f(*owner_); });
     }
 
     Guarded<QString> ip_addr_{QString::fromLatin1(kDefaultLidarAddress)};
@@ -101,8 +99,8 @@ private:
     DevicePtr currentDevice();
     void publishScan();
     void scanLoop();
-    void infoLoop();
-    void closeSequence(uint64_t generation);
+    void infoLoop(const WorkerPool::Job& job);
+    void closeSequence(const WorkerPool::Job& job, uint64_t generation);
     // Until the close thread of `generation` (or a later one) has finished, or nothing is open.
     void waitUntilClosed(uint64_t generation);
     void queueSettleTimer();
@@ -111,12 +109,13 @@ private:
     std::mutex device_mutex_;
     DevicePtr device_;
     kes_sdk::FullScanBlock full_scan_;
-    std::atomic<int> close_threads_{0};
     // Counts the connections that started streaming; a close thread acts for its own only.
     std::atomic<uint64_t> generation_{0};
     std::atomic<uint64_t> closed_generation_{0};
-    std::recursive_mutex owner_mutex_;
-    LidarLogic* owner_;
+    // Held while a connection starts streaming and while a close thread ends its own.
+    std::recursive_mutex generation_mutex_;
+    LidarLogic* const owner_; // only inside withOwner() and queueToOwner()
+    WorkerPool jobs_;
 };
 
 // One use of the driver: counted in busy_count_ so the close thread waits for it. The

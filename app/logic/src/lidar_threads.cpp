@@ -4,50 +4,46 @@
 
 #include <QDebug>
 
-#include <chrono>
 #include <cmath>
-#include <thread>
 
 using kes_sdk::kSuccess;
 
-namespace {
-
-void sleepMs(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-} // namespace
-
+// Each starter undoes its marks when the pool refuses the job: the owner is shutting down.
 void LidarCore::scanThread()
 {
     if (scan_thread_running_)
         return;
     ++busy_count_;
     scan_thread_running_ = true;
-    std::thread([self = shared_from_this()] { self->scanLoop(); }).detach();
+    if (!jobs_.start([self = shared_from_this()](WorkerPool::Job&) { self->scanLoop(); })) {
+        scan_thread_running_ = false;
+        --busy_count_;
+    }
 }
 
-// The count is taken before the thread starts, so a close thread started right after
-// cannot find the count at 0 while this thread is about to use the driver.
+// The count is taken before the job starts, so a close thread started right after cannot
+// find the count at 0 while this job is about to use the driver.
 void LidarCore::lidar_info_thread()
 {
     if (info_thread_running_)
         return;
     info_thread_running_ = true;
     ++busy_count_;
-    std::thread([self = shared_from_this()] { self->infoLoop(); }).detach();
+    if (!jobs_.start([self = shared_from_this()](WorkerPool::Job& job) { self->infoLoop(job); })) {
+        info_thread_running_ = false;
+        --busy_count_;
+    }
 }
 
-// The flag is cleared before the thread starts as well, so a disconnect issued right after
-// this call waits for the close instead of returning at once.
+// The flag is cleared before the job starts as well, so a disconnect issued right after this
+// call waits for the close instead of returning at once.
 void LidarCore::closeThread()
 {
-    ++close_threads_;
     exit_flag_ = false;
-    std::thread([self = shared_from_this(), generation = generation_.load()] {
-        self->closeSequence(generation);
-    }).detach();
+    const bool started = jobs_.start([self = shared_from_this(), generation = generation_.load()](
+                                         WorkerPool::Job& job) { self->closeSequence(job, generation); });
+    if (!started)
+        exit_flag_ = true;
 }
 
 void LidarCore::scanLoop()
@@ -106,7 +102,7 @@ void LidarCore::publishScan()
     }
 }
 
-void LidarCore::infoLoop()
+void LidarCore::infoLoop(const WorkerPool::Job& job)
 {
     while (connected_) {
         const DevicePtr device = currentDevice();
@@ -124,7 +120,8 @@ void LidarCore::infoLoop()
             rpm = 0;
         motor_frequency_ = std::round(float(rpm) / 60.0f * 10.0f) / 10.0f;
         withOwner([rpm](LidarLogic& owner) { emit owner.sendMotor(rpm); });
-        sleepMs(500);
+        if (!job.pause(500))
+            break;
     }
     qDebug() << "info_thread exit 44";
     info_thread_running_ = false;
@@ -133,28 +130,27 @@ void LidarCore::infoLoop()
 
 // A later connection may start while this one is still ending (after a fatal scan error
 // nobody waits for the close): it then owns the driver, the flags, the status and discovery,
-// and this thread touches none of them.
-void LidarCore::closeSequence(uint64_t generation)
+// and this job touches none of them. Once the owner shuts down, the pauses end at once and
+// the owner closes the driver itself.
+void LidarCore::closeSequence(const WorkerPool::Job& job, uint64_t generation)
 {
     bool idle = false;
     DevicePtr device;
     while (generation_ == generation) {
         device = takeDeviceWhenIdle(idle);
-        if (idle)
+        if (idle || !job.pause(100))
             break;
-        sleepMs(100);
     }
     if (device) {
         if (device->isOpen()) {
             device->close();
-            sleepMs(500);
+            (void)job.pause(500);
             qDebug() << "device_->close 22";
         }
         device.reset();
     }
     {
-        // Under the owner lock, which a connection holds while it starts streaming.
-        std::lock_guard<std::recursive_mutex> lock(owner_mutex_);
+        std::lock_guard<std::recursive_mutex> lock(generation_mutex_);
         if (generation_ == generation) {
             exit_flag_ = true;
             first_block_pending_ = false;
@@ -170,11 +166,10 @@ void LidarCore::closeSequence(uint64_t generation)
     while (closed < generation && !closed_generation_.compare_exchange_weak(closed, generation)) {
     }
     qDebug() << "exit_flag_";
-    --close_threads_;
 }
 
 void LidarCore::waitUntilClosed(uint64_t generation)
 {
-    while (!exit_flag_ && closed_generation_ < generation)
-        sleepMs(10);
+    while (!exit_flag_ && closed_generation_ < generation && jobs_.pause(10)) {
+    }
 }
