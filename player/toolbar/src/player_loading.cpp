@@ -37,8 +37,6 @@ void PlayerToolBar::openButtonClicked()
         showPlayIdle();
         setPlaybackControlsEnabled(true);
     }
-    if (load_thread_.joinable())
-        load_thread_.join();
     file_path_ = path;
     ui->label->setText(QStringLiteral("加载中..."));
     {
@@ -46,41 +44,43 @@ void PlayerToolBar::openButtonClicked()
         blocks_.clear();
         frame_index_ = 0;
     }
-    loading_ = true; // before the thread runs, so a second open is refused at once
-    load_thread_ = std::thread([this] { loadFile(); });
+    loading_ = true; // before the job runs, so a second open is refused at once
+    jobs_.start([this, path](WorkerPool::Job& job) { loadFile(job, path); });
 }
 
-// Loading thread: blocks arrive in batches, each appended under the player's mutex.
-void PlayerToolBar::loadFile()
+// Loading job: blocks arrive in batches, each appended under the player's mutex. Once the tool
+// bar closes its pool, the next batch is refused and the reading stops.
+void PlayerToolBar::loadFile(const WorkerPool::Job& job, const QString& path)
 {
-    QFile file(file_path_);
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        loading_ = false;
+        job.whileOpen([this] { loading_ = false; });
         return;
     }
-    postToGui([this] {
+    job.post([this] {
         ui->lineEdit->setEnabled(false);
         ui->horizontalSlider->setEnabled(false);
         showProgress(0);
     });
-    const auto sink = [this](std::vector<kes_sdk::ScanBlockData>&& batch, const kes_csv::ReadProgress& progress) {
-        {
+    std::atomic<bool> cancel{false};
+    const auto sink = [&](std::vector<kes_sdk::ScanBlockData>&& batch, const kes_csv::ReadProgress& progress) {
+        cancel = !job.whileOpen([&] {
             std::lock_guard<std::mutex> lock(mutex_);
             blocks_.insert(blocks_.end(), std::make_move_iterator(batch.begin()),
                            std::make_move_iterator(batch.end()));
-        }
+        });
         const int percent = int(progress.fraction() * 100.0);
-        postToGui([this, percent] { showProgress(percent); });
+        job.post([this, percent] { showProgress(percent); });
     };
-    const kes_csv::ReadStatus status = kes_csv::readBlocks(file, sink, &cancel_load_);
+    const kes_csv::ReadStatus status = kes_csv::readBlocks(file, sink, &cancel);
     file.close();
     if (status == kes_csv::ReadStatus::Cancelled)
         return; // the tool bar is going away
     // What was read before a read error or a damaged part is shown, as of a truncated file.
     if (status != kes_csv::ReadStatus::Ok)
-        qDebug() << "file read stopped early:" << file_path_;
-    const QString name = QFileInfo(file_path_).fileName();
-    postToGui([this, name] { finishLoading(name); });
+        qDebug() << "file read stopped early:" << path;
+    const QString name = QFileInfo(path).fileName();
+    job.post([this, name] { finishLoading(name); });
 }
 
 void PlayerToolBar::showProgress(int percent)

@@ -6,82 +6,70 @@
 #include <kes_logic/lidar_logic.h>
 #include <kes_prompts/prompts.h>
 
-#include <QCoreApplication>
 #include <QDebug>
-#include <QEvent>
 #include <QIcon>
 
-#include <chrono>
 #include <cstdint>
 
 namespace {
-constexpr auto kFramePace = std::chrono::milliseconds(50);
+constexpr int kFramePaceMs = 50;
 }
 
 void PlayerToolBar::playThread()
 {
-    stop_ = false;
     paused_ = true;
-    play_thread_ = std::thread([this] { playLoop(); });
+    jobs_.start([this](WorkerPool::Job& job) { playLoop(job); });
 }
 
-void PlayerToolBar::postToGui(std::function<void()> job)
+// Waits for play while paused, for the tool bar's lifetime.
+void PlayerToolBar::playLoop(const WorkerPool::Job& job)
 {
-    if (!stop_)
-        QMetaObject::invokeMethod(this, std::move(job), Qt::QueuedConnection);
-}
-
-// The play thread sleeps between frames without the mutex and wakes on the notify, so it ends
-// within one frame's emission; what it has posted is dropped with the widget.
-void PlayerToolBar::stopPlayThread()
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_ = true;
-    }
-    cond_.notify_all();
-    play_thread_.join();
-    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-}
-
-void PlayerToolBar::playLoop()
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!stop_) {
-        cond_.wait(lock, [this] { return !paused_ || stop_; });
-        if (!stop_ && playPass(lock) && !stop_)
-            emit end();
+    while (job.pause(-1, [this] { return !paused_; })) {
+        if (playPass(job))
+            job.whileOpen([this] { emit end(); });
     }
 }
 
 // One run through the frames, from the shown one on; true when it ran past the last frame.
-// frame_index_ always names the frame shown last, also while paused and after the end, and the
-// mutex is free while a frame is on screen.
-bool PlayerToolBar::playPass(std::unique_lock<std::mutex>& lock)
+// frame_index_ always names the frame shown last, also while paused and after the end. The
+// mutex is free while a frame is on screen, so neither the GUI nor a close waits for a pass.
+bool PlayerToolBar::playPass(const WorkerPool::Job& job)
 {
-    if (std::size_t(frame_index_) + 1 >= kes_csv::frameCount(blocks_.size()))
-        frame_index_ = 0;
-    for (;;) {
-        if (connected()) {
-            paused_ = true;
-            postToGui([this] { showPlayIdle(); });
-        }
-        showFrameLocked(frame_index_);
-        const int shown = int(frame_index_);
-        postToGui([this, shown] {
-            slider_from_play_ = true;
-            ui->horizontalSlider->setValue(shown);
-            slider_from_play_ = false;
+    for (bool first = true;; first = false) {
+        bool shown = false;
+        bool ended = false;
+        job.whileOpen([&] {
+            std::lock_guard<std::mutex> lock(mutex_);
+            // counted at every frame: a file opened meanwhile paused this pass
+            const bool last = std::size_t(frame_index_) + 1 >= kes_csv::frameCount(blocks_.size());
+            if (first && last) {
+                frame_index_ = 0;
+            } else if (!first) {
+                if (paused_)
+                    return;
+                if (last) {
+                    paused_ = true;
+                    ended = true;
+                    return;
+                }
+                ++frame_index_;
+            }
+            if (connected()) {
+                paused_ = true;
+                job.post([this] { showPlayIdle(); });
+            }
+            showFrameLocked(frame_index_);
+            job.post([this, frame = int(frame_index_)] {
+                slider_from_play_ = true;
+                ui->horizontalSlider->setValue(frame);
+                slider_from_play_ = false;
+            });
+            shown = true;
         });
-        cond_.wait_for(lock, kFramePace, [this] { return bool(stop_); });
-        if (stop_ || paused_)
+        if (!shown)
+            return ended;
+        if (!job.pause(kFramePaceMs))
             return false;
-        // read again: a file opened meanwhile paused this pass, so the count is this file's
-        if (std::size_t(frame_index_) + 1 >= kes_csv::frameCount(blocks_.size())) {
-            paused_ = true;
-            return true;
-        }
-        ++frame_index_;
     }
 }
 
@@ -126,9 +114,6 @@ void PlayerToolBar::playButtonClicked(bool is_checked)
     ui->playButton->setIcon(QIcon(QStringLiteral(":/Image/suspend.png")));
     ui->playButton->setText(QStringLiteral("暂停"));
     setPlaybackControlsEnabled(false);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        paused_ = false;
-    }
-    cond_.notify_all();
+    paused_ = false;
+    jobs_.wake();
 }

@@ -18,8 +18,8 @@
 #include <chrono>
 
 namespace {
-constexpr auto kIdlePoll = std::chrono::milliseconds(5);
-constexpr auto kBatchPause = std::chrono::milliseconds(1);
+constexpr int kIdlePollMs = 5;
+constexpr int kBatchPauseMs = 1;
 // After a stop, how long the thread keeps trying to write the rest before it counts it lost.
 constexpr auto kDrainLimit = std::chrono::seconds(2);
 constexpr auto kOpenMode = QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered;
@@ -53,7 +53,7 @@ void PlayerToolBar::recordButtonClicked(bool is_checked)
         return;
     }
     stopRecording();
-    const int lost = finishRecordThread(kStopWait);
+    const int lost = finishRecordThread(kStopWaitMs);
     if (lost > 0) {
         prompts().message({QMessageBox::Warning, this, QStringLiteral(" "),
                            QStringLiteral("录制未完成，%1个数据块未能写入文件:").arg(lost) + record_path_});
@@ -69,7 +69,7 @@ void PlayerToolBar::recordButtonClicked(bool is_checked)
 void PlayerToolBar::startRecording()
 {
     if (connected()) {
-        finishRecordThread(kStartWait);
+        finishRecordThread(kStartWaitMs);
         if (createRecordFile()) {
             recording_ = true;
             ui->recordButton->setIcon(QIcon(QStringLiteral(":/Image/stop_record.png")));
@@ -102,73 +102,77 @@ void PlayerToolBar::receiveBlock(kes_sdk::ScanBlockData block_)
     record_queue_.append(std::move(block_));
 }
 
-// Only after finishRecordThread: one thread at a time owns the file object and the queue.
+// Only after finishRecordThread: one job at a time owns the file object and the queue.
 void PlayerToolBar::recordThread()
 {
     {
         std::lock_guard<std::mutex> lock(queue_mutex_);
         record_queue_.clear();
     }
-    record_lost_ = 0;
-    record_done_ = false;
-    record_thread_ = std::thread([this] { recordLoop(); });
+    recorder_ = std::make_unique<WorkerPool>(this);
+    recorder_->start([this](WorkerPool::Job& job) { recordLoop(job); });
 }
 
-// Waits a bounded time for the record thread to drain, then has it give up; returns how many
-// blocks did not reach the file.
-int PlayerToolBar::finishRecordThread(std::chrono::milliseconds wait)
+// Waits a bounded time for the record job to drain, then has it give up at its next block;
+// returns how many blocks did not reach the file. Once its pool is closed the job touches
+// neither the queue nor the file.
+int PlayerToolBar::finishRecordThread(int wait_ms)
 {
-    if (!record_thread_.joinable())
+    if (!recorder_)
         return 0;
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    while (!record_done_ && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    record_give_up_ = true;
-    record_thread_.join();
-    record_give_up_ = false;
-    return record_lost_;
+    recorder_->wait(wait_ms);
+    recorder_.reset();
+    int lost = 0;
+    {
+        std::lock_guard<std::mutex> lock(queue_mutex_);
+        lost = record_queue_.size();
+        record_queue_.clear();
+    }
+    if (lost > 0)
+        qDebug() << "record file lost blocks:" << lost;
+    return lost;
 }
 
-void PlayerToolBar::recordLoop()
+void PlayerToolBar::recordLoop(const WorkerPool::Job& job)
 {
     std::chrono::steady_clock::time_point failing_since{};
-    while (!record_give_up_) {
-        const bool active = recording_; // before the queue: blocks queued before a stop are seen
-        bool empty = false;
-        {
-            std::lock_guard<std::mutex> lock(queue_mutex_);
-            empty = record_queue_.isEmpty();
-        }
-        if (empty && !active)
-            break;
+    for (;;) {
+        bool active = false;
+        bool empty = true;
+        bool written = true;
+        const bool open = job.whileOpen([&] {
+            active = recording_; // before the queue: blocks queued before a stop are seen
+            {
+                std::lock_guard<std::mutex> lock(queue_mutex_);
+                empty = record_queue_.isEmpty();
+            }
+            if (!empty)
+                written = writeRecordBatch(job);
+        });
+        if (!open || (empty && !active))
+            return;
         if (empty) {
-            std::this_thread::sleep_for(kIdlePoll);
+            if (!job.pause(kIdlePollMs))
+                return;
             continue;
         }
         const auto now = std::chrono::steady_clock::now();
-        if (writeRecordBatch()) {
+        if (written) {
             failing_since = {};
         } else if (!active) {
             if (failing_since == std::chrono::steady_clock::time_point{})
                 failing_since = now;
             else if (now - failing_since >= kDrainLimit)
-                break;
+                return;
         }
-        std::this_thread::sleep_for(kBatchPause);
+        if (!job.pause(kBatchPauseMs))
+            return;
     }
-    {
-        std::lock_guard<std::mutex> lock(queue_mutex_);
-        record_lost_ = record_queue_.size();
-        record_queue_.clear();
-    }
-    if (record_lost_ > 0)
-        qDebug() << "record file lost blocks:" << int(record_lost_);
-    record_done_ = true;
 }
 
 // Writes what is queued now, a block at a time; false when a block did not reach the file,
 // which then stays at the front of the queue with those after it.
-bool PlayerToolBar::writeRecordBatch()
+bool PlayerToolBar::writeRecordBatch(const WorkerPool::Job& job)
 {
     if (!record_file_.open(kOpenMode))
         return false;
@@ -178,7 +182,7 @@ bool PlayerToolBar::writeRecordBatch()
         count = record_queue_.size();
     }
     bool written = true;
-    for (int i = 0; i < count && written && !record_give_up_; ++i) {
+    for (int i = 0; i < count && written && job.open(); ++i) {
         kes_sdk::ScanBlockData block;
         {
             std::lock_guard<std::mutex> lock(queue_mutex_);

@@ -4,11 +4,14 @@
 
 #include <kes_logic/lidar_logic.h>
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QFileInfo>
 #include <QIcon>
 #include <QTimer>
+
+namespace {
+// The play job ends at once; a loading job within one chunk of the file.
+constexpr int kCloseBoundMs = 1000;
+} // namespace
 
 PlayerToolBar::PlayerToolBar(QWidget* parent) : QWidget(parent), ui(new Ui::PlayerToolBar)
 {
@@ -33,18 +36,15 @@ PlayerToolBar::PlayerToolBar(QWidget* parent) : QWidget(parent), ui(new Ui::Play
     connectControls();
 }
 
-// Every worker ends before the form goes, so none of them reaches a dead widget.
+// Once the pools are closed no job reaches the tool bar, so the form can go. The loading job
+// stops at its next batch and the record job after the drain.
 PlayerToolBar::~PlayerToolBar()
 {
     if (logic_)
         disconnect(logic_, &LidarLogic::sendBlock, this, &PlayerToolBar::receiveBlock);
     recording_ = false;
-    cancel_load_ = true;
-    stopPlayThread();
-    if (load_thread_.joinable())
-        load_thread_.join();
-    finishRecordThread(kStopWait);
-    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    jobs_.closeAndWait(kCloseBoundMs);
+    finishRecordThread(kStopWaitMs);
     delete ui;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <kes_sdk/scan_data.h>
+#include <kes_workers/worker_pool.h>
 
 #include <QFile>
 #include <QList>
@@ -8,12 +9,9 @@
 #include <QWidget>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 class LidarLogic;
@@ -67,13 +65,11 @@ private:
     void setPlaybackControlsEnabled(bool enabled);
     void showPlayIdle();
     void onPlaybackEnd();
-    void playLoop();
-    bool playPass(std::unique_lock<std::mutex>& lock);
+    void playLoop(const WorkerPool::Job& job);
+    bool playPass(const WorkerPool::Job& job);
     void showFrameLocked(std::size_t frame);
-    void postToGui(std::function<void()> job);
-    void stopPlayThread();
 
-    void loadFile();
+    void loadFile(const WorkerPool::Job& job, const QString& path);
     void showProgress(int percent);
     void finishLoading(const QString& file_name);
     void setFrameValidator(std::size_t frames);
@@ -81,13 +77,13 @@ private:
     bool createRecordFile();
     void startRecording();
     void stopRecording();
-    // How long the GUI waits for a drain before it has the thread give up: a stop (or the
-    // end) waits longer than the thread's own limit, a new start only a moment.
-    static constexpr std::chrono::milliseconds kStopWait{3000};
-    static constexpr std::chrono::milliseconds kStartWait{500};
-    int finishRecordThread(std::chrono::milliseconds wait);
-    void recordLoop();
-    bool writeRecordBatch();
+    // How long the GUI waits for a drain before it has the job give up: a stop (or the end)
+    // waits longer than the job's own limit, a new start only a moment.
+    static constexpr int kStopWaitMs = 3000;
+    static constexpr int kStartWaitMs = 500;
+    int finishRecordThread(int wait_ms);
+    void recordLoop(const WorkerPool::Job& job);
+    bool writeRecordBatch(const WorkerPool::Job& job);
     QString exportFrame();
 
     Ui::PlayerToolBar* ui;
@@ -102,20 +98,15 @@ private:
     bool intercepting_ = false;
     std::atomic<bool> loading_{false};
     std::atomic<bool> recording_{false};
-    std::thread play_thread_;
     std::mutex mutex_;
-    std::condition_variable cond_;
     std::atomic<bool> paused_{true};
-    std::atomic<bool> stop_{false};
     QTimer* open_timer_ = nullptr;
 
-    std::atomic<bool> cancel_load_{false};
-    std::thread load_thread_;
-    std::thread record_thread_;
     std::mutex queue_mutex_;
-    std::atomic<bool> record_done_{true};
-    std::atomic<bool> record_give_up_{false};
-    std::atomic<int> record_lost_{0};
     int shown_percent_ = -1;
-    bool slider_from_play_ = false; // the play thread has shown that frame already
+    bool slider_from_play_ = false; // the play job has shown that frame already
+    // The play job and the loading jobs; the record job of each recording has a pool of its
+    // own, so a stop can wait for it alone.
+    WorkerPool jobs_{this};
+    std::unique_ptr<WorkerPool> recorder_;
 };
