@@ -128,16 +128,14 @@ bool LidarGLWidget::createSaveFile()
     return true;
 }
 
-// The worker owns what it writes: the GUI may set a new SN, file or hold meanwhile.
+// The job owns what it writes: the GUI may set a new SN, file or hold meanwhile.
 void LidarGLWidget::saveMeasureDataThread()
 {
     if (!createSaveFile())
         return;
-    if (save_thread_.joinable())
-        save_thread_.join();
-    save_thread_ = std::thread([this, path = file_name_, sn = sn_code_, total = std::move(range_.total_save_),
-                                ng = std::move(range_.ng_save_)]() mutable {
-        std::lock_guard<std::mutex> lock(save_mutex_);
+    save_jobs_.start([mutex = save_mutex_, path = file_name_, sn = sn_code_, total = std::move(range_.total_save_),
+                      ng = std::move(range_.ng_save_)](WorkerPool::Job&) mutable {
+        std::lock_guard<std::mutex> lock(*mutex);
         writeMeasureData(path, sn, std::move(total), std::move(ng));
         qDebug().noquote() << "[" + stamp() + "]"
                            << "file_name_" << path;

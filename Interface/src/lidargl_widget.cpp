@@ -8,6 +8,7 @@
 #include <kes_panels/logo_widget.h>
 #include <kes_panels/reset_widget.h>
 
+#include <QDebug>
 #include <QMouseEvent>
 #include <QOpenGLShaderProgram>
 #include <QTextCodec>
@@ -19,6 +20,9 @@ namespace {
 
 // The frame lock: held by receiveBlock from its first step to the end of its repaint.
 std::mutex frame_mutex;
+
+// A saving job writes a few thousand rows; one still running after this finishes on its own.
+constexpr int kSaveBoundMs = 10000;
 
 bool dragButtons(Qt::MouseButtons buttons)
 {
@@ -45,8 +49,8 @@ LidarGLWidget::LidarGLWidget(QWidget* parent)
 
 LidarGLWidget::~LidarGLWidget()
 {
-    if (save_thread_.joinable())
-        save_thread_.join();
+    if (!save_jobs_.closeAndWait(kSaveBoundMs))
+        qWarning() << "measure data still being saved";
     delete accuracy_info_;
     makeCurrent();
     delete program_;

@@ -6,6 +6,7 @@
 #include "kes_view/true_value_measure.h"
 
 #include <kes_sdk/scan_data.h>
+#include <kes_workers/worker_pool.h>
 
 #include <QMatrix4x4>
 #include <QOpenGLFunctions_4_1_Core>
@@ -16,9 +17,9 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 class AccuracyInfo;
@@ -169,6 +170,7 @@ private:
     QString sn_code_;
     QString file_name_;
     QString true_file_name_;
-    std::mutex save_mutex_;
-    std::thread save_thread_;
+    // One file at a time; shared with the saving jobs, which hold nothing else of the view.
+    const std::shared_ptr<std::mutex> save_mutex_ = std::make_shared<std::mutex>();
+    WorkerPool save_jobs_{this};
 };
