@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // Connection states, sent as English or Chinese texts.
 enum class LidarState { Working, Malfunction, ReUpgrade, Disconnect, Restart, Upgrade, UpgradeFailure };
@@ -47,6 +48,8 @@ public:
     int device_stop_stream();
     int device_reboot();
     void receive_update_flag(uint32_t flag);
+    void setDatagramTap(kes_sdk::DatagramTap tap);
+    std::optional<kes_sdk::LinkStats> linkStats();
 
     // For the destructor of the owner: ends the connection, waits at most `bound_ms` for
     // the threads, and cuts every path back to the owner.
@@ -110,6 +113,7 @@ private:
     std::mutex mutex_; // held by disconnectLidar for its whole run
     std::mutex device_mutex_;
     DevicePtr device_;
+    kes_sdk::DatagramTap tap_; // under device_mutex_, like the driver it is handed to
     kes_sdk::FullScanBlock full_scan_;
     std::atomic<int> close_threads_{0};
     // Counts the connections that started streaming; a close thread acts for its own only.
