@@ -5,6 +5,7 @@
 #include "kes_sdk/byte_order.h"
 #include "kes_sdk/wire_format.h"
 #include "mdns_responder.h"
+#include "replay_streamer.h"
 #include "request_log.h"
 #include "scan_streamer.h"
 
@@ -39,7 +40,7 @@ private:
     udp::endpoint sender_endpoint_;
     DeviceState state_;
     DatagramSender sender_;
-    ScanStreamer streamer_;
+    std::unique_ptr<Streamer> streamer_;
     std::unique_ptr<MdnsResponder> responder_;
     std::thread io_thread_;
     uint16_t port_ = 0;
@@ -47,11 +48,12 @@ private:
 };
 
 LidarSimulator::Impl::Impl(SimOptions options)
-    : options_(std::move(options)),
-      state_(options_),
-      sender_(options_.loss, options_.seed),
-      streamer_(state_, sender_, options_)
+    : options_(std::move(options)), state_(options_), sender_(options_.loss, options_.seed)
 {
+    if (options_.replay)
+        streamer_ = std::make_unique<ReplayStreamer>(state_, sender_, options_.replay, options_.loop);
+    else
+        streamer_ = std::make_unique<ScanStreamer>(state_, sender_, options_);
 }
 
 StartResult LidarSimulator::Impl::bind()
@@ -102,7 +104,7 @@ StartResult LidarSimulator::Impl::start()
     io_.restart();
     receive();
     io_thread_ = std::thread([this] { io_.run(); });
-    streamer_.start();
+    streamer_->start();
     running_ = true;
     return result;
 }
@@ -112,7 +114,7 @@ void LidarSimulator::Impl::stop()
     if (!running_)
         return;
     running_ = false;
-    streamer_.stop();
+    streamer_->stop();
     io_.stop();
     io_thread_.join();
     asio::error_code ec;

@@ -10,7 +10,7 @@ namespace kes_sim {
 ScanStreamer::ScanStreamer(DeviceState& state, DatagramSender& sender, const SimOptions& options)
     : state_(state),
       sender_(sender),
-      scene_(options.seed),
+      scene_(options.seed, options.noise_mm),
       reorder_(options.reorder),
       hook_(options.on_revolution_sent),
       rng_(options.seed + 1)

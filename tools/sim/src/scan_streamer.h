@@ -4,6 +4,7 @@
 #include "device_state.h"
 #include "kes_sim/scene.h"
 #include "kes_sim/sim_options.h"
+#include "streamer.h"
 
 #include <array>
 #include <condition_variable>
@@ -15,13 +16,13 @@ namespace kes_sim {
 
 // Turns the motor: runs revolutions on a steady schedule and, while the stream is on, sends
 // each revolution's six blocks spread evenly over it.
-class ScanStreamer {
+class ScanStreamer : public Streamer {
 public:
     ScanStreamer(DeviceState& state, DatagramSender& sender, const SimOptions& options);
-    ~ScanStreamer();
+    ~ScanStreamer() override;
 
-    void start();
-    void stop();
+    void start() override;
+    void stop() override;
 
 private:
     using Order = std::array<uint8_t, 6>;
