@@ -91,7 +91,7 @@ QImage statsPlot(const std::vector<AngleRow>& rows, const QString& title)
     const double stdTop = niceCeiling(maxOf(rows, &AngleRow::std_mm));
 
     painter.setPen(QColor(225, 225, 225));
-    for (int angle = int(std::ceil(first / 45.0f)) * 45; angle <= last; angle += 45)
+    for (int angle = int(std::round(first / 45.0f)) * 45; angle <= std::round(last); angle += 45)
         painter.drawLine(QPointF(x(float(angle)), kArea.top()), QPointF(x(float(angle)), kDropouts.bottom()));
     for (int i = 1; i <= 5; ++i)
         painter.drawLine(kArea.left(), kArea.bottom() - i * kArea.height() / 5, kArea.right(),
@@ -99,7 +99,7 @@ QImage statsPlot(const std::vector<AngleRow>& rows, const QString& title)
     painter.setPen(Qt::black);
     painter.drawRect(kArea);
     painter.drawRect(kDropouts);
-    for (int angle = int(std::ceil(first / 45.0f)) * 45; angle <= last; angle += 45)
+    for (int angle = int(std::round(first / 45.0f)) * 45; angle <= std::round(last); angle += 45)
         painter.drawText(QRectF(x(float(angle)) - 40, kDropouts.bottom() + 6, 80, 18), Qt::AlignCenter,
                          QString::number(angle) + QChar(0x00B0));
     painter.drawText(QRect(0, kHeight - 30, kWidth, 20), Qt::AlignCenter, "device angle (degrees)");
