@@ -12,6 +12,8 @@
 #include <asio/io_context.hpp>
 #include <asio/steady_timer.hpp>
 
+#include <fcntl.h>
+
 #include <array>
 #include <thread>
 
@@ -63,6 +65,9 @@ StartResult LidarSimulator::Impl::bind()
     const asio::ip::address address = asio::ip::make_address(options_.bind_address, ec);
     if (!ec)
         socket_.open(address.is_v4() ? udp::v4() : udp::v6(), ec);
+    // A program that embeds the simulator and starts others must not hand them its port.
+    if (!ec)
+        ::fcntl(socket_.native_handle(), F_SETFD, FD_CLOEXEC);
     if (!ec)
         socket_.bind(udp::endpoint(address, options_.port), ec);
     if (ec) {

@@ -43,11 +43,10 @@ std::optional<UdpEndpoint> findDevice(const std::vector<CapturedDatagram>& datag
     return std::nullopt;
 }
 
-std::string dotted(uint32_t wire)
+std::string dotted(uint32_t ip)
 {
-    // The address travels with its octets reversed.
-    return std::to_string(wire & 0xFF) + '.' + std::to_string(wire >> 8 & 0xFF) + '.'
-           + std::to_string(wire >> 16 & 0xFF) + '.' + std::to_string(wire >> 24);
+    return std::to_string(ip >> 24) + '.' + std::to_string(ip >> 16 & 0xFF) + '.' + std::to_string(ip >> 8 & 0xFF)
+           + '.' + std::to_string(ip & 0xFF);
 }
 
 // The first successful answer to each read gives the state the stream started from.
@@ -64,7 +63,8 @@ void seedFrom(const CapturedDatagram& d, Replay& replay)
     switch (code) {
     case cmd::kGetFirmwareVersion: first(replay.firmware, std::string(value.begin(), value.end())); break;
     case cmd::kGetHardwareVersion: first(replay.hardware, std::string(value.begin(), value.end())); break;
-    case cmd::kGetIpAddress: first(replay.device_ip, dotted(kes_sdk::valueAsU32(value))); break;
+    // The address travels with its octets reversed.
+    case cmd::kGetIpAddress: first(replay.device_ip, dotted(__builtin_bswap32(kes_sdk::valueAsU32(value)))); break;
     case cmd::kGetScanFrequency: first(replay.frequency_hz, kes_sdk::valueAsU32(value)); break;
     case cmd::kGetFilterLevel: first(replay.filter_level, kes_sdk::valueAsU32(value)); break;
     case cmd::kGetScanDirection: first(replay.direction, kes_sdk::valueAsU32(value)); break;
@@ -117,6 +117,9 @@ std::optional<Replay> makeReplay(const std::vector<CapturedDatagram>& datagrams,
         replay.stream.push_back({replay.stream.empty() ? at : std::max(at, replay.stream.back().at), d.payload});
     }
     replay.loop_gap = medianGap(replay.stream);
+    // Without an answer that names it, the address the device was reached at.
+    if (!replay.device_ip)
+        replay.device_ip = dotted(device->ip);
     return replay;
 }
 

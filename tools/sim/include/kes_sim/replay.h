@@ -24,7 +24,7 @@ struct Replay {
     // Unset where the capture holds no successful answer to the read.
     std::optional<std::string> firmware; // the 16 bytes as answered
     std::optional<std::string> hardware;
-    std::optional<std::string> device_ip; // dotted
+    std::optional<std::string> device_ip; // dotted; else where the capture reached it
     std::optional<uint32_t> frequency_hz;
     std::optional<uint32_t> filter_level;
     std::optional<uint32_t> direction;
