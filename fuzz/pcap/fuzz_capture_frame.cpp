@@ -11,8 +11,9 @@
 
 namespace {
 
-constexpr int kLinkTypes[] = {kes_pcap::link::kNull,     kes_pcap::link::kEthernet, kes_pcap::link::kRaw,
-                              kes_pcap::link::kLoop,     kes_pcap::link::kLinuxSll, kes_pcap::link::kIpv4,
+constexpr int kLinkTypes[] = {kes_pcap::link::kNull,      kes_pcap::link::kEthernet,
+                              kes_pcap::link::kRaw,       kes_pcap::link::kLoop,
+                              kes_pcap::link::kLinuxSll,  kes_pcap::link::kIpv4,
                               kes_pcap::link::kLinuxSll2, 147 /* a link type nobody decodes */};
 
 } // namespace
