@@ -153,8 +153,8 @@ TEST(ServiceBench, CaptureReplayedIsTheLidarForRecordAndTcpdumpReadsIt)
         if (twinBlock == expected.end())
             continue;
         ++matched;
-        EXPECT_EQ(rows, twinBlock->second)
-            << "block " << key.second.toStdString() << " of " << key.first.toStdString();
+        EXPECT_TRUE(rows == twinBlock->second)
+            << "block " << key.second.toStdString() << " of revolution " << key.first.toStdString();
     }
     EXPECT_GE(matched, got.size() * 8 / 10);
 }
