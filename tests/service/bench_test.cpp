@@ -128,7 +128,7 @@ TEST(ServiceBench, CaptureReplayedIsTheLidarForRecordAndTcpdumpReadsIt)
               150); // three seconds of scan datagrams at 10 Hz
 
     QProcess replay;
-    replay.start(KESTRA_SIM, {"--replay", pcap, "--port", "0"});
+    replay.start(KESTRA_SIM, {"--replay", pcap, "--port", "0", "--loop"});
     QString said;
     const QRegularExpressionMatch listening = waitForLine(replay, said, "listening on 127.0.0.1:(\\d+)", 5000);
     ASSERT_TRUE(listening.hasMatch()) << said.toStdString();
@@ -141,6 +141,9 @@ TEST(ServiceBench, CaptureReplayedIsTheLidarForRecordAndTcpdumpReadsIt)
     const Ran replayed =
         cli(QStringList{"record", "--seconds", "2", "--out", dir.filePath("replayed.csv")} + target(port));
     ASSERT_EQ(replayed.code, 0) << replayed.err.toStdString();
+    // Past the capture's three seconds, the loop plays it again.
+    const Ran looped = cli(QStringList{"watch", "--seconds", "5"} + target(port));
+    EXPECT_TRUE(looped.out.contains(QRegularExpression("   5 s  revolutions +[1-9]"))) << looped.out.toStdString();
     replay.kill();
     replay.waitForFinished();
 
