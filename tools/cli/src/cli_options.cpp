@@ -113,6 +113,29 @@ void addUntilInterrupted(QCommandLineParser& parser)
     parser.addOption({"seconds", "Stop after this many seconds (default: run until interrupted).", "S", "0"});
 }
 
+// A connection held for --seconds while it writes --out.
+Parsed<RecordOptions> parseTimedFile(const QStringList& args, const QString& defaultIp, const QString& description,
+                                     const QCommandLineOption& seconds, const QCommandLineOption& out)
+{
+    Parsed<RecordOptions> result;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description);
+    addTargetOptions(parser, defaultIp);
+    parser.addOption(seconds);
+    parser.addOption(out);
+    if (!runParser(parser, args, result.help, result.error))
+        return result;
+    RecordOptions& o = result.options;
+    result.error = readTarget(parser, o.target);
+    if (!result.error.isEmpty())
+        return result;
+    o.out = parser.value("out");
+    result.error = readInt(parser, "seconds", 1, 86400, o.seconds);
+    if (result.error.isEmpty() && o.out.isEmpty())
+        result.error = "--out needs the name of the file to write";
+    return result;
+}
+
 } // namespace
 
 Parsed<InfoOptions> parseInfo(const QStringList& args, const QString& defaultIp)
@@ -233,29 +256,16 @@ Parsed<HealthOptions> parseHealth(const QStringList& args, const QString& defaul
 
 Parsed<CaptureOptions> parseCapture(const QStringList& args, const QString& defaultIp)
 {
-    Parsed<CaptureOptions> result;
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
+    return parseTimedFile(
+        args, defaultIp,
         "kestra-cli capture: connect as the window does and write every datagram of the connection, both "
         "directions, with the host's time in microseconds, to a pcap file (IPv4/UDP, as tcpdump and "
         "Wireshark read it); disconnect; print the datagrams sent and received. kestra-sim --replay plays "
         "it back as a lidar.\n"
         "Exit codes: 0 done, 1 the device refused, 2 no answer, 3 socket error, 64 bad usage, 73 the file "
-        "cannot be written.");
-    addTargetOptions(parser, defaultIp);
-    parser.addOption({"seconds", "How long to capture.", "S"});
-    parser.addOption({"out", "The pcap file to write (replaced if it exists).", "FILE.pcap"});
-    if (!runParser(parser, args, result.help, result.error))
-        return result;
-    CaptureOptions& o = result.options;
-    result.error = readTarget(parser, o.target);
-    if (!result.error.isEmpty())
-        return result;
-    o.out = parser.value("out");
-    result.error = readInt(parser, "seconds", 1, 86400, o.seconds);
-    if (result.error.isEmpty() && o.out.isEmpty())
-        result.error = "--out needs the name of the file to write";
-    return result;
+        "cannot be written.",
+        {"seconds", "How long to capture.", "S"},
+        {"out", "The pcap file to write (replaced if it exists).", "FILE.pcap"});
 }
 
 Parsed<StatsOptions> parseStats(const QStringList& args, const QString& defaultIp)
@@ -333,26 +343,13 @@ Parsed<ExportOptions> parseExport(const QStringList& args)
 
 Parsed<RecordOptions> parseRecord(const QStringList& args, const QString& defaultIp)
 {
-    Parsed<RecordOptions> result;
-    QCommandLineParser parser;
-    parser.setApplicationDescription("kestra-cli record: connect, write the live scan blocks to a point-cloud CSV "
-                                     "file for the given time, disconnect, print the blocks and rows written.\n"
-                                     "Exit codes: 0 done, 1 the device refused, 2 no answer, 3 socket error, "
-                                     "64 bad usage, 73 the file cannot be written.");
-    addTargetOptions(parser, defaultIp);
-    parser.addOption({"seconds", "How long to record.", "S"});
-    parser.addOption({"out", "The CSV file to write (replaced if it exists).", "FILE"});
-    if (!runParser(parser, args, result.help, result.error))
-        return result;
-    RecordOptions& o = result.options;
-    result.error = readTarget(parser, o.target);
-    if (!result.error.isEmpty())
-        return result;
-    o.out = parser.value("out");
-    result.error = readInt(parser, "seconds", 1, 86400, o.seconds);
-    if (result.error.isEmpty() && o.out.isEmpty())
-        result.error = "--out needs the name of the file to write";
-    return result;
+    return parseTimedFile(args, defaultIp,
+                          "kestra-cli record: connect, write the live scan blocks to a point-cloud CSV "
+                          "file for the given time, disconnect, print the blocks and rows written.\n"
+                          "Exit codes: 0 done, 1 the device refused, 2 no answer, 3 socket error, "
+                          "64 bad usage, 73 the file cannot be written.",
+                          {"seconds", "How long to record.", "S"},
+                          {"out", "The CSV file to write (replaced if it exists).", "FILE"});
 }
 
 Parsed<InspectOptions> parseInspect(const QStringList& args)

@@ -31,12 +31,6 @@ struct WatchOptions {
     bool reconnect = false;
 };
 
-struct CaptureOptions {
-    DeviceTarget target;
-    int seconds = 0;
-    QString out;
-};
-
 struct HealthOptions {
     DeviceTarget target;
     int seconds = 0; // 0: until interrupted
@@ -60,11 +54,13 @@ struct ExportOptions {
     QString out;
 };
 
+// A connection held for a time while it writes a file: record and capture.
 struct RecordOptions {
     DeviceTarget target;
     int seconds = 0;
     QString out;
 };
+using CaptureOptions = RecordOptions;
 
 struct InspectOptions {
     QString file;

@@ -21,29 +21,6 @@ ReplayStreamer::~ReplayStreamer()
     stop();
 }
 
-void ReplayStreamer::start()
-{
-    stopping_ = false;
-    thread_ = std::thread([this] { run(); });
-}
-
-void ReplayStreamer::stop()
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_all();
-    if (thread_.joinable())
-        thread_.join();
-}
-
-bool ReplayStreamer::sleepUntil(Clock::time_point deadline)
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    return !wake_.wait_until(lock, deadline, [this] { return stopping_; });
-}
-
 void ReplayStreamer::run()
 {
     const std::vector<ReplayDatagram>& stream = replay_->stream;

@@ -5,10 +5,7 @@
 #include "kes_sim/replay.h"
 #include "streamer.h"
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 namespace kes_sim {
 
@@ -20,22 +17,13 @@ public:
     ReplayStreamer(DeviceState& state, DatagramSender& sender, std::shared_ptr<const Replay> replay, bool loop);
     ~ReplayStreamer() override;
 
-    void start() override;
-    void stop() override;
-
 private:
-    void run();
-    // False once stopping.
-    bool sleepUntil(Clock::time_point deadline);
+    void run() override;
 
     DeviceState& state_;
     DatagramSender& sender_;
     const std::shared_ptr<const Replay> replay_;
     const bool loop_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
 };
 
 } // namespace kes_sim

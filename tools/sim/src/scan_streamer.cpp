@@ -22,29 +22,6 @@ ScanStreamer::~ScanStreamer()
     stop();
 }
 
-void ScanStreamer::start()
-{
-    stopping_ = false;
-    thread_ = std::thread([this] { run(); });
-}
-
-void ScanStreamer::stop()
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_all();
-    if (thread_.joinable())
-        thread_.join();
-}
-
-bool ScanStreamer::sleepUntil(Clock::time_point deadline)
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    return !wake_.wait_until(lock, deadline, [this] { return stopping_; });
-}
-
 void ScanStreamer::run()
 {
     Clock::time_point begin = Clock::now();

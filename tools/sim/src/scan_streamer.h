@@ -7,10 +7,7 @@
 #include "streamer.h"
 
 #include <array>
-#include <condition_variable>
-#include <mutex>
 #include <random>
-#include <thread>
 
 namespace kes_sim {
 
@@ -21,15 +18,10 @@ public:
     ScanStreamer(DeviceState& state, DatagramSender& sender, const SimOptions& options);
     ~ScanStreamer() override;
 
-    void start() override;
-    void stop() override;
-
 private:
     using Order = std::array<uint8_t, 6>;
 
-    void run();
-    // False once stopping.
-    bool sleepUntil(Clock::time_point deadline);
+    void run() override;
     bool sendRevolution(const RevolutionPlan& plan, Clock::time_point begin, Clock::duration period);
     Order blockOrder();
 
@@ -42,10 +34,6 @@ private:
     double scene_time_ = 0;
     std::vector<ScanPoint> points_;
     std::array<Bytes, 6> datagrams_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
 };
 
 } // namespace kes_sim
