@@ -14,8 +14,8 @@ root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 skip = ('tests/', 'bench/', 'fuzz/', 'build')
 
 # Folders without Qt Widgets: the logic and the file formats build and test without a display.
-widget_free = {'sdk', 'mdns', 'tools/sim', 'tools/cli', 'app/workers', 'app/logic', 'player/csv', 'measure/config',
-               'resources'}
+widget_free = {'sdk', 'mdns', 'tools/pcap', 'tools/sim', 'tools/service', 'tools/cli', 'app/workers', 'app/logic',
+               'player/csv', 'measure/config', 'resources'}
 # What the view may include of the widget folders: the panels and the window it owns, and the
 # prompts every widget shows its boxes through.
 view_owns = {'kes_panels/info_widget.h', 'kes_panels/color_label.h', 'kes_panels/reset_widget.h',

@@ -19,6 +19,9 @@ CommandResult KesDriver::Impl::open(const SocketAddress& address)
     if (!transport)
         return kSocketError;
     transport->setCallback([this](std::vector<uint8_t> datagram) { onPacket(std::move(datagram)); });
+    transport->setCounters(&counters_);
+    if (tap_)
+        transport->setTap(tap_);
     transport_ = std::move(transport);
     return transport_->open();
 }
@@ -59,12 +62,16 @@ CommandResult KesDriver::Impl::sendCommand(const std::vector<uint8_t>& request, 
     awaited_code_ = code;
     // Only an answer that arrives after this request may satisfy it.
     response_slot_.reset();
+    const auto sent = Clock::now();
     transport_->send(request);
 
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout);
+    const auto deadline = sent + std::chrono::milliseconds(timeout);
     const bool answered = response_cv_.wait_until(lock, deadline, [&] { return response_slot_.has_value(); });
-    if (!answered)
+    if (!answered) {
+        counters_.countTimeout();
         return kNoAnswer;
+    }
+    counters_.countAnswer(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - sent));
     return parseResponse(*response_slot_, code, value);
 }
 
@@ -96,8 +103,10 @@ void KesDriver::Impl::onScanData(std::vector<uint8_t> datagram)
         return;
     {
         std::lock_guard<std::mutex> lock(scan_mutex_);
-        if (scan_queue_.size() >= kScanQueueLimit)
+        if (scan_queue_.size() >= kScanQueueLimit) {
             scan_queue_.pop_front();
+            counters_.countDrop();
+        }
         scan_queue_.push_back(std::move(datagram));
     }
     // Notified outside the lock so the woken reader does not block on it again.

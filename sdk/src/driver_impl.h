@@ -31,6 +31,10 @@ public:
     CommandResult waitScanPacket(std::vector<uint8_t>& datagram, Clock::time_point limit);
     void onPacket(std::vector<uint8_t> datagram);
 
+    // Both are handed to every transport this opens; the tap must be set before open.
+    void setTap(DatagramTap tap) { tap_ = std::move(tap); }
+    LinkCounters& counters() { return counters_; }
+
 private:
     void onResponse(std::vector<uint8_t> datagram);
     void onScanData(std::vector<uint8_t> datagram);
@@ -45,6 +49,8 @@ private:
     std::deque<std::vector<uint8_t>> scan_queue_;
     std::mutex scan_mutex_;
     std::condition_variable scan_cv_;
+    DatagramTap tap_;
+    LinkCounters counters_;
 };
 
 } // namespace kes_sdk

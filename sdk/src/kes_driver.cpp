@@ -193,6 +193,16 @@ CommandResult KesDriver::getSdkVersion(std::string& version)
     return kSuccess;
 }
 
+void KesDriver::setTap(DatagramTap tap)
+{
+    impl_->setTap(std::move(tap));
+}
+
+LinkStats KesDriver::linkStats() const
+{
+    return impl_->counters().snapshot();
+}
+
 CommandResult KesDriver::readScanPacket(ScanPacketData& packet)
 {
     return readScanPacketUntil(packet, Deadline::max());
@@ -231,6 +241,8 @@ CommandResult KesDriver::grabFullScanBlock(FullScanBlock& scan)
         const ScanLayer& points = packet.layers[0];
         if (k < 0 || k >= kBlocksPerScan || points.ranges.empty())
             continue;
+        for (int lost = tally_.add(packet.block_id); lost > 0; --lost)
+            impl_->counters().countIncomplete();
         const size_t size = kBlocksPerScan * points.ranges.size();
         // A datagram of another rate starts the revolution again from itself, so a scan never
         // mixes two rates or keeps points of an earlier one.
@@ -251,6 +263,7 @@ CommandResult KesDriver::grabFullScanBlock(FullScanBlock& scan)
     if (!filter_params_loaded_)
         loadFilterParameters();
     applyTailFilter(scan.layers[0].ranges, filter_level_, scan_frequency_);
+    impl_->counters().countScan(Impl::Clock::now());
     return kSuccess;
 }
 

@@ -66,6 +66,7 @@ int Network::open()
     socket_.get_option(given, ec);
     receive_buffer_size_ = ec ? 0 : given.value();
 
+    local_port_ = localPort();
     io_context_.restart();
     startReceive();
     open_ = true;
@@ -110,7 +111,12 @@ void Network::onReceive(const asio::error_code& error, size_t bytes)
 {
     if (error)
         return;
-    if (callback_ && acceptDatagram(receive_buffer_.data(), bytes))
+    const bool accepted = acceptDatagram(receive_buffer_.data(), bytes);
+    if (counters_)
+        counters_->countDatagram(accepted);
+    if (tap_)
+        tap(false, accepted, sender_endpoint_, receive_buffer_.data(), bytes);
+    if (callback_ && accepted)
         callback_(std::vector<uint8_t>(receive_buffer_.begin(), receive_buffer_.begin() + bytes));
     startReceive();
 }
@@ -129,8 +135,24 @@ void Network::enqueue(std::vector<uint8_t> datagram)
         sendFront();
 }
 
+void Network::tap(bool sent, bool accepted, const udp::endpoint& peer, const uint8_t* data, size_t size) const
+{
+    TappedDatagram d;
+    d.sent = sent;
+    d.accepted = accepted;
+    d.peer_ip = peer.address().is_v4() ? peer.address().to_v4().to_uint() : 0;
+    d.peer_port = peer.port();
+    d.local_port = local_port_;
+    d.time = std::chrono::system_clock::now();
+    d.data = data;
+    d.size = size;
+    tap_(d);
+}
+
 void Network::sendFront()
 {
+    if (tap_)
+        tap(true, true, sensor_address_, send_queue_.front().data(), send_queue_.front().size());
     socket_.async_send_to(asio::buffer(send_queue_.front()), sensor_address_,
                           [this](const asio::error_code&, size_t) {
                               send_queue_.pop_front();

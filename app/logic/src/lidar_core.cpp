@@ -35,6 +35,8 @@ DeviceUse::DeviceUse(LidarCore& core, bool create) : core_(core)
     if (ip) {
         qDebug() << "new ";
         core.device_ = std::make_shared<KesDriver>(kes_sdk::LidarAddress(*ip, htons(core.lidar_port_)));
+        if (core.tap_)
+            core.device_->setTap(core.tap_);
         created_ = true;
     }
     device_ = core.device_;
@@ -46,6 +48,18 @@ DeviceUse::~DeviceUse()
 {
     if (device_)
         --core_.busy_count_;
+}
+
+void LidarCore::setDatagramTap(kes_sdk::DatagramTap tap)
+{
+    std::lock_guard<std::mutex> lock(device_mutex_);
+    tap_ = std::move(tap);
+}
+
+std::optional<kes_sdk::LinkStats> LidarCore::linkStats()
+{
+    const DevicePtr device = currentDevice();
+    return device ? std::optional<kes_sdk::LinkStats>(device->linkStats()) : std::nullopt;
 }
 
 LidarCore::DevicePtr LidarCore::currentDevice()

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // Connection states, sent as English or Chinese texts.
 enum class LidarState { Working, Malfunction, ReUpgrade, Disconnect, Restart, Upgrade, UpgradeFailure };
@@ -48,6 +49,8 @@ public:
     int device_stop_stream();
     int device_reboot();
     void receive_update_flag(uint32_t flag);
+    void setDatagramTap(kes_sdk::DatagramTap tap);
+    std::optional<kes_sdk::LinkStats> linkStats();
 
     // For the destructor of the owner: cuts every path back to it, ends the connection and
     // waits at most `bound_ms` for the jobs.
@@ -108,6 +111,7 @@ private:
     std::mutex mutex_; // held by disconnectLidar for its whole run
     std::mutex device_mutex_;
     DevicePtr device_;
+    kes_sdk::DatagramTap tap_; // under device_mutex_, like the driver it is handed to
     kes_sdk::FullScanBlock full_scan_;
     // Counts the connections that started streaming; a close thread acts for its own only.
     std::atomic<uint64_t> generation_{0};

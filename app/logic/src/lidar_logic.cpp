@@ -141,6 +141,14 @@ void LidarLogic::setDriverTimeout(uint32_t ms)
     const auto core = core_;
     core->setDriverTimeout(ms);
 }
+void LidarLogic::setDatagramTap(kes_sdk::DatagramTap tap)
+{
+    core_->setDatagramTap(std::move(tap));
+}
+std::optional<kes_sdk::LinkStats> LidarLogic::linkStats() const
+{
+    return core_->linkStats();
+}
 int LidarLogic::device_stop_stream()
 {
     const auto core = core_;

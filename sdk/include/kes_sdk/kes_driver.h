@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kes_sdk/command_result.h"
+#include "kes_sdk/link_stats.h"
 #include "kes_sdk/scan_data.h"
 #include "kes_sdk/socket_address.h"
 
@@ -55,6 +56,11 @@ public:
     [[nodiscard]] CommandResult readScanPacket(ScanPacketData& packet);
     [[nodiscard]] CommandResult grabFullScanBlock(FullScanBlock& scan);
 
+    // A copy of every datagram of the connections opened after this call, both directions.
+    void setTap(DatagramTap tap);
+    // What the link has carried since this driver was constructed.
+    LinkStats linkStats() const;
+
 private:
     class Impl;
     using Deadline = std::chrono::steady_clock::time_point;
@@ -69,6 +75,7 @@ private:
     std::atomic<uint32_t> filter_level_{0};
     std::atomic<uint32_t> scan_frequency_{0};
     std::atomic<bool> filter_params_loaded_{false};
+    RevolutionTally tally_; // the scan thread's alone
 };
 
 } // namespace kes_sdk

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kes_sdk/link_stats.h"
 #include "kes_sdk/socket_address.h"
 
 #include <cstdint>
@@ -21,6 +22,10 @@ public:
     virtual void send(std::vector<uint8_t> datagram) = 0;
     // Set before open(); called on the transport's I/O thread for every accepted datagram.
     virtual void setCallback(PacketCallback callback) = 0;
+    // Set before open(), both optional: where to count what arrives, and a copy of every
+    // datagram in both directions. A transport without them costs nothing extra.
+    virtual void setCounters(LinkCounters*) {}
+    virtual void setTap(DatagramTap) {}
 };
 
 // A transport for `address`, or none when it is not a LidarAddress.

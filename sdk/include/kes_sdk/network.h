@@ -23,6 +23,8 @@ public:
     bool isOpen() const override;
     void send(std::vector<uint8_t> datagram) override;
     void setCallback(PacketCallback callback) override;
+    void setCounters(LinkCounters* counters) override { counters_ = counters; }
+    void setTap(DatagramTap tap) override { tap_ = std::move(tap); }
 
     // The kernel's receive buffer size as read back after open (0 before).
     int receiveBufferSize() const { return receive_buffer_size_; }
@@ -36,8 +38,12 @@ private:
     void enqueue(std::vector<uint8_t> datagram);
     void sendFront();
     void printEndpoints() const;
+    void tap(bool sent, bool accepted, const asio::ip::udp::endpoint& peer, const uint8_t* data, size_t size) const;
 
     PacketCallback callback_;
+    LinkCounters* counters_ = nullptr;
+    DatagramTap tap_;
+    uint16_t local_port_ = 0;
     std::thread io_thread_;
     asio::io_context io_context_;
     asio::ip::udp::socket socket_;

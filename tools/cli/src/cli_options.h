@@ -28,13 +28,39 @@ struct SetOptions {
 struct WatchOptions {
     DeviceTarget target;
     int seconds = 0; // 0: until interrupted
+    bool reconnect = false;
 };
 
+struct HealthOptions {
+    DeviceTarget target;
+    int seconds = 0; // 0: until interrupted
+    bool json = false;
+};
+
+// Live from the lidar when `revolutions` is set, else from `file`.
+struct StatsOptions {
+    DeviceTarget target;
+    std::optional<int> revolutions;
+    QString file;
+    QString out;
+    QString plot;
+};
+
+struct ExportOptions {
+    QString file;
+    std::optional<int> frame; // none: every frame
+    bool pcd = false;         // else PLY
+    bool binary = false;
+    QString out;
+};
+
+// A connection held for a time while it writes a file: record and capture.
 struct RecordOptions {
     DeviceTarget target;
     int seconds = 0;
     QString out;
 };
+using CaptureOptions = RecordOptions;
 
 struct InspectOptions {
     QString file;
@@ -60,6 +86,10 @@ Parsed<DiscoverOptions> parseDiscover(const QStringList& args);
 Parsed<WatchOptions> parseWatch(const QStringList& args, const QString& defaultIp);
 Parsed<RecordOptions> parseRecord(const QStringList& args, const QString& defaultIp);
 Parsed<InspectOptions> parseInspect(const QStringList& args);
+Parsed<CaptureOptions> parseCapture(const QStringList& args, const QString& defaultIp);
+Parsed<HealthOptions> parseHealth(const QStringList& args, const QString& defaultIp);
+Parsed<StatsOptions> parseStats(const QStringList& args, const QString& defaultIp);
+Parsed<ExportOptions> parseExport(const QStringList& args);
 QString mainHelp();
 
 } // namespace cli

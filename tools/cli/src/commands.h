@@ -10,5 +10,9 @@ int runDiscover(const DiscoverOptions& options);
 int runWatch(const WatchOptions& options);
 int runRecord(const RecordOptions& options);
 int runInspect(const InspectOptions& options);
+int runCapture(const CaptureOptions& options);
+int runHealth(const HealthOptions& options);
+int runStats(const StatsOptions& options);
+int runExport(const ExportOptions& options);
 
 } // namespace cli

@@ -26,8 +26,14 @@ DeviceSession::DeviceSession(const DeviceTarget& target) : logic_(&server_), tar
 
 DeviceSession::~DeviceSession()
 {
+    disconnect();
+}
+
+void DeviceSession::disconnect()
+{
     if (connected_)
         logic_.disconnectLidar();
+    connected_ = false;
 }
 
 QString DeviceSession::where() const
@@ -35,16 +41,21 @@ QString DeviceSession::where() const
     return target_.ip + ':' + QString::number(target_.port);
 }
 
-int DeviceSession::connect()
+int DeviceSession::connect(bool tell)
 {
     if (logic_.connectLidar()) {
         connected_ = true;
         return kDone;
     }
+    const auto fail = [tell](const QString& message, int code) {
+        if (tell)
+            printError(message);
+        return code;
+    };
     switch (logic_.last_result_.load()) {
-    case kes_sdk::kDeviceFailure: printError("the lidar at " + where() + " refused the connection"); return kRefused;
-    case kes_sdk::kSocketError: printError("cannot open a UDP socket to reach " + where()); return kSocketError;
-    default: printError("no answer from " + where() + " within 8 s"); return kNoAnswer;
+    case kes_sdk::kDeviceFailure: return fail("the lidar at " + where() + " refused the connection", kRefused);
+    case kes_sdk::kSocketError: return fail("cannot open a UDP socket to reach " + where(), kSocketError);
+    default: return fail("no answer from " + where() + " within 8 s", kNoAnswer);
     }
 }
 

@@ -17,10 +17,12 @@ public:
     explicit DeviceSession(const DeviceTarget& target);
     ~DeviceSession();
 
-    // Exit code; on failure a one-line message is on standard error.
-    int connect();
+    // Exit code; on failure a one-line message is on standard error when `tell`.
+    int connect(bool tell = true);
+    void disconnect();
     LidarLogic& logic() { return logic_; }
     QString where() const;
+    const DeviceTarget& target() const { return target_; }
     // The exit code and the reason for the last failed operation.
     int failure(const QString& what) const;
     int failure(const QString& what, int result) const;

@@ -6,6 +6,10 @@
 #include <kes_logic/lidar_logic.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -55,6 +59,14 @@ int run(const QStringList& args)
         return dispatch(cli::parseRecord(args, defaultAddress()), cli::runRecord);
     if (command == "inspect")
         return dispatch(cli::parseInspect(args), cli::runInspect);
+    if (command == "capture")
+        return dispatch(cli::parseCapture(args, defaultAddress()), cli::runCapture);
+    if (command == "health")
+        return dispatch(cli::parseHealth(args, defaultAddress()), cli::runHealth);
+    if (command == "stats")
+        return dispatch(cli::parseStats(args, defaultAddress()), cli::runStats);
+    if (command == "export")
+        return dispatch(cli::parseExport(args), cli::runExport);
     return usageError("unknown command \"" + command + "\"");
 }
 
@@ -62,10 +74,15 @@ int run(const QStringList& args)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("kestra-cli");
+    // The statistics plot draws text, which needs the GUI's fonts, not a display.
+    const bool plots = argc > 1 && std::strcmp(argv[1], "stats") == 0;
+    if (plots && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     cli::reserveOutput();
-    const int code = run(app.arguments().mid(1));
+    const std::unique_ptr<QCoreApplication> app =
+        plots ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName("kestra-cli");
+    const int code = run(QCoreApplication::arguments().mid(1));
     cli::out().flush();
     return code;
 }

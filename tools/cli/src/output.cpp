@@ -1,5 +1,7 @@
 #include "output.h"
 
+#include <QSaveFile>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -37,6 +39,24 @@ void printError(const QString& message)
 {
     out().flush();
     std::fprintf(stderr, "kestra-cli: %s\n", message.toLocal8Bit().constData());
+}
+
+// Qt reports ENOSPC as a resource error.
+QString writeFailure(const QFileDevice& file)
+{
+    if (file.error() == QFileDevice::ResourceError)
+        return "no space left on device for " + file.fileName();
+    return "writing " + file.fileName() + " failed: " + file.errorString();
+}
+
+QString writeWholeFile(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return "cannot write " + path + ": " + file.errorString();
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        return writeFailure(file);
+    return QString();
 }
 
 } // namespace cli

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QTextStream>
+
+class QFileDevice;
 
 namespace cli {
 
@@ -11,5 +14,11 @@ void reserveOutput();
 QTextStream& out();
 // One line on standard error.
 void printError(const QString& message);
+
+// Why writing `file` failed, in words (a full disk says so).
+QString writeFailure(const QFileDevice& file);
+// Writes `bytes` as the whole of `path`, which is replaced only when all of them got there;
+// the reason when not.
+QString writeWholeFile(const QString& path, const QByteArray& bytes);
 
 } // namespace cli

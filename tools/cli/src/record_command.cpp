@@ -10,17 +10,6 @@
 #include <QTimer>
 
 namespace cli {
-namespace {
-
-// Qt reports ENOSPC as a resource error.
-QString writeFailure(const QFile& file)
-{
-    if (file.error() == QFileDevice::ResourceError)
-        return "no space left on device for " + file.fileName();
-    return "writing " + file.fileName() + " failed: " + file.errorString();
-}
-
-} // namespace
 
 int runRecord(const RecordOptions& options)
 {

@@ -79,6 +79,15 @@ const std::map<std::string, Setter>& valuedOptions()
          }},
         {"--restart-ms", [](const std::string& v, SimOptions& o) { return parseNumber(v, o.restart_ms); }},
         {"--seed", [](const std::string& v, SimOptions& o) { return parseNumber(v, o.seed); }},
+        {"--noise-mm",
+         [](const std::string& v, SimOptions& o) {
+             return parseDouble(v, o.noise_mm) && o.noise_mm >= 0.0 && o.noise_mm <= 10000.0;
+         }},
+        {"--replay",
+         [](const std::string& v, SimOptions& o) {
+             o.replay_file = v;
+             return !v.empty();
+         }},
         {"--device-ip",
          [](const std::string& v, SimOptions& o) {
              o.device_ip = v;
@@ -99,6 +108,8 @@ std::string apply(const std::string& name, const std::string* value, SimOptions&
         o.verbose = true;
     else if (name == "--announce")
         o.announce = true;
+    else if (name == "--loop")
+        o.loop = true;
     else if (const auto it = valuedOptions().find(name); it == valuedOptions().end())
         return "unknown option " + name;
     else if (!value)
@@ -151,7 +162,13 @@ std::string usageText()
            "  --refuse CODE       answer CODE (0x0105 or 261) with failure status 1; repeatable\n"
            "  --silent-after S    stop answering and streaming S seconds after start\n"
            "  --restart-ms N      silence after a reboot (default 2000)\n"
-           "  --seed N            seed for the scene, jitter and loss (default 1)\n"
+           "  --seed N            seed for the scene, jitter, noise and loss (default 1)\n"
+           "  --noise-mm SIGMA    Gaussian range noise of SIGMA mm in place of the built-in jitter\n"
+           "  --replay FILE.pcap  be the lidar of a capture (kestra-cli capture, tcpdump): answer\n"
+           "                      with the versions, address, frequency, filter and direction its\n"
+           "                      answers gave, and play its scan datagrams at their recorded pace\n"
+           "                      from the start each time the stream is turned on\n"
+           "  --loop              with --replay: start the capture over at its end\n"
            "  --verbose           print one line per request: code, payload, answer status\n"
            "  --announce          answer mDNS queries (port 5353, shared) for a _udp._udp service\n"
            "                      on the port, at the bind address (the --device-ip when bound\n"
@@ -160,7 +177,8 @@ std::string usageText()
            "\n"
            "Malformed requests (wrong size or length field, bad CRC) are dropped. Codes the\n"
            "device does not know are answered with status 2. Scan frequencies 10/15/20/25/30 Hz.\n"
-           "Exit status: 0 on SIGINT/SIGTERM, 64 for a bad option, 69 when the port cannot be bound.\n";
+           "Exit status: 0 on SIGINT/SIGTERM, 64 for a bad option, 66 for a capture that cannot be\n"
+           "read, 69 when the port cannot be bound.\n";
 }
 
 } // namespace kes_sim

@@ -52,6 +52,10 @@ DeviceState::DeviceState(const SimOptions& options)
       restart_time_(std::chrono::milliseconds(options.restart_ms)),
       ip_(octetsOf(options.device_ip)),
       active_ip_(ip_),
+      hz_(options.frequency_hz),
+      active_hz_(options.frequency_hz),
+      filter_level_(options.filter_level),
+      direction_(options.direction),
       rng_(options.seed)
 {
 }
@@ -117,9 +121,10 @@ uint32_t DeviceState::write(uint16_t code, uint32_t value, const udp::endpoint& 
             value0109_ = value;
         return accept(value <= 1);
     case cmd::kDataStream:
-        if (value == 1)
+        if (value == 1) {
             stream_target_ = from;
-        else if (value == 0)
+            ++stream_starts_;
+        } else if (value == 0)
             stream_target_.reset();
         return accept(value <= 1);
     case cmd::kApplyConfigs: active_ip_ = ip_; return kStatusOk;
@@ -187,6 +192,12 @@ bool DeviceState::streamsTo(const udp::endpoint& target, Clock::time_point now) 
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return stream_target_ == target && !silentLocked(now);
+}
+
+std::pair<std::optional<udp::endpoint>, uint64_t> DeviceState::stream() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return {stream_target_, stream_starts_};
 }
 
 void DeviceState::noteMalformed()

@@ -46,6 +46,8 @@ public:
     bool silent(Clock::time_point now) const;
     RevolutionPlan beginRevolution();
     bool streamsTo(const udp::endpoint& target, Clock::time_point now) const;
+    // Where the stream goes, and how many stream-on requests the device has taken so far.
+    std::pair<std::optional<udp::endpoint>, uint64_t> stream() const;
 
     void noteMalformed();
     void noteIgnored();
@@ -70,15 +72,16 @@ private:
     std::optional<Clock::time_point> unplugged_at_;
     Octets ip_;
     Octets active_ip_;
-    uint32_t hz_ = 10;
-    uint32_t active_hz_ = 10;
-    uint32_t filter_level_ = 1;
-    uint32_t direction_ = 0;
+    uint32_t hz_;
+    uint32_t active_hz_;
+    uint32_t filter_level_;
+    uint32_t direction_;
     uint16_t value0102_ = 0;
     uint32_t value0107_ = 0;
     uint32_t value0109_ = 0;
     uint32_t value020C_ = 0;
     std::optional<udp::endpoint> stream_target_;
+    uint64_t stream_starts_ = 0;
     Clock::time_point quiet_until_{};
     uint32_t restarts_ = 0;
     uint32_t time_stamp_ = 0;

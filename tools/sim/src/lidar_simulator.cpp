@@ -5,11 +5,14 @@
 #include "kes_sdk/byte_order.h"
 #include "kes_sdk/wire_format.h"
 #include "mdns_responder.h"
+#include "replay_streamer.h"
 #include "request_log.h"
 #include "scan_streamer.h"
 
 #include <asio/io_context.hpp>
 #include <asio/steady_timer.hpp>
+
+#include <fcntl.h>
 
 #include <array>
 #include <thread>
@@ -39,7 +42,7 @@ private:
     udp::endpoint sender_endpoint_;
     DeviceState state_;
     DatagramSender sender_;
-    ScanStreamer streamer_;
+    std::unique_ptr<Streamer> streamer_;
     std::unique_ptr<MdnsResponder> responder_;
     std::thread io_thread_;
     uint16_t port_ = 0;
@@ -47,11 +50,12 @@ private:
 };
 
 LidarSimulator::Impl::Impl(SimOptions options)
-    : options_(std::move(options)),
-      state_(options_),
-      sender_(options_.loss, options_.seed),
-      streamer_(state_, sender_, options_)
+    : options_(std::move(options)), state_(options_), sender_(options_.loss, options_.seed)
 {
+    if (options_.replay)
+        streamer_ = std::make_unique<ReplayStreamer>(state_, sender_, options_.replay, options_.loop);
+    else
+        streamer_ = std::make_unique<ScanStreamer>(state_, sender_, options_);
 }
 
 StartResult LidarSimulator::Impl::bind()
@@ -61,6 +65,9 @@ StartResult LidarSimulator::Impl::bind()
     const asio::ip::address address = asio::ip::make_address(options_.bind_address, ec);
     if (!ec)
         socket_.open(address.is_v4() ? udp::v4() : udp::v6(), ec);
+    // A program that embeds the simulator and starts others must not hand them its port.
+    if (!ec)
+        ::fcntl(socket_.native_handle(), F_SETFD, FD_CLOEXEC);
     if (!ec)
         socket_.bind(udp::endpoint(address, options_.port), ec);
     if (ec) {
@@ -102,7 +109,7 @@ StartResult LidarSimulator::Impl::start()
     io_.restart();
     receive();
     io_thread_ = std::thread([this] { io_.run(); });
-    streamer_.start();
+    streamer_->start();
     running_ = true;
     return result;
 }
@@ -112,7 +119,7 @@ void LidarSimulator::Impl::stop()
     if (!running_)
         return;
     running_ = false;
-    streamer_.stop();
+    streamer_->stop();
     io_.stop();
     io_thread_.join();
     asio::error_code ec;

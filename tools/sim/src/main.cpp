@@ -1,5 +1,6 @@
 #include "kes_sim/command_line.h"
 #include "kes_sim/lidar_simulator.h"
+#include "kes_sim/replay.h"
 
 #include <sysexits.h>
 
@@ -18,11 +19,29 @@ sigset_t stopSignals()
     return set;
 }
 
+// Loads --replay's capture into the options; an error message when it cannot.
+std::string loadReplay(kes_sim::SimOptions& options)
+{
+    kes_pcap::Capture capture;
+    std::string error;
+    if (!kes_pcap::readCapture(options.replay_file, capture, error))
+        return "cannot read " + options.replay_file + ": " + error;
+    std::optional<kes_sim::Replay> replay = kes_sim::makeReplay(capture.datagrams, error);
+    if (!replay)
+        return options.replay_file + ": " + error;
+    if (capture.truncated)
+        std::cerr << "kestra-sim: " << options.replay_file << " ends inside a frame; replaying what came before"
+                  << std::endl;
+    kes_sim::seedOptions(*replay, options);
+    options.replay = std::make_shared<const kes_sim::Replay>(std::move(*replay));
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const kes_sim::ParsedCommandLine parsed = kes_sim::parseCommandLine(argc, argv);
+    kes_sim::ParsedCommandLine parsed = kes_sim::parseCommandLine(argc, argv);
     if (!parsed.error.empty()) {
         std::cerr << "kestra-sim: " << parsed.error << std::endl;
         return EX_USAGE;
@@ -30,6 +49,13 @@ int main(int argc, char** argv)
     if (parsed.help) {
         std::cout << kes_sim::usageText();
         return 0;
+    }
+    if (!parsed.options.replay_file.empty()) {
+        const std::string failure = loadReplay(parsed.options);
+        if (!failure.empty()) {
+            std::cerr << "kestra-sim: " << failure << std::endl;
+            return EX_NOINPUT;
+        }
     }
     const sigset_t signals = stopSignals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);

@@ -10,7 +10,7 @@ namespace kes_sim {
 ScanStreamer::ScanStreamer(DeviceState& state, DatagramSender& sender, const SimOptions& options)
     : state_(state),
       sender_(sender),
-      scene_(options.seed),
+      scene_(options.seed, options.noise_mm),
       reorder_(options.reorder),
       hook_(options.on_revolution_sent),
       rng_(options.seed + 1)
@@ -20,29 +20,6 @@ ScanStreamer::ScanStreamer(DeviceState& state, DatagramSender& sender, const Sim
 ScanStreamer::~ScanStreamer()
 {
     stop();
-}
-
-void ScanStreamer::start()
-{
-    stopping_ = false;
-    thread_ = std::thread([this] { run(); });
-}
-
-void ScanStreamer::stop()
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_all();
-    if (thread_.joinable())
-        thread_.join();
-}
-
-bool ScanStreamer::sleepUntil(Clock::time_point deadline)
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    return !wake_.wait_until(lock, deadline, [this] { return stopping_; });
 }
 
 void ScanStreamer::run()

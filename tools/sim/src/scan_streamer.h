@@ -4,31 +4,24 @@
 #include "device_state.h"
 #include "kes_sim/scene.h"
 #include "kes_sim/sim_options.h"
+#include "streamer.h"
 
 #include <array>
-#include <condition_variable>
-#include <mutex>
 #include <random>
-#include <thread>
 
 namespace kes_sim {
 
 // Turns the motor: runs revolutions on a steady schedule and, while the stream is on, sends
 // each revolution's six blocks spread evenly over it.
-class ScanStreamer {
+class ScanStreamer : public Streamer {
 public:
     ScanStreamer(DeviceState& state, DatagramSender& sender, const SimOptions& options);
-    ~ScanStreamer();
-
-    void start();
-    void stop();
+    ~ScanStreamer() override;
 
 private:
     using Order = std::array<uint8_t, 6>;
 
-    void run();
-    // False once stopping.
-    bool sleepUntil(Clock::time_point deadline);
+    void run() override;
     bool sendRevolution(const RevolutionPlan& plan, Clock::time_point begin, Clock::duration period);
     Order blockOrder();
 
@@ -41,10 +34,6 @@ private:
     double scene_time_ = 0;
     std::vector<ScanPoint> points_;
     std::array<Bytes, 6> datagrams_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
 };
 
 } // namespace kes_sim

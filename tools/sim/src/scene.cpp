@@ -62,9 +62,20 @@ double hitPost(double c, double s, double px, double py)
     return disc < 0 || b <= 0 ? 0.0 : b - std::sqrt(disc);
 }
 
+// A standard normal value drawn from a hash (Box-Muller), so a seed repeats the noise.
+double gaussian(uint64_t h)
+{
+    const double u1 = (double(mix(h ^ 0x9E3779B97F4A7C15ull) >> 11) + 1.0) / 9007199254740993.0;
+    const double u2 = double(mix(h ^ 0xD1B54A32D192ED03ull) >> 11) / 9007199254740992.0;
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * kPi * u2);
+}
+
 } // namespace
 
-Scene::Scene(uint32_t seed) : seed_(seed), post_phase_(double(mix(seed) % 360) * kPi / 180.0) {}
+Scene::Scene(uint32_t seed, double noise_mm)
+    : seed_(seed), noise_m_(noise_mm / 1000.0), post_phase_(double(mix(seed) % 360) * kPi / 180.0)
+{
+}
 
 double Scene::deviceAngleDeg(size_t i, size_t n)
 {
@@ -110,7 +121,12 @@ void Scene::sweep(double t, size_t n, bool reversed, std::vector<ScanPoint>& out
         on_post_[i] = onPost > 0;
         const double r = on_post_[i] ? onPost : ray.wall_range;
         const bool dropout = h % 397 == 0; // about one return in 400 goes missing
-        out[i].range = r == 0 || dropout ? 0 : uint16_t(toCounts(r) + int(h >> 8 & 3) - 1);
+        if (r == 0 || dropout)
+            out[i].range = 0;
+        else if (noise_m_ > 0)
+            out[i].range = toCounts(r + noise_m_ * gaussian(h));
+        else
+            out[i].range = uint16_t(toCounts(r) + int(h >> 8 & 3) - 1);
         const int intensity = (on_post_[i] ? kPostIntensity : ray.wall_intensity) + int(h >> 16 & 7);
         out[i].intensity = out[i].range == 0 ? 0 : uint8_t(std::min(intensity, 255));
     }

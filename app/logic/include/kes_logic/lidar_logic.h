@@ -2,6 +2,7 @@
 
 #include "kes_logic/guarded.h"
 
+#include <kes_sdk/link_stats.h>
 #include <kes_sdk/scan_data.h>
 
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 Q_DECLARE_METATYPE(kes_sdk::ScanBlockData)
 
@@ -54,6 +56,10 @@ public:
     [[nodiscard]] bool scanBlock();
 
     void setDriverTimeout(uint32_t ms);
+    // Service tools: a copy of every datagram of the connections made after this call, and
+    // the link counters of the connection open now (none while closed).
+    void setDatagramTap(kes_sdk::DatagramTap tap);
+    [[nodiscard]] std::optional<kes_sdk::LinkStats> linkStats() const;
     [[nodiscard]] int device_stop_stream();
     [[nodiscard]] int device_reboot();
     [[nodiscard]] int start_upgrade();

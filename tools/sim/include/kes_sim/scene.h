@@ -29,7 +29,9 @@ constexpr uint8_t kReflectorIntensity = 250;
 // with mixed points at its edges, and a few missing returns.
 class Scene {
 public:
-    explicit Scene(uint32_t seed);
+    // `noise_mm` > 0: Gaussian range noise of that standard deviation replaces the few
+    // millimetres of jitter every return otherwise carries.
+    explicit Scene(uint32_t seed, double noise_mm = 0.0);
 
     // One revolution of 6n points at scene time `t` seconds; `reversed` mirrors the sweep.
     void sweep(double t, size_t n, bool reversed, std::vector<ScanPoint>& out);
@@ -53,6 +55,7 @@ private:
     void addTails(uint64_t tick, std::vector<ScanPoint>& out) const;
 
     uint32_t seed_;
+    double noise_m_;
     double post_phase_;
     std::map<size_t, std::vector<Ray>> rays_;
     std::vector<uint8_t> on_post_;

@@ -2,11 +2,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 
 namespace kes_sim {
+
+struct Replay;
 
 // Called on the streaming thread right after the last of a revolution's six datagrams (block 6
 // unless reordered) was put on the wire, with the revolution's time stamp.
@@ -27,6 +30,14 @@ struct SimOptions {
     uint32_t seed = 1;
     bool verbose = false;
     bool announce = false; // answer mDNS queries for a _udp._udp service on the port
+    double noise_mm = 0.0; // Gaussian range noise (standard deviation) in place of the built-in jitter
+    // The registers at power-on.
+    uint32_t frequency_hz = 10;
+    uint32_t filter_level = 1;
+    uint32_t direction = 0;
+    std::string replay_file;              // --replay: loaded into `replay` by the program
+    std::shared_ptr<const Replay> replay; // streams a capture instead of the room
+    bool loop = false;                    // a replay starts over at its end
     RevolutionSentHook on_revolution_sent;
 };
 
