@@ -9,12 +9,12 @@
 // With the path of kestra-cli also: the wall time of "discover --seconds 3" while six such
 // responses (each naming other instances) arrive 0.4 s apart (baseline: nothing arrives), and
 // of "info" against the two lidars.
-#include "fake_mdns_server.h"
 #include "fake_peer.h"
 #include "flood_packet.h"
 
 #include <kes_logic/lidar_logic.h>
 #include <kes_sdk/command_codes.h>
+#include <kes_test/fake_mdns_server.h>
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/wireformat.h>
 
@@ -47,7 +47,7 @@ void discoveryOfOneFlood()
     QMdnsEngine::decodeMessage(packet, message);
     const double decoding = seconds(clock);
 
-    FakeMdnsServer server;
+    kes_test::FakeMdnsServer server;
     LidarLogic logic(&server);
     logic.findChild<QTimer*>(QStringLiteral("mdns_timer_"))->stop();
     server.sent.clear();
@@ -113,7 +113,7 @@ public:
 
     double disconnectAfter(int ms)
     {
-        FakeMdnsServer mdns;
+        kes_test::FakeMdnsServer mdns;
         LidarLogic logic(&mdns);
         logic.ip_addr_ = QStringLiteral("127.0.0.1");
         logic.lidar_port_ = peer_.port();

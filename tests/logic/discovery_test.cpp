@@ -1,6 +1,6 @@
-#include "fake_mdns_server.h"
 #include "flood_packet.h"
 #include "logic_fixture.h"
+#include <kes_test/fake_mdns_server.h>
 
 #include <kes_logic/lidar_logic.h>
 #include <kes_logic/service_model.h>
@@ -55,7 +55,7 @@ Message addressOf(const QByteArray& host, const QString& address)
     return message;
 }
 
-bool askedFor(const FakeMdnsServer& server, const QByteArray& host)
+bool askedFor(const kes_test::FakeMdnsServer& server, const QByteArray& host)
 {
     for (const Message& message : server.sent) {
         for (const Query& query : message.queries()) {
@@ -83,7 +83,7 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    FakeMdnsServer server_;
+    kes_test::FakeMdnsServer server_;
     LidarLogic logic_{&server_};
     QSignalSpy ips_{&logic_, &LidarLogic::sendIP};
     QTimer* timer_ = nullptr;
@@ -93,7 +93,7 @@ protected:
 
 TEST(ServiceModelTest, ListsServicesInArrivalOrderAndFollowsUpdatesAndGoodbyes)
 {
-    FakeMdnsServer server;
+    kes_test::FakeMdnsServer server;
     ServiceModel model(&server, kType);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     server.inject(announcement("lidar-1", "host-1.local.", 2007));

@@ -1,4 +1,3 @@
-#include "debug_log.h"
 #include "logic_fixture.h"
 
 #include <kes_sdk/command_codes.h>
@@ -16,9 +15,9 @@ using ConnectTest = LogicFixture;
 TEST_F(ConnectTest, StreamsSixBlocksPerRevolutionAndPollsEveryHalfSecond)
 {
     startSimulator();
-    SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
-    SignalLog motor(logic_.get(), &LidarLogic::sendMotor);
-    SignalLog frequency(logic_.get(), &LidarLogic::sendScanFrequency);
+    kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+    kes_test::SignalLog motor(logic_.get(), &LidarLogic::sendMotor);
+    kes_test::SignalLog frequency(logic_.get(), &LidarLogic::sendScanFrequency);
     QElapsedTimer clock;
     QList<qint64> temps;
     QObject::connect(logic_.get(), &LidarLogic::sendAPD_temp, logic_.get(), [&] { temps << clock.elapsed(); });
@@ -65,7 +64,7 @@ TEST_F(ConnectTest, RefusedHandshakeGivesMalfunctionInTheChosenLanguageAndDropsT
     kes_sim::SimOptions options;
     options.refused = {kTrackConnect};
     startSimulator(options);
-    DebugLog log;
+    kes_test::DebugLog log;
     logic_->setLanguage(2);
     EXPECT_FALSE(logic_->connectLidar());
     logic_->setLanguage(0);
@@ -83,7 +82,7 @@ TEST_F(ConnectTest, FirmwareBGetsTheReUpgradeTextNoStreamAndConnectIsRefusedDuri
     kes_sim::SimOptions options;
     options.firmware = "B0.9.1";
     startSimulator(options);
-    SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+    kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
     ASSERT_TRUE(logic_->connectLidar());
     EXPECT_TRUE(states().contains(QStringLiteral("故障,请重新升级")));
     EXPECT_EQ(requests(kDataStream), 0u);
@@ -105,7 +104,7 @@ TEST_F(ConnectTest, FirmwareBGetsTheReUpgradeTextNoStreamAndConnectIsRefusedDuri
 TEST_F(ConnectTest, DestroyingWhileStreamingOrUpgradingReturnsWithinTheBound)
 {
     startSimulator();
-    SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+    kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
     ASSERT_TRUE(logic_->connectLidar());
     ASSERT_TRUE(blocks.wait(2000));
     QElapsedTimer clock;
@@ -157,7 +156,7 @@ TEST_F(ConnectTest, ALateCloseOfAnEarlierConnectionLeavesTheLaterOneAlone)
     EXPECT_EQ(status_->last().at(0).toUInt(), 1u);
     EXPECT_FALSE(logic_->exit_flag_);
     EXPECT_FALSE(discovery->isActive());
-    SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+    kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
     EXPECT_TRUE(blocks.wait(1000));
 
     ASSERT_TRUE(logic_->disconnectLidar());

@@ -1,5 +1,4 @@
 #include "../sdk/fake_peer.h"
-#include "debug_log.h"
 #include "logic_fixture.h"
 
 #include <kes_sdk/command_codes.h>
@@ -24,7 +23,7 @@ TEST_F(FailureTest, PullingThePlugAfterTheFirstGoodScanEndsTheConnection)
 {
     startSimulator(unpluggedAfter(0.8));
     logic_->setLanguage(0);
-    SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+    kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
     ASSERT_TRUE(logic_->connectLidar());
     ASSERT_TRUE(blocks.wait(1000));
     EXPECT_FALSE(logic_->scan_set_flag_);
@@ -42,10 +41,10 @@ TEST_F(FailureTest, AFailedScanInsideTheSettleWindowIsTolerated)
 {
     startSimulator(unpluggedAfter(0.8));
     logic_->setLanguage(0);
-    SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+    kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
     ASSERT_TRUE(logic_->connectLidar());
     ASSERT_TRUE(blocks.wait(1000));
-    DebugLog log;
+    kes_test::DebugLog log;
     logic_->scan_frequency_ = logic_->scan_frequency_ == 30 ? 25 : 30;
     ASSERT_TRUE(logic_->applyScanFrequency());
 
@@ -68,7 +67,7 @@ TEST(JunkStreamTest, DisconnectEndsWhileTheStreamNeverCompletesARevolution)
         if (FakePeer::codeOf(request) == kes_sdk::cmd::kDataStream && request[11] == 1 && !junk)
             junk = std::make_unique<ScanStreamer>(from, std::vector<uint8_t>{7}, true, 15);
     });
-    FakeMdnsServer mdns;
+    kes_test::FakeMdnsServer mdns;
     auto logic = std::make_unique<LidarLogic>(&mdns);
     logic->ip_addr_ = QStringLiteral("127.0.0.1");
     logic->lidar_port_ = device.port();

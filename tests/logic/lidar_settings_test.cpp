@@ -1,4 +1,3 @@
-#include "debug_log.h"
 #include "logic_fixture.h"
 
 #include <kes_sdk/command_codes.h>
@@ -11,7 +10,7 @@ using SettingsTest = LogicFixture;
 TEST_F(SettingsTest, EachSettingReachesTheDeviceOnlyWhenItDiffers)
 {
     startSimulator();
-    SignalLog dirChanged(logic_.get(), &LidarLogic::sigDirChanged);
+    kes_test::SignalLog dirChanged(logic_.get(), &LidarLogic::sigDirChanged);
     ASSERT_TRUE(logic_->connectLidar());
     const int hz = logic_->scan_frequency_;
     EXPECT_TRUE(logic_->applyScanFrequency());
@@ -49,7 +48,7 @@ TEST_F(SettingsTest, EachSettingReachesTheDeviceOnlyWhenItDiffers)
     }
     EXPECT_EQ(requests(kTrackConnect), 8u);
 
-    DebugLog log;
+    kes_test::DebugLog log;
     logic_->ip_addr_ = QString::fromStdString(sim_->snapshot().ip_address);
     EXPECT_EQ(logic_->applyLidarIPAddress(), 2);
     EXPECT_TRUE(log.contains(QStringLiteral("first")));
@@ -79,7 +78,7 @@ TEST_F(SettingsTest, AnAddressChangeGivesRestartAndTheRebootEndsInDisconnect)
 TEST_F(SettingsTest, WithoutAConnectionNothingReachesTheDevice)
 {
     startSimulator();
-    DebugLog log;
+    kes_test::DebugLog log;
     // Shorthand for 127.0.0.1 to inet_addr, where the simulator listens: not an address here.
     logic_->ip_addr_ = QStringLiteral("127.1");
     EXPECT_FALSE(logic_->connectLidar());

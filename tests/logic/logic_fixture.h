@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fake_mdns_server.h"
-#include "signal_log.h"
+#include <kes_test/fake_mdns_server.h>
+#include <kes_test/qt_support.h>
 
 #include <kes_logic/lidar_logic.h>
 #include <kes_sim/lidar_simulator.h>
@@ -26,8 +26,8 @@ protected:
         logic_ = std::make_unique<LidarLogic>(&mdns_);
         logic_->ip_addr_ = QStringLiteral("127.0.0.1");
         logic_->lidar_port_ = sim_->port();
-        states_ = std::make_unique<SignalLog>(logic_.get(), &LidarLogic::sendState);
-        status_ = std::make_unique<SignalLog>(logic_.get(), &LidarLogic::send_status);
+        states_ = std::make_unique<kes_test::SignalLog>(logic_.get(), &LidarLogic::sendState);
+        status_ = std::make_unique<kes_test::SignalLog>(logic_.get(), &LidarLogic::send_status);
     }
 
     void TearDown() override
@@ -60,9 +60,9 @@ protected:
         return it == counts.end() ? 0 : it->second;
     }
 
-    FakeMdnsServer mdns_;
+    kes_test::FakeMdnsServer mdns_;
     std::unique_ptr<kes_sim::LidarSimulator> sim_;
     std::unique_ptr<LidarLogic> logic_;
-    std::unique_ptr<SignalLog> states_;
-    std::unique_ptr<SignalLog> status_;
+    std::unique_ptr<kes_test::SignalLog> states_;
+    std::unique_ptr<kes_test::SignalLog> status_;
 };

@@ -1,7 +1,6 @@
 #include "fake_peer.h"
 #include "kes_sdk/command_codes.h"
 #include "kes_sdk/kes_driver.h"
-#include "open_quietly.h"
 
 #include <gtest/gtest.h>
 

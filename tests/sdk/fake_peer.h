@@ -3,10 +3,12 @@
 #include "kes_sdk/byte_order.h"
 #include "kes_sdk/command_codes.h"
 #include "kes_sdk/crc32.h"
+#include "kes_sdk/kes_driver.h"
 #include "kes_sdk/socket_address.h"
 #include "kes_sdk/wire_format.h"
 
 #include <asio/ip/udp.hpp>
+#include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 
@@ -166,3 +168,11 @@ private:
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
+
+// Opens a driver without its address lines on the test's output.
+inline void openQuietly(kes_sdk::KesDriver& driver)
+{
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(driver.open(), kes_sdk::kSuccess);
+    testing::internal::GetCapturedStdout();
+}

@@ -88,10 +88,3 @@ TEST_F(Announced, ARawQueryFromAnotherPortIsAnsweredToItsSender)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
