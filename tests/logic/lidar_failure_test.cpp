@@ -61,10 +61,10 @@ TEST(JunkStreamTest, DisconnectEndsWhileTheStreamNeverCompletesARevolution)
 {
     std::mutex m;
     std::unique_ptr<ScanStreamer> junk;
-    FakePeer device([&](FakePeer& p, const FakePeer::Bytes& request, const FakePeer::Endpoint& from) {
-        p.send(FakePeer::deviceAnswer(request), from);
+    FakePeer device([&](FakePeer& p, const Bytes& request, const Endpoint& from) {
+        p.send(deviceAnswer(request), from);
         std::lock_guard<std::mutex> lock(m);
-        if (FakePeer::codeOf(request) == kes_sdk::cmd::kDataStream && request[11] == 1 && !junk)
+        if (codeOf(request) == kes_sdk::cmd::kDataStream && request[11] == 1 && !junk)
             junk = std::make_unique<ScanStreamer>(from, std::vector<uint8_t>{7}, true, 15);
     });
     kes_test::FakeMdnsServer mdns;
