@@ -21,8 +21,8 @@
 #include <vector>
 
 using kes_sdk::Bytes;
+using kes_test::Clock;
 using Endpoint = asio::ip::udp::endpoint;
-using Clock = std::chrono::steady_clock;
 
 inline Endpoint loopback(uint16_t port = 0)
 {
@@ -94,7 +94,6 @@ public:
     using Handler = std::function<void(FakePeer&, const Bytes& request, const Endpoint& from)>;
 
     explicit FakePeer(Handler onRequest) : onRequest_(std::move(onRequest)), thread_([this] { run(); }) {}
-
     ~FakePeer()
     {
         // A datagram to ourselves wakes the blocking receive.
@@ -129,7 +128,7 @@ private:
             const size_t n = socket_.receive_from(asio::buffer(buffer), from, 0, ec);
             if (ec || stop_)
                 continue;
-            Bytes request(buffer.begin(), buffer.begin() + long(n));
+            const Bytes request(buffer.begin(), buffer.begin() + long(n));
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 received_.push_back({request, Clock::now()});
