@@ -185,6 +185,7 @@ TEST(MdnsCache, AFlushSparesTheLastSecondAndOtherSets)
     };
     cache.addRecord(address("lidar.local.", "192.168.77.57"));
     cache.addRecord(address("lidar.local.", "fe80::1"));
+    QTest::qWait(50);
     cache.addRecord(flushing("192.168.77.58"));
     cache.addRecord(flushing("192.168.77.59"));
     EXPECT_EQ(lookup(cache, "lidar.local.", A).size(), 3);

@@ -44,7 +44,6 @@ bool joinedOn(const QByteArray& interface)
 }
 
 class MdnsServer : public ::testing::Test {
-protected:
     void SetUp() override { qRegisterMetaType<Message>(); }
 };
 
