@@ -142,10 +142,11 @@ TEST_F(DiscoveryTest, OnlyTheLastServiceOnPort2007IsResolvedAndOnly192168Address
 
 TEST_F(DiscoveryTest, NamesMatchWithoutRegardToCaseAndOnlyTheMdnsPortCounts)
 {
+    // The foreign one last: taken, it would be the one resolved.
+    server_.inject(announcement("lidar-3", "Host-3.LOCAL.", 2007));
     Message foreign = announcement("lidar-9", "host-9.local.", 2007);
     foreign.setPort(5354);
     server_.inject(foreign);
-    server_.inject(announcement("lidar-3", "Host-3.LOCAL.", 2007));
     tick();
     EXPECT_FALSE(askedFor(server_, "host-9.local."));
     ASSERT_TRUE(askedFor(server_, "Host-3.LOCAL."));
