@@ -17,21 +17,19 @@ namespace {
 
 struct CliRun {
     int code = -1;
-    QString out;
-    QString err;
+    QString out, err;
 };
 
-CliRun runCli(const QStringList& args, int timeoutMs = 15000)
+// kestra-cli with `args`, run as `program` (with the cli's path and `args` after it) if given.
+CliRun runCli(const QStringList& args, int timeoutMs = 15000, const QString& program = {}, QStringList prefix = {})
 {
     QProcess process;
-    process.start(QStringLiteral(KESTRA_CLI), args);
-    CliRun run;
+    process.start(program.isEmpty() ? QStringLiteral(KESTRA_CLI) : program,
+                  program.isEmpty() ? args : prefix + QStringList{KESTRA_CLI} + args);
     if (!process.waitForFinished(timeoutMs))
-        return run;
-    run.code = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
 class CliTest : public ::testing::Test {
@@ -68,9 +66,8 @@ TEST_F(CliTest, InfoPrintsEveryKeyAsLinesOrAsOneJsonObject)
     const CliRun json = runCli(QStringList{"info", "--json"} + target());
     ASSERT_EQ(json.code, 0);
     const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8()).object();
-    for (const char* key : {"firmware", "hardware", "sdk", "ip", "target", "frequency_hz", "direction",
-                            "filter_level", "motor_rpm", "apd_temp_c"})
-        EXPECT_TRUE(info.contains(key)) << key;
+    EXPECT_EQ(info.keys(), QStringList({"apd_temp_c", "direction", "filter_level", "firmware", "frequency_hz",
+                                        "hardware", "ip", "motor_rpm", "sdk", "target"}));
     EXPECT_NEAR(info["motor_rpm"].toDouble(), info["frequency_hz"].toDouble() * 60, 10);
     EXPECT_NEAR(info["apd_temp_c"].toDouble(), 40, 3);
     const double temperature = info["apd_temp_c"].toDouble();
@@ -187,37 +184,26 @@ TEST_F(CliTest, RecordSaysInWordsWhenTheDiskIsFull)
 {
     QTemporaryDir dir;
     const QString mount = QStringLiteral("mount -t tmpfs -o size=64k tmpfs '%1'").arg(dir.path());
-    QProcess probe;
-    probe.start(QStringLiteral("unshare"), {"-m", "--propagation", "private", "sh", "-c", mount});
-    if (!probe.waitForFinished(5000) || probe.exitCode() != 0)
+    const QStringList isolated = {"-m", "--propagation", "private", "sh", "-c", mount + " && exec \"$0\" \"$@\""};
+    if (QProcess::execute(QStringLiteral("unshare"), {"-m", "--propagation", "private", "sh", "-c", mount}) != 0)
         GTEST_SKIP() << "cannot mount a tmpfs in a mount namespace here (needs root)";
     start();
     const QString file = dir.filePath(QStringLiteral("full.csv"));
-    QProcess process;
-    process.start(QStringLiteral("unshare"),
-                  QStringList{"-m", "--propagation", "private", "sh", "-c", mount + " && exec \"$0\" \"$@\"",
-                              KESTRA_CLI, "record", "--seconds", "3", "--out", file}
-                      + target());
-    ASSERT_TRUE(process.waitForFinished(15000));
-    EXPECT_EQ(process.exitCode(), 73);
-    EXPECT_EQ(process.readAllStandardError().trimmed().toStdString(),
-              "kestra-cli: no space left on device for " + file.toStdString());
+    const CliRun run =
+        runCli(QStringList{"record", "--seconds", "3", "--out", file} + target(), 15000, "unshare", isolated);
+    EXPECT_EQ(run.code, 73);
+    EXPECT_EQ(run.err.trimmed(), "kestra-cli: no space left on device for " + file);
 }
 
 // Discovery joins multicast groups, so it runs only inside a private network namespace.
 TEST(CliDiscoverTest, ListensForTheGivenTimeAndProposesNothingWhereNothingAnnounces)
 {
-    const QString script = QStringLiteral("ip link set lo up && ip link set lo multicast on && "
-                                          "ip route add 224.0.0.0/4 dev lo src 127.0.0.1 && exec \"%1\" discover "
-                                          "--seconds 1")
-                               .arg(QStringLiteral(KESTRA_CLI));
-    QProcess probe;
-    probe.start(QStringLiteral("unshare"), {"-n", "true"});
-    if (!probe.waitForFinished(5000) || probe.exitCode() != 0)
+    if (QProcess::execute(QStringLiteral("unshare"), {"-n", "true"}) != 0)
         GTEST_SKIP() << "cannot create a network namespace here (needs root or user namespaces)";
-    QProcess process;
-    process.start(QStringLiteral("unshare"), {"-n", "sh", "-c", script});
-    ASSERT_TRUE(process.waitForFinished(10000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+    const CliRun run = runCli({"discover", "--seconds", "1"}, 10000, "unshare",
+                              {"-n", "sh", "-c",
+                               "ip link set lo up && ip link set lo multicast on && ip route add 224.0.0.0/4 dev lo "
+                               "src 127.0.0.1 && exec \"$0\" \"$@\""});
+    EXPECT_EQ(run.code, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
 }
