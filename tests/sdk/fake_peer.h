@@ -146,34 +146,6 @@ private:
     std::thread thread_;
 };
 
-// Streams scan datagrams of `blocks` (rate code 6) from a host of its own to `to`: once, or
-// over and over for at most `seconds`.
-class ScanStreamer {
-public:
-    ScanStreamer(const Endpoint& to, std::vector<uint8_t> blocks, bool repeat, int seconds = 3)
-        : thread_([=] {
-              const auto end = Clock::now() + std::chrono::seconds(seconds);
-              do {
-                  for (uint8_t b : blocks)
-                      socket_.send_to(asio::buffer(scanDatagram(6, b, 1, 192)), to);
-                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
-              } while (repeat && !stop_ && Clock::now() < end);
-          })
-    {
-    }
-    ~ScanStreamer()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-
-private:
-    asio::io_context io_;
-    asio::ip::udp::socket socket_{io_, loopback()};
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
 // Opens a driver without its address lines on the test's output.
 inline void openQuietly(kes_sdk::KesDriver& driver)
 {
