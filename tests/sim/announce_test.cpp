@@ -1,4 +1,4 @@
-#include "kes_sim/lidar_simulator.h"
+#include "loopback_host.h"
 
 #include <kes_test/qt_support.h>
 #include <qmdnsengine/browser.h>
@@ -12,8 +12,6 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
-#include <memory>
-
 using namespace QMdnsEngine;
 
 // kestra-sim --announce on the loopback of a private namespace whose loopback carries
@@ -22,16 +20,8 @@ namespace {
 
 class Announced : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        kes_sim::SimOptions options;
-        options.port = 0;
-        options.announce = true;
-        sim_ = std::make_unique<kes_sim::LidarSimulator>(options);
-        ASSERT_TRUE(sim_->start().ok());
-    }
-
-    std::unique_ptr<kes_sim::LidarSimulator> sim_;
+    std::unique_ptr<kes_sim::LidarSimulator> sim_ =
+        kes_sim_test::startSimulator([](kes_sim::SimOptions& o) { o.announce = true; });
 };
 
 TEST_F(Announced, OurBrowserFindsTheServiceAndOurResolverItsAddress)

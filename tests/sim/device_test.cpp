@@ -110,9 +110,7 @@ TEST(SimulatorCommands, AnswersEveryCodeWithItsSizeCodeAndCrc)
 // unknown class gives 2; an unknown read still answers in full.
 TEST(SimulatorCommands, FailsBadValuesRefusedAndUnknownCodes)
 {
-    SimOptions options;
-    options.refused = {cmd::kSetFilterLevel, cmd::kGetScanDirection};
-    auto sim = startSimulator(options);
+    auto sim = startSimulator([&](SimOptions& o) { o.refused = {cmd::kSetFilterLevel, cmd::kGetScanDirection}; });
     LoopbackHost host(sim->port());
     const std::pair<uint16_t, uint32_t> failing[] = {{cmd::kSetScanFrequency, 12},
                                                      {cmd::kSetScanDirection, 2},
@@ -133,9 +131,7 @@ TEST(SimulatorCommands, FailsBadValuesRefusedAndUnknownCodes)
 
 TEST(SimulatorCommands, DropsMalformedRequestsAndAnswersLateWhenAsked)
 {
-    SimOptions options;
-    options.delay_ms = 60;
-    auto sim = startSimulator(options);
+    auto sim = startSimulator([&](SimOptions& o) { o.delay_ms = 60; });
     LoopbackHost host(sim->port());
     Bytes badCrc = kes_sdk::buildRequest(cmd::kGetScanFrequency);
     badCrc.back() ^= 1;
@@ -154,9 +150,7 @@ TEST(SimulatorCommands, DropsMalformedRequestsAndAnswersLateWhenAsked)
 // the device (and its stream) for the restart time and restarts it at the stored address.
 TEST(SimulatorSilence, ApplyConfigsStoresTheAddressAndRebootRestartsWithIt)
 {
-    SimOptions options;
-    options.restart_ms = 250;
-    auto sim = startSimulator(options);
+    auto sim = startSimulator([&](SimOptions& o) { o.restart_ms = 250; });
     LoopbackHost host(sim->port());
     host.request(cmd::kSetScanFrequency, payloadU32(30));
     const Bytes ip = kes_sdk::payloadIPv4(inet_addr("192.168.1.70"));
@@ -187,29 +181,14 @@ TEST(SimulatorSilence, ApplyConfigsStoresTheAddressAndRebootRestartsWithIt)
     EXPECT_GT(state.ignored_while_silent, 0u);
 }
 
-TEST(SimulatorSilence, SilentAfterStopsAnswersAndStreamAndFullLossDropsEverything)
+// Everything lost: the request reaches the device, its answer and the stream do not.
+TEST(SimulatorSilence, FullLossDropsEverythingSent)
 {
-    SimOptions options;
-    options.silent_after_s = 0.3;
-    auto sim = startSimulator(options);
-    const auto started = Clock::now();
+    auto sim = startSimulator([](SimOptions& o) { o.loss = 1.0; });
     LoopbackHost host(sim->port());
-    ASSERT_EQ(statusOf(host.request(cmd::kDataStream, payloadU32(1))), 0u);
-    ASSERT_FALSE(host.nextScan().empty());
-    while (!host.request(cmd::kGetScanFrequency, {}, Ms(50)).empty())
-        ASSERT_LT(Clock::now() - started, Ms(kes_test::scaled(1500)));
-    EXPECT_GE(Clock::now() - started, Ms(250));
-    EXPECT_TRUE(host.streamStopped(Ms(150)));
+    EXPECT_TRUE(host.request(cmd::kDataStream, payloadU32(1), Ms(100)).empty());
+    EXPECT_TRUE(host.nextScan(Ms(250)).empty());
     EXPECT_TRUE(sim->snapshot().stream_on);
-
-    options = {};
-    options.loss = 1.0;
-    auto lossy = startSimulator(options);
-    LoopbackHost other(lossy->port());
-    EXPECT_TRUE(other.request(cmd::kDataStream, payloadU32(1), Ms(100)).empty());
-    EXPECT_TRUE(other.nextScan(Ms(250)).empty());
-    EXPECT_TRUE(lossy->snapshot().stream_on);
-    EXPECT_EQ(lossy->snapshot().request_counts.at(cmd::kDataStream), 1u);
 }
 
 // A revolution never switches rate halfway; the new rate comes at the next.
@@ -247,9 +226,8 @@ TEST(SimulatorStream, SixBlocksPerRevolutionAtEveryFrequency)
 TEST(SimulatorStream, KeepsScheduleAndStopsWhenTurnedOff)
 {
     std::atomic<uint32_t> hooked{0};
-    SimOptions options;
-    options.on_revolution_sent = [&](uint32_t stamp) { hooked = stamp; };
-    auto sim = startSimulator(options);
+    auto sim =
+        startSimulator([&](SimOptions& o) { o.on_revolution_sent = [&](uint32_t stamp) { hooked = stamp; }; });
     LoopbackHost host(sim->port());
     host.request(cmd::kSetScanFrequency, payloadU32(30));
     host.request(cmd::kDataStream, payloadU32(1));
@@ -271,10 +249,10 @@ TEST(SimulatorStream, KeepsScheduleAndStopsWhenTurnedOff)
 // With blocks reordered and 5 % of datagrams lost, the driver still assembles revolutions.
 TEST(SimulatorStream, ReorderedAndLossyBlocksAssembleThroughTheDriver)
 {
-    SimOptions options;
-    options.reorder = true;
-    options.loss = 0.05;
-    auto sim = startSimulator(options);
+    auto sim = startSimulator([&](SimOptions& o) {
+        o.reorder = true;
+        o.loss = 0.05;
+    });
     kes_sdk::KesDriver driver(kes_sdk::LidarAddress(inet_addr("127.0.0.1"), htons(sim->port())));
     ASSERT_EQ(driver.open(), kes_sdk::kSuccess);
     driver.setTimeout(200);

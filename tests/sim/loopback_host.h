@@ -13,6 +13,7 @@
 
 #include <poll.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,8 +25,12 @@ using kes_test::Clock;
 using Ms = std::chrono::milliseconds;
 namespace cmd = kes_sdk::cmd;
 
-inline std::unique_ptr<kes_sim::LidarSimulator> startSimulator(kes_sim::SimOptions options = {})
+inline std::unique_ptr<kes_sim::LidarSimulator>
+startSimulator(const std::function<void(kes_sim::SimOptions&)>& configure = {})
 {
+    kes_sim::SimOptions options;
+    if (configure)
+        configure(options);
     options.port = 0;
     auto sim = std::make_unique<kes_sim::LidarSimulator>(std::move(options));
     const kes_sim::StartResult started = sim->start();
