@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -34,8 +35,11 @@ CliRun runCli(const QStringList& args, int timeoutMs = 15000, const QString& pro
 
 class CliTest : public ::testing::Test {
 protected:
-    void start(kes_sim::SimOptions options = {})
+    void start(const std::function<void(kes_sim::SimOptions&)>& configure = {})
     {
+        kes_sim::SimOptions options;
+        if (configure)
+            configure(options);
         options.port = 0;
         sim_ = std::make_unique<kes_sim::LidarSimulator>(options);
         ASSERT_TRUE(sim_->start().ok());
@@ -76,9 +80,7 @@ TEST_F(CliTest, InfoPrintsEveryKeyAsLinesOrAsOneJsonObject)
 
 TEST_F(CliTest, SetAppliesWhatIsGivenAndPrintsTheChanges)
 {
-    kes_sim::SimOptions options;
-    options.restart_ms = 0;
-    start(options);
+    start([](kes_sim::SimOptions& o) { o.restart_ms = 0; });
     const CliRun run = runCli(QStringList{"set", "--frequency", "30", "--direction", "1", "--filter-level", "2",
                                           "--new-ip", "192.168.1.57"}
                               + target());
@@ -95,9 +97,9 @@ TEST_F(CliTest, SetAppliesWhatIsGivenAndPrintsTheChanges)
 
 TEST_F(CliTest, ExitCodesSayWhatWentWrongInOneLine)
 {
-    kes_sim::SimOptions options;
-    options.refused = {kes_sdk::cmd::kSetScanFrequency, kes_sdk::cmd::kApplyConfigs};
-    start(options);
+    start([](kes_sim::SimOptions& o) {
+        o.refused = {kes_sdk::cmd::kSetScanFrequency, kes_sdk::cmd::kApplyConfigs};
+    });
     const CliRun refused = runCli(QStringList{"set", "--frequency", "15"} + target());
     EXPECT_EQ(refused.code, 1);
     EXPECT_EQ(refused.err.count('\n'), 1);
@@ -126,9 +128,7 @@ TEST_F(CliTest, ExitCodesSayWhatWentWrongInOneLine)
 
 TEST_F(CliTest, WatchFollowsTheStreamUntilItStops)
 {
-    kes_sim::SimOptions options;
-    options.silent_after_s = 4.0;
-    start(options);
+    start([](kes_sim::SimOptions& o) { o.silent_after_s = 4.0; });
     const CliRun run = runCli(QStringList{"watch", "--seconds", "30"} + target(), 20000);
     EXPECT_EQ(run.code, 2);
     EXPECT_EQ(run.err.trimmed(),
