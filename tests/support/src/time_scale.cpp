@@ -1,23 +1,18 @@
 #include "kes_test/time_scale.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 
 namespace kes_test {
 
-double timeScale()
+int scaled(int ms)
 {
     static const double scale = [] {
         const char* text = std::getenv("KES_TEST_TIME_SCALE");
-        const double value = text ? std::atof(text) : 1.0;
-        return value >= 1.0 ? value : 1.0;
+        return text ? std::max(std::atof(text), 1.0) : 1.0;
     }();
-    return scale;
-}
-
-int scaled(int ms)
-{
-    return int(ms * timeScale());
+    return int(ms * scale);
 }
 
 bool waitUntil(const std::function<bool()>& condition, int ms)
