@@ -1,29 +1,14 @@
 #include "fake_peer.h"
 #include "kes_sdk/network.h"
 
+#include <kes_sim/lidar_simulator.h>
+
 #include <sstream>
 
 using namespace kes_sdk;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Answers every read with its code as the value (temperature 40.0, address 192.168.1.100,
-// text "HW-2"), every write with success.
-void echoCode(FakePeer& peer, const Bytes& request, const Endpoint& from)
-{
-    const uint16_t code = codeOf(request);
-    Bytes value = isReadCommand(code) ? u32Value(code) : Bytes{};
-    if (code == cmd::kGetApdTemperature)
-        value = {0x00, 0x00, 0x20, 0x42};
-    if (code == cmd::kGetIpAddress)
-        value = {0x64, 0x01, 0xA8, 0xC0};
-    if (isStringRead(code)) {
-        value = Bytes{'H', 'W', '-', '2'};
-        value.resize(16, 0);
-    }
-    peer.send(response(code, 0, value), from);
-}
 
 // Asked for the motor speed, streams `burst` before it answers: once the answer is in, every
 // datagram of the burst has been dispatched. Filter level reads answer `level`, others 10.
@@ -87,41 +72,61 @@ TEST(Transport, OpenPrintsItsEndpointsAndSendsLeaveInOrderAndOnlyAcceptedDatagra
     EXPECT_EQ(arrived, std::vector<Bytes>{good});
 }
 
+// Against the simulator: the request bytes it logs, and its answers decoded; the writes show
+// on the reads after them.
 TEST(DriverExchange, EachOperationSendsItsCodeAndPayloadAndDecodesItsAnswer)
 {
-    FakePeer peer(echoCode);
-    KesDriver driver(peer.address());
+    kes_sim::SimOptions options;
+    options.port = 0;
+    kes_sim::LidarSimulator sim(options);
+    ASSERT_TRUE(sim.start().ok());
+    KesDriver driver(LidarAddress(inet_addr("127.0.0.1"), htons(sim.port())));
     openQuietly(driver);
-    uint32_t u = 0, ip = 0;
+    uint32_t dir = 0, ip = 0, hz = 0, level = 0, u16 = 0, u32 = 0, rpm = 0;
     float t = 0;
-    std::string hw, sdk;
-    for (CommandResult r :
-         {driver.trackConnect(), driver.setLidarIPAddress(inet_addr("192.168.1.100")), driver.setScanFrequency(25),
-          driver.setFilterLevel(3), driver.setScanDirection(1), driver.enableDataStream(),
-          driver.disableDataStream(), driver.applyConfigs(), driver.deviceReboot(),
-          driver.writeCommandU16(cmd::kWrite0102, 0x0A0B), driver.getScanDirection(u), driver.getApdTemperature(t),
-          driver.getLidarIPAddress(ip), driver.getHardwareVersion(hw), driver.getSdkVersion(sdk)})
+    std::string hw, fw;
+    for (CommandResult r : {driver.trackConnect(),
+                            driver.setLidarIPAddress(inet_addr("192.168.1.57")),
+                            driver.setScanFrequency(25),
+                            driver.setFilterLevel(3),
+                            driver.setScanDirection(1),
+                            driver.enableDataStream(),
+                            driver.disableDataStream(),
+                            driver.applyConfigs(),
+                            driver.writeCommandU16(cmd::kWrite0102, 0x0A0B),
+                            driver.writeCommand(cmd::kWrite0107, 9),
+                            driver.getScanDirection(dir),
+                            driver.getApdTemperature(t),
+                            driver.getLidarIPAddress(ip),
+                            driver.getHardwareVersion(hw),
+                            driver.getFirmwareVersion(fw),
+                            driver.getScanFrequency(hz),
+                            driver.getFilterLevel(level),
+                            driver.readCommand(cmd::kRead0202, u16),
+                            driver.readCommand(cmd::kRead0207, u32),
+                            driver.getMotorSpeed(rpm),
+                            driver.deviceReboot()})
         EXPECT_EQ(r, kSuccess);
-    EXPECT_EQ(u, cmd::kGetScanDirection);
-    EXPECT_FLOAT_EQ(t, 40.0f);
-    EXPECT_EQ(ip, uint32_t(inet_addr("192.168.1.100")));
-    EXPECT_EQ(hw, std::string("HW-2").append(12, '\0'));
-    EXPECT_EQ(sdk, "v1.0.5");
+    EXPECT_EQ(std::vector<uint32_t>({dir, ip, hz, level, u16, u32}),
+              std::vector<uint32_t>({1, uint32_t(inet_addr("192.168.1.57")), 25, 3, 0x0A0B, 9}));
+    EXPECT_NEAR(t, 40.0f, 3.0f);
+    EXPECT_EQ(hw, std::string("H2.1").append(12, '\0'));
+    EXPECT_EQ(fw.substr(0, 6), "A1.0.7");
     // clang-format off
     const std::vector<std::pair<uint16_t, Bytes>> expected = {
-        {0x0108, {0x12, 0x34, 0x56, 0x78}}, {0x0101, {0x64, 0x01, 0xA8, 0xC0}}, {0x0105, {0, 0, 0, 25}},
+        {0x0108, {0x12, 0x34, 0x56, 0x78}}, {0x0101, {0x39, 0x01, 0xA8, 0xC0}}, {0x0105, {0, 0, 0, 25}},
         {0x0106, {0, 0, 0, 3}},             {0x0115, {0, 0, 0, 1}},             {0x010A, {0, 0, 0, 1}},
-        {0x010A, {0, 0, 0, 0}},             {0x010D, {0, 0, 0, 0}},             {0x010E, {0, 0, 0, 0}},
-        {0x0102, {0x0A, 0x0B, 0, 0}},       {0x0212, {}},                       {0x0209, {}},
-        {0x0201, {}},                       {0x020D, {}},
+        {0x010A, {0, 0, 0, 0}},             {0x010D, {0, 0, 0, 0}},             {0x0102, {0x0A, 0x0B, 0, 0}},
+        {0x0107, {0, 0, 0, 9}},             {0x0212, {}},                       {0x0209, {}},
+        {0x0201, {}},                       {0x020D, {}},                       {0x020E, {}},
+        {0x0205, {}},                       {0x0206, {}},                       {0x0202, {}},
+        {0x0207, {}},                       {0x0208, {}},                       {0x010E, {0, 0, 0, 0}},
     };
     // clang-format on
-    const auto got = peer.received();
+    const auto got = sim.snapshot().requests;
     ASSERT_EQ(got.size(), expected.size());
-    for (size_t i = 0; i < got.size(); ++i) {
-        EXPECT_EQ(codeOf(got[i].datagram), expected[i].first) << i;
-        EXPECT_EQ(Bytes(got[i].datagram.begin() + 8, got[i].datagram.end() - 4), expected[i].second) << i;
-    }
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(std::make_pair(got[i].code, got[i].payload), expected[i]) << i;
 }
 
 // Closed, never opened, foreign-addressed or with a zero time-out, a driver sends nothing and
@@ -134,7 +139,8 @@ TEST(DriverExchange, NoExchangeWithoutAnOpenDriverAndATimeout)
     EXPECT_FALSE(foreign.isOpen());
     EXPECT_EQ(foreign.trackConnect(), kNoAnswer);
 
-    FakePeer peer(echoCode);
+    FakePeer peer(
+        [](FakePeer& p, const Bytes& request, const Endpoint& from) { p.send(deviceAnswer(request), from); });
     KesDriver driver(peer.address());
     EXPECT_EQ(driver.trackConnect(), kNoAnswer);
     openQuietly(driver);
@@ -208,7 +214,7 @@ TEST(DriverExchange, ConcurrentCallersEachGetTheirOwnAnswerOneAtATime)
                 std::lock_guard<std::mutex> lock(m);
                 answeredAt.push_back(Clock::now());
             }
-            echoCode(p, request, from);
+            p.send(response(codeOf(request), 0, u32Value(codeOf(request))), from);
         });
     });
     KesDriver driver(peer.address());
@@ -334,7 +340,7 @@ TEST(DriverScan, FilterParametersAreReadOnceAndFollowTheSettings)
 }
 
 // Junk after the answer to the handshake: a few datagrams once, or datagrams of a foreign
-// index, without points, or short of one index, over and over for a second.
+// index, without points, or short of one index, over and over until the next case (5 s at most).
 TEST(DriverScan, AStreamThatNeverCompletesARevolutionEndsTheCallWithinTwiceTheTimeout)
 {
     const std::pair<std::vector<uint8_t>, bool> streams[] = {
@@ -342,12 +348,13 @@ TEST(DriverScan, AStreamThatNeverCompletesARevolutionEndsTheCallWithinTwiceTheTi
     std::atomic<size_t> current{0};
     FakePeer peer([&](FakePeer& p, const Bytes& request, const Endpoint& from) {
         p.send(response(codeOf(request), 0), from);
-        const auto& [blocks, repeat] = streams[current];
-        for (const auto end = Clock::now() + 1s; repeat && Clock::now() < end; std::this_thread::sleep_for(1ms))
-            for (uint8_t b : blocks)
+        const size_t mine = current;
+        const auto end = Clock::now() + 5s;
+        do {
+            for (uint8_t b : streams[mine].first)
                 p.send(scanDatagram(6, b, 1, 192), from);
-        for (uint8_t b : repeat ? std::vector<uint8_t>{} : blocks)
-            p.send(scanDatagram(6, b, 1, 192), from);
+            std::this_thread::sleep_for(1ms);
+        } while (streams[mine].second && current == mine && Clock::now() < end);
     });
     for (; current < std::size(streams); ++current) {
         KesDriver driver(peer.address());
