@@ -1,5 +1,5 @@
 #include <kes_sdk/command_codes.h>
-#include <kes_sim/lidar_simulator.h>
+#include <kes_test/simulator.h>
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 
 #include <cmath>
-#include <functional>
 #include <memory>
 
 namespace {
@@ -37,12 +36,7 @@ class CliTest : public ::testing::Test {
 protected:
     void start(const std::function<void(kes_sim::SimOptions&)>& configure = {})
     {
-        kes_sim::SimOptions options;
-        if (configure)
-            configure(options);
-        options.port = 0;
-        sim_ = std::make_unique<kes_sim::LidarSimulator>(options);
-        ASSERT_TRUE(sim_->start().ok());
+        sim_ = kes_test::startSimulator(configure);
     }
 
     QStringList target() const { return {"--ip", "127.0.0.1", "--port", QString::number(sim_->port())}; }

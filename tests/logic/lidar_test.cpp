@@ -1,11 +1,10 @@
 #include <kes_test/fake_mdns_server.h>
 #include <kes_test/qt_support.h>
+#include <kes_test/simulator.h>
 
 #include <kes_logic/lidar_logic.h>
 #include <kes_sdk/command_codes.h>
 #include <kes_sdk/command_result.h>
-#include <kes_sim/lidar_simulator.h>
-#include <kes_sim/sim_options.h>
 
 #include <gtest/gtest.h>
 
@@ -27,13 +26,7 @@ class LidarTest : public ::testing::Test {
 protected:
     void startSimulator(const std::function<void(kes_sim::SimOptions&)>& configure = {})
     {
-        kes_sim::SimOptions options;
-        if (configure)
-            configure(options);
-        options.bind_address = "127.0.0.1";
-        options.port = 0;
-        sim_ = std::make_unique<kes_sim::LidarSimulator>(options);
-        ASSERT_TRUE(sim_->start().ok());
+        sim_ = kes_test::startSimulator(configure);
         aim();
     }
     void aim()

@@ -1,7 +1,7 @@
 #include "fake_peer.h"
 #include "kes_sdk/network.h"
 
-#include <kes_sim/lidar_simulator.h>
+#include <kes_test/simulator.h>
 
 #include <sstream>
 
@@ -76,11 +76,8 @@ TEST(Transport, OpenPrintsItsEndpointsAndSendsLeaveInOrderAndOnlyAcceptedDatagra
 // on the reads after them.
 TEST(DriverExchange, EachOperationSendsItsCodeAndPayloadAndDecodesItsAnswer)
 {
-    kes_sim::SimOptions options;
-    options.port = 0;
-    kes_sim::LidarSimulator sim(options);
-    ASSERT_TRUE(sim.start().ok());
-    KesDriver driver(LidarAddress(inet_addr("127.0.0.1"), htons(sim.port())));
+    const auto sim = kes_test::startSimulator();
+    KesDriver driver(LidarAddress(inet_addr("127.0.0.1"), htons(sim->port())));
     openQuietly(driver);
     uint32_t dir = 0, ip = 0, hz = 0, level = 0, u16 = 0, u32 = 0, rpm = 0;
     float t = 0;
@@ -123,7 +120,7 @@ TEST(DriverExchange, EachOperationSendsItsCodeAndPayloadAndDecodesItsAnswer)
         {0x0207, {}},                       {0x0208, {}},                       {0x010E, {0, 0, 0, 0}},
     };
     // clang-format on
-    const auto got = sim.snapshot().requests;
+    const auto got = sim->snapshot().requests;
     ASSERT_EQ(got.size(), expected.size());
     for (size_t i = 0; i < got.size(); ++i)
         EXPECT_EQ(std::make_pair(got[i].code, got[i].payload), expected[i]) << i;

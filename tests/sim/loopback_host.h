@@ -5,6 +5,7 @@
 #include "kes_sdk/wire_format.h"
 #include "kes_sim/lidar_simulator.h"
 
+#include <kes_test/simulator.h>
 #include <kes_test/time_scale.h>
 
 #include <asio/io_context.hpp>
@@ -13,7 +14,6 @@
 
 #include <poll.h>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -25,18 +25,7 @@ using kes_test::Clock;
 using Ms = std::chrono::milliseconds;
 namespace cmd = kes_sdk::cmd;
 
-inline std::unique_ptr<kes_sim::LidarSimulator>
-startSimulator(const std::function<void(kes_sim::SimOptions&)>& configure = {})
-{
-    kes_sim::SimOptions options;
-    if (configure)
-        configure(options);
-    options.port = 0;
-    auto sim = std::make_unique<kes_sim::LidarSimulator>(std::move(options));
-    const kes_sim::StartResult started = sim->start();
-    EXPECT_TRUE(started.ok()) << started.message;
-    return sim;
-}
+using kes_test::startSimulator;
 
 inline uint32_t statusOf(const Bytes& answer)
 {
