@@ -276,23 +276,6 @@ TEST(MdnsBrowser, AsksForTheServiceOfABarePointerAndIgnoresQueriesOtherTypesAndO
     EXPECT_EQ(added.size(), 1);
 }
 
-// A responder that marks its pointers for flush, with names in other letter cases.
-TEST(MdnsBrowser, KeepsEveryServiceOfOneFlushingAnnouncement)
-{
-    kes_test::FakeMdnsServer server;
-    Browser browser(&server, kType);
-    QSignalSpy added(&browser, &Browser::serviceAdded);
-    Message burst = response({});
-    for (const QByteArray name : {"a", "b", "c"}) {
-        Record ptr = pointer("_UDP._udp.local.", "Lidar-" + name + "._udp._udp.local.");
-        ptr.setFlushCache(true);
-        burst.addRecord(ptr);
-        burst.addRecord(service("lidar-" + name + "._udp._UDP.local.", "h.local.", 2007));
-    }
-    server.inject(burst);
-    EXPECT_EQ(added.size(), 3);
-}
-
 // A second browser on the shared cache lists the known pointer, and a resolver on it gets
 // the host's address without a reply of its own; records nobody asked for are not kept.
 TEST(MdnsBrowser, SharesWhatItLearnsThroughTheCache)
