@@ -117,22 +117,6 @@ TEST_F(LidarTest, StreamsSixBlocksPerRevolutionAndPollsEveryHalfSecond)
     EXPECT_FALSE(logic_->scan_thread_running_ || logic_->info_thread_running_);
 }
 
-TEST_F(LidarTest, RefusedHandshakeGivesMalfunctionInTheChosenLanguageAndDropsTheDriver)
-{
-    startSimulator([](kes_sim::SimOptions& o) { o.refused = {kTrackConnect}; });
-    kes_test::DebugLog log;
-    logic_->setLanguage(2);
-    EXPECT_FALSE(logic_->connectLidar());
-    logic_->setLanguage(0);
-    EXPECT_FALSE(logic_->connectLidar());
-    EXPECT_EQ(states(), QStringList({QStringLiteral("故障"), QStringLiteral("Malfunction")}));
-    EXPECT_EQ(log.count(QStringLiteral("new")), 2);
-    EXPECT_EQ(requests(kTrackConnect), 2u);
-    EXPECT_EQ(requests(kDataStream), 0u);
-    EXPECT_FALSE(logic_->connected_);
-    EXPECT_EQ(logic_->last_result_.load(), kes_sdk::kDeviceFailure);
-}
-
 TEST_F(LidarTest, FirmwareBGetsTheReUpgradeTextNoStreamAndConnectIsRefusedDuringAnUpgrade)
 {
     startSimulator([](kes_sim::SimOptions& o) { o.firmware = "B0.9.1"; });
@@ -278,11 +262,13 @@ TEST_F(LidarTest, AnAddressChangeGivesRestartAndTheRebootEndsInDisconnect)
     EXPECT_EQ(logic_->busy_count_.load(), 0);
 }
 
+// Nothing reaches the device without a connection: not at an address that is none here (127.1,
+// inet_addr's shorthand for where the simulator listens), nor after a refused handshake, which
+// gives Malfunction in the chosen language and drops the driver.
 TEST_F(LidarTest, WithoutAConnectionNothingReachesTheDevice)
 {
-    startSimulator();
+    startSimulator([](kes_sim::SimOptions& o) { o.refused = {kTrackConnect}; });
     kes_test::DebugLog log;
-    // Shorthand for 127.0.0.1 to inet_addr, where the simulator listens: not an address here.
     logic_->ip_addr_ = QStringLiteral("127.1");
     EXPECT_FALSE(logic_->connectLidar());
     EXPECT_FALSE(logic_->applyScanFrequency());
@@ -292,11 +278,23 @@ TEST_F(LidarTest, WithoutAConnectionNothingReachesTheDevice)
     EXPECT_EQ(logic_->applyConfigs(), kes_sdk::kNoAnswer);
     EXPECT_FALSE(logic_->rebootLidar());
     logic_->setFilterLevel(3);
-    EXPECT_EQ(logic_->filter_level_.load(), 3u);
     EXPECT_EQ(logic_->device_stop_stream(), kes_sdk::kNoAnswer);
     EXPECT_TRUE(logic_->disconnectLidar());
-    EXPECT_EQ(states(), QStringList({QStringLiteral("故障"), QStringLiteral("未连接")}));
     EXPECT_TRUE(sim_->snapshot().request_counts.empty());
+
+    logic_->ip_addr_ = QStringLiteral("127.0.0.1");
+    const int drivers = log.count(QStringLiteral("new"));
+    logic_->setLanguage(2);
+    EXPECT_FALSE(logic_->connectLidar());
+    logic_->setLanguage(0);
+    EXPECT_FALSE(logic_->connectLidar());
+    EXPECT_EQ(states(), QStringList({QStringLiteral("故障"), QStringLiteral("未连接"), QStringLiteral("故障"),
+                                     QStringLiteral("Malfunction")}));
+    EXPECT_EQ(log.count(QStringLiteral("new")) - drivers, 2);
+    EXPECT_EQ(requests(kTrackConnect), 2u);
+    EXPECT_EQ(requests(kDataStream), 0u);
+    EXPECT_FALSE(logic_->connected_);
+    EXPECT_EQ(logic_->last_result_.load(), kes_sdk::kDeviceFailure);
 }
 
 // Unplugged 0.8 s in, just after a frequency change: a failed scan inside the settle window
