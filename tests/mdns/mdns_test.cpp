@@ -214,16 +214,35 @@ TEST(MdnsCache, HoldsAtMostItsBoundOldestOutAndRefreshesEqualRecords)
     EXPECT_EQ(lookup(cache, QByteArray(), ANY).size(), Cache::MaxEntries);
 }
 
-TEST(MdnsBrowser, AddsUpdatesAndRemovesAService)
+// Queries, responses from other ports and other types are passed over; a bare pointer has
+// the service asked for; then the service follows its updates and goes after a goodbye, or
+// when its record expires.
+TEST(MdnsBrowser, AsksForAServiceFollowsItAndLetsItGo)
 {
     qRegisterMetaType<Service>("QMdnsEngine::Service");
     kes_test::FakeMdnsServer server;
-    Browser browser(&server, kType);
+    Browser browser(&server, "_udp._udp.local");
     QSignalSpy added(&browser, &Browser::serviceAdded);
     QSignalSpy updated(&browser, &Browser::serviceUpdated);
     QSignalSpy removed(&browser, &Browser::serviceRemoved);
-    server.inject(response(
-        {pointer(kType, kInstance), service(kInstance, "lidar.local.", 2007), text(kInstance, "serial", "K1")}));
+    ASSERT_EQ(server.sent.size(), 1);
+    EXPECT_EQ(server.sent.first().queries(), QList<Query>{Query(kType, PTR)});
+    Message query = response({pointer(kType, kInstance), service(kInstance, "lidar.local.", 2007)});
+    query.setResponse(false);
+    Message foreign = response({pointer(kType, kInstance), service(kInstance, "lidar.local.", 2007)});
+    foreign.setPort(5354);
+    const QByteArray other = "x._http._tcp.local.";
+    for (const Message& m :
+         {query, foreign, response({pointer("_http._tcp.local.", other), service(other, "h.", 80)})})
+        server.inject(m);
+    EXPECT_EQ(added.size(), 0);
+
+    server.sent.clear();
+    server.inject(response({pointer(kType, kInstance)}));
+    ASSERT_TRUE(waitFor([&] { return server.sent.size() == 1; }));
+    EXPECT_EQ(server.sent.first().queries(), QList<Query>({Query(kInstance, SRV), Query(kInstance, TXT)}));
+    EXPECT_EQ(added.size(), 0);
+    server.inject(response({text(kInstance, "serial", "K1"), service(kInstance, "lidar.local.", 2007)}));
     ASSERT_EQ(added.size(), 1);
     Service expected;
     expected.setType(kType);
@@ -247,33 +266,6 @@ TEST(MdnsBrowser, AddsUpdatesAndRemovesAService)
     server.inject(response({pointer(kType, "b._udp._udp.local."), service("b._udp._udp.local.", "b.local.", 1, 1)}));
     EXPECT_TRUE(waitFor([&] { return removed.size() == 2; }, 2000)) << "the service's record expired";
     EXPECT_EQ(added.size(), 2);
-}
-
-TEST(MdnsBrowser, AsksForTheServiceOfABarePointerAndIgnoresQueriesOtherTypesAndOtherPorts)
-{
-    kes_test::FakeMdnsServer server;
-    Browser browser(&server, "_udp._udp.local");
-    QSignalSpy added(&browser, &Browser::serviceAdded);
-    ASSERT_EQ(server.sent.size(), 1);
-    EXPECT_EQ(server.sent.first().queries(), QList<Query>{Query(kType, PTR)});
-
-    Message query = response({pointer(kType, kInstance), service(kInstance, "lidar.local.", 2007)});
-    query.setResponse(false);
-    Message foreign = response({pointer(kType, kInstance), service(kInstance, "lidar.local.", 2007)});
-    foreign.setPort(5354);
-    const QByteArray other = "x._http._tcp.local.";
-    for (const Message& m :
-         {query, foreign, response({pointer("_http._tcp.local.", other), service(other, "h.", 80)})})
-        server.inject(m);
-    EXPECT_EQ(added.size(), 0);
-
-    server.sent.clear();
-    server.inject(response({pointer(kType, kInstance)}));
-    ASSERT_TRUE(waitFor([&] { return server.sent.size() == 1; }));
-    EXPECT_EQ(server.sent.first().queries(), QList<Query>({Query(kInstance, SRV), Query(kInstance, TXT)}));
-    EXPECT_EQ(added.size(), 0);
-    server.inject(response({service(kInstance, "lidar.local.", 2007)}));
-    EXPECT_EQ(added.size(), 1);
 }
 
 // A second browser on the shared cache lists the known pointer, and a resolver on it gets
