@@ -9,12 +9,12 @@
 // With the path of kestra-cli also: the wall time of "discover --seconds 3" while six such
 // responses (each naming other instances) arrive 0.4 s apart (baseline: nothing arrives), and
 // of "info" against the two lidars.
-#include "fake_mdns_server.h"
 #include "fake_peer.h"
 #include "flood_packet.h"
 
 #include <kes_logic/lidar_logic.h>
 #include <kes_sdk/command_codes.h>
+#include <kes_test/fake_mdns_server.h>
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/wireformat.h>
 
@@ -47,7 +47,7 @@ void discoveryOfOneFlood()
     QMdnsEngine::decodeMessage(packet, message);
     const double decoding = seconds(clock);
 
-    FakeMdnsServer server;
+    kes_test::FakeMdnsServer server;
     LidarLogic logic(&server);
     logic.findChild<QTimer*>(QStringLiteral("mdns_timer_"))->stop();
     server.sent.clear();
@@ -87,19 +87,57 @@ double cliDiscover(const QString& cli, int floods)
     return seconds(clock);
 }
 
+// What a lidar answers: writes succeed, numeric reads give 10, text reads "A1.0".
+Bytes deviceAnswer(const Bytes& request)
+{
+    const uint16_t code = codeOf(request);
+    Bytes text{'A', '1', '.', '0'};
+    text.resize(16, 0);
+    if (!kes_sdk::isReadCommand(code))
+        return response(code, 0);
+    return response(code, 0, kes_sdk::isStringRead(code) ? text : u32Value(10));
+}
+
+// Streams scan datagrams of `blocks` (rate code 6) from a host of its own to `to`, over and
+// over for at most `seconds`.
+class ScanStreamer {
+public:
+    ScanStreamer(const Endpoint& to, std::vector<uint8_t> blocks, int seconds)
+        : thread_([=] {
+              const auto end = Clock::now() + std::chrono::seconds(seconds);
+              while (!stop_ && Clock::now() < end) {
+                  for (uint8_t b : blocks)
+                      socket_.send_to(asio::buffer(scanDatagram(6, b, 1, 192)), to);
+                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              }
+          })
+    {
+    }
+    ~ScanStreamer()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    asio::io_context io_;
+    asio::ip::udp::socket socket_{io_, loopback()};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
 // Answers as a lidar; once asked to stream, sends `blocks` over and over for a minute.
 class StreamingLidar {
 public:
     explicit StreamingLidar(std::vector<uint8_t> blocks)
-        : blocks_(std::move(blocks)),
-          peer_([this](FakePeer& p, const FakePeer::Bytes& request, const FakePeer::Endpoint& from) {
-              p.send(FakePeer::deviceAnswer(request), from);
-              if (FakePeer::codeOf(request) != kes_sdk::cmd::kDataStream)
+        : blocks_(std::move(blocks)), peer_([this](FakePeer& p, const Bytes& request, const Endpoint& from) {
+              p.send(deviceAnswer(request), from);
+              if (codeOf(request) != kes_sdk::cmd::kDataStream)
                   return;
               std::lock_guard<std::mutex> lock(mutex_);
               stream_.reset();
               if (request[11] == 1)
-                  stream_ = std::make_unique<ScanStreamer>(from, blocks_, true, 60);
+                  stream_ = std::make_unique<ScanStreamer>(from, blocks_, 60);
           })
     {
     }
@@ -113,7 +151,7 @@ public:
 
     double disconnectAfter(int ms)
     {
-        FakeMdnsServer mdns;
+        kes_test::FakeMdnsServer mdns;
         LidarLogic logic(&mdns);
         logic.ip_addr_ = QStringLiteral("127.0.0.1");
         logic.lidar_port_ = peer_.port();

@@ -1,6 +1,7 @@
-#include "fake_mdns_server.h"
 #include "flood_packet.h"
-#include "logic_fixture.h"
+
+#include <kes_test/fake_mdns_server.h>
+#include <kes_test/qt_support.h>
 
 #include <kes_logic/lidar_logic.h>
 #include <kes_logic/service_model.h>
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 using namespace QMdnsEngine;
+using namespace kes_test::mdns;
 
 namespace {
 
@@ -25,44 +27,20 @@ const QByteArray kType = "_udp._udp.local.";
 Message announcement(const QByteArray& name, const QByteArray& host, quint16 port, quint32 ttl = 120)
 {
     const QByteArray instance = name + '.' + kType;
-    Record ptr(kType, PTR);
-    ptr.setTarget(instance);
-    ptr.setTtl(ttl);
-    Record srv(instance, SRV);
-    srv.setTarget(host);
-    srv.setPort(port);
-    srv.setTtl(ttl);
-    Record txt(instance, TXT);
-    txt.addAttribute("model", "kestra");
-    txt.setTtl(ttl);
-    Message message;
-    message.setResponse(true);
-    message.setAddress(QHostAddress("192.168.77.57"));
-    message.setPort(MdnsPort);
-    for (const Record& record : {ptr, srv, txt})
-        message.addRecord(record);
-    return message;
+    return response(
+        {pointer(kType, instance, ttl), service(instance, host, port, ttl), text(instance, "model", "kestra")});
 }
 
-Message addressOf(const QByteArray& host, const QString& address)
+Message addressOf(const QByteArray& host, const QString& ip)
 {
-    Record record(host, QHostAddress(address).protocol() == QAbstractSocket::IPv6Protocol ? AAAA : A);
-    record.setAddress(QHostAddress(address));
-    Message message;
-    message.setResponse(true);
-    message.setPort(MdnsPort);
-    message.addRecord(record);
-    return message;
+    return response({address(host, ip)});
 }
 
-bool askedFor(const FakeMdnsServer& server, const QByteArray& host)
+bool askedFor(const kes_test::FakeMdnsServer& server, const QByteArray& host)
 {
-    for (const Message& message : server.sent) {
-        for (const Query& query : message.queries()) {
-            if (query.type() == A && query.name() == host)
-                return true;
-        }
-    }
+    for (const Message& message : server.sent)
+        if (message.queries().contains(Query(host, A)))
+            return true;
     return false;
 }
 
@@ -83,7 +61,7 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    FakeMdnsServer server_;
+    kes_test::FakeMdnsServer server_;
     LidarLogic logic_{&server_};
     QSignalSpy ips_{&logic_, &LidarLogic::sendIP};
     QTimer* timer_ = nullptr;
@@ -93,7 +71,7 @@ protected:
 
 TEST(ServiceModelTest, ListsServicesInArrivalOrderAndFollowsUpdatesAndGoodbyes)
 {
-    FakeMdnsServer server;
+    kes_test::FakeMdnsServer server;
     ServiceModel model(&server, kType);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     server.inject(announcement("lidar-1", "host-1.local.", 2007));
@@ -119,12 +97,17 @@ TEST_F(DiscoveryTest, OnlyTheLastServiceOnPort2007IsResolvedAndOnly192168Address
     EXPECT_EQ(logic_.ip_addr_.get(), QStringLiteral("192.168.1.100"));
     server_.inject(announcement("lidar-1", "host-1.local.", 2007));
     server_.inject(announcement("other", "host-8.local.", 2008));
-    server_.inject(announcement("lidar-2", "host-2.local.", 2007));
+    server_.inject(announcement("lidar-2", "Host-2.LOCAL.", 2007));
+    // From a port other than mDNS's, and last: taken, it would be the one resolved.
+    Message foreign = announcement("lidar-9", "host-9.local.", 2007);
+    foreign.setPort(5354);
+    server_.inject(foreign);
     tick();
-    EXPECT_FALSE(askedFor(server_, "host-8.local."));
-    EXPECT_FALSE(askedFor(server_, "host-1.local."));
-    ASSERT_TRUE(askedFor(server_, "host-2.local."));
+    for (const char* other : {"host-1.local.", "host-8.local.", "host-9.local."})
+        EXPECT_FALSE(askedFor(server_, other)) << other;
+    ASSERT_TRUE(askedFor(server_, "Host-2.LOCAL."));
 
+    // Answers name the host in other letter cases.
     server_.inject(addressOf("host-1.local.", "192.168.1.56"));
     server_.inject(addressOf("host-2.local.", "10.0.0.5"));
     server_.inject(addressOf("host-2.local.", "fe80::1"));
@@ -142,20 +125,13 @@ TEST_F(DiscoveryTest, OnlyTheLastServiceOnPort2007IsResolvedAndOnly192168Address
             addressOf("host-2.local.", QStringLiteral("192.168.%1.%2").arg(3 + i / 250).arg(i % 250)).records()[0]);
     server_.inject(many);
     EXPECT_LE(ips_.size(), 1 + 16);
-}
 
-TEST_F(DiscoveryTest, NamesMatchWithoutRegardToCaseAndOnlyTheMdnsPortCounts)
-{
-    Message foreign = announcement("lidar-9", "host-9.local.", 2007);
-    foreign.setPort(5354);
-    server_.inject(foreign);
-    server_.inject(announcement("lidar-3", "Host-3.LOCAL.", 2007));
+    // Every tick starts a fresh browse: what was resolved is not asked for again.
+    server_.sent.clear();
     tick();
-    EXPECT_FALSE(askedFor(server_, "host-9.local."));
-    ASSERT_TRUE(askedFor(server_, "Host-3.LOCAL."));
-    server_.inject(addressOf("host-3.local.", "192.168.1.58"));
-    ASSERT_EQ(ips_.size(), 1);
-    EXPECT_EQ(ips_.at(0).at(0).toString(), QStringLiteral("192.168.1.58"));
+    EXPECT_FALSE(askedFor(server_, "Host-2.LOCAL."));
+    ASSERT_FALSE(server_.sent.isEmpty());
+    EXPECT_EQ(server_.sent.last().queries().value(0).type(), PTR);
 }
 
 // Responses near 64 KB of pointers to instances nobody describes: 3,270 short names, or 800
@@ -178,28 +154,4 @@ TEST_F(DiscoveryTest, AFloodOfPointersSetsOffAFewQueriesAndHoldsTheLoopBriefly)
 #endif
         EXPECT_LE(server_.sent.size(), 3);
     }
-}
-
-TEST_F(DiscoveryTest, EveryTickStartsAFreshBrowse)
-{
-    server_.inject(announcement("lidar-1", "host-1.local.", 2007));
-    tick();
-    server_.sent.clear();
-    tick();
-    EXPECT_FALSE(askedFor(server_, "host-1.local."));
-    ASSERT_FALSE(server_.sent.isEmpty());
-    EXPECT_EQ(server_.sent.last().queries().value(0).type(), PTR);
-}
-
-using DiscoveryTimerTest = LogicFixture;
-
-TEST_F(DiscoveryTimerTest, StopsWhileStreamingAndRestartsAfterTheClose)
-{
-    startSimulator();
-    QTimer* timer = logic_->findChild<QTimer*>(QStringLiteral("mdns_timer_"));
-    ASSERT_TRUE(logic_->connectLidar());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !timer->isActive(); }, 500));
-    ASSERT_TRUE(logic_->disconnectLidar());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return timer->isActive(); }, 500));
-    EXPECT_EQ(timer->interval(), 3000);
 }

@@ -1,60 +1,39 @@
-#include <QtTest>
-
+#include <kes_test/qt_support.h>
 #include <qmdnsengine/browser.h>
 #include <qmdnsengine/cache.h>
 #include <qmdnsengine/resolver.h>
 #include <qmdnsengine/server.h>
 
+#include <gtest/gtest.h>
+
+#include <QMap>
+
 using namespace QMdnsEngine;
 
 // The client half of avahi_discovery.sh, run in its client namespace. KES_PROBE_SERVICES
 // lists what the responder announces, as "port=address" pairs separated by spaces.
-class AvahiProbe : public QObject {
-    Q_OBJECT
+TEST(AvahiProbe, DiscoversAndResolvesEveryAnnouncedServiceOnce)
+{
+    QMap<quint16, QHostAddress> expected;
+    for (const QByteArray& pair : qgetenv("KES_PROBE_SERVICES").split(' '))
+        if (pair.split('=').size() == 2)
+            expected.insert(pair.split('=')[0].toUShort(), QHostAddress(QString::fromLatin1(pair.split('=')[1])));
+    ASSERT_FALSE(expected.isEmpty()) << "KES_PROBE_SERVICES is not set";
 
-private Q_SLOTS:
-    void initTestCase() { qRegisterMetaType<Service>("QMdnsEngine::Service"); }
-
-    void discoversAndResolvesAnnouncedServices()
-    {
-        const QMap<quint16, QHostAddress> expected = expectedServices();
-        QVERIFY2(!expected.isEmpty(), "KES_PROBE_SERVICES is not set");
-
-        Server server;
-        Cache cache;
-        Browser browser(&server, "_udp._udp.local.", &cache);
-        QMap<quint16, Service> found;
-        connect(&browser, &Browser::serviceAdded,
-                [&found](const Service& service) { found.insert(service.port(), service); });
-        QTRY_COMPARE_WITH_TIMEOUT(found.keys(), expected.keys(), 8000);
-
-        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
-            const Service service = found.value(it.key());
-            QCOMPARE(service.type(), QByteArray("_udp._udp.local."));
-            QVERIFY(!service.hostname().isEmpty());
-            Resolver resolver(&server, service.hostname(), &cache);
-            QList<QHostAddress> addresses;
-            connect(&resolver, &Resolver::resolved,
-                    [&addresses](const QHostAddress& address) { addresses.append(address); });
-            QTRY_VERIFY_WITH_TIMEOUT(addresses.contains(it.value()), 5000);
-            QCOMPARE(addresses.count(it.value()), 1);
-        }
+    Server server;
+    Cache cache;
+    Browser browser(&server, "_udp._udp.local.", &cache);
+    QMap<quint16, Service> found;
+    QObject::connect(&browser, &Browser::serviceAdded,
+                     [&](const Service& service) { found[service.port()] = service; });
+    ASSERT_TRUE(kes_test::waitFor([&] { return found.keys() == expected.keys(); }, 8000));
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const Service service = found.value(it.key());
+        EXPECT_EQ(service.type(), "_udp._udp.local.");
+        Resolver resolver(&server, service.hostname(), &cache);
+        QList<QHostAddress> addresses;
+        QObject::connect(&resolver, &Resolver::resolved, [&](const QHostAddress& address) { addresses << address; });
+        EXPECT_TRUE(kes_test::waitFor([&] { return addresses.contains(it.value()); }, 5000)) << it.key();
+        EXPECT_EQ(addresses.count(it.value()), 1) << it.key();
     }
-
-private:
-    static QMap<quint16, QHostAddress> expectedServices()
-    {
-        QMap<quint16, QHostAddress> services;
-        const QList<QByteArray> pairs = qgetenv("KES_PROBE_SERVICES").split(' ');
-        for (const QByteArray& pair : pairs) {
-            const QList<QByteArray> fields = pair.split('=');
-            if (fields.size() == 2) {
-                services.insert(fields[0].toUShort(), QHostAddress(QString::fromLatin1(fields[1])));
-            }
-        }
-        return services;
-    }
-};
-
-QTEST_GUILESS_MAIN(AvahiProbe)
-#include "avahi_probe.moc"
+}

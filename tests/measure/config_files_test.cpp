@@ -1,6 +1,8 @@
 #include "kes_measure_config/accuracy_config.h"
 #include "kes_measure_config/threshold_config.h"
 
+#include <kes_test/qt_support.h>
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -24,21 +26,6 @@ void put(const QString& path, const QByteArray& bytes)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
 }
-
-// Debug lines written while in scope.
-class DebugLines {
-public:
-    DebugLines()
-    {
-        lines_.clear();
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& line) { lines_ << line; });
-    }
-    ~DebugLines() { qInstallMessageHandler(nullptr); }
-    const QStringList& lines() const { return lines_; }
-
-private:
-    static inline QStringList lines_;
-};
 
 class ConfigFiles : public ::testing::Test {
 protected:
@@ -90,7 +77,7 @@ TEST_F(ConfigFiles, ThresholdFileIsWrittenWithoutLineEndAndReadBack)
 
 TEST_F(ConfigFiles, ThresholdFileThatIsMissingOrUnreadableGivesNothing)
 {
-    DebugLines debug;
+    kes_test::DebugLog debug;
     threshold_config::Texts texts{"keep", "keep"};
     EXPECT_FALSE(threshold_config::read(app(), texts)) << "no directory";
     EXPECT_TRUE(debug.lines().isEmpty());
@@ -108,7 +95,7 @@ TEST_F(ConfigFiles, DirectoriesThatCannotBeCreatedAreReportedAndNothingIsWritten
 {
     put(app() + "/ThresholdValueConfig", "a file");
     put(app() + "/AccuracyInfoConfig", "a file");
-    DebugLines debug;
+    kes_test::DebugLog debug;
     EXPECT_FALSE(threshold_config::write(app(), 1.0f, 2.0f));
     EXPECT_FALSE(accuracy_config::write(app(), accuracy_config::jsonText({})));
     ASSERT_EQ(debug.lines().size(), 2);

@@ -1,42 +1,90 @@
 #pragma once
 
+// A fake lidar on loopback and the shapes of the device's datagrams, for the SDK's tests and
+// the link figures.
 #include "kes_sdk/byte_order.h"
 #include "kes_sdk/command_codes.h"
 #include "kes_sdk/crc32.h"
+#include "kes_sdk/kes_driver.h"
 #include "kes_sdk/socket_address.h"
 #include "kes_sdk/wire_format.h"
 
+#include <kes_test/time_scale.h>
+
 #include <asio/ip/udp.hpp>
+#include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-// A scripted lidar on loopback: every request goes to `onRequest`, which answers as it likes.
+using kes_sdk::Bytes;
+using kes_test::Clock;
+using Endpoint = asio::ip::udp::endpoint;
+
+inline Endpoint loopback(uint16_t port = 0)
+{
+    return Endpoint(asio::ip::make_address_v4("127.0.0.1"), port);
+}
+
+inline uint16_t codeOf(const Bytes& request)
+{
+    return kes_sdk::readU16(request.data() + 4);
+}
+
+inline Bytes u32Value(uint32_t v)
+{
+    Bytes out;
+    kes_sdk::appendU32(out, v);
+    return out;
+}
+
+// An answer of the device's shape: length, class 0, code at 6..7, status, value, CRC.
+inline Bytes response(uint16_t code, uint32_t status, const Bytes& value = {})
+{
+    Bytes out;
+    kes_sdk::appendU16(out, uint16_t(16 + value.size()));
+    kes_sdk::appendU32(out, 0);
+    kes_sdk::appendU16(out, code);
+    kes_sdk::appendU32(out, status);
+    out.insert(out.end(), value.begin(), value.end());
+    kes_sdk::appendU32(out, kes_sdk::crc32Mpeg2(out.data(), out.size()));
+    return out;
+}
+
+// A scan datagram with magic and a matching length field; its points (range + block id,
+// intensity 10 x block id). The magic is spelled out here, not taken from the code under test.
+inline Bytes scanDatagram(uint8_t rateCode, uint8_t blockId, uint32_t timeStamp, size_t points,
+                          uint16_t range = 1000)
+{
+    Bytes out{0x4D, 0x53, 0x01, 0xF4, 0xEB, 0x90};
+    kes_sdk::appendU16(out, uint16_t(20 + 3 * points + 4));
+    kes_sdk::appendU16(out, 0);
+    out.insert(out.end(), {rateCode, blockId, 0xBE, 0xEF});
+    kes_sdk::appendU32(out, timeStamp);
+    out.insert(out.end(), {0x5A, 0});
+    for (size_t i = 0; i < points; ++i) {
+        kes_sdk::appendU16(out, uint16_t(range + blockId));
+        out.push_back(uint8_t(blockId * 10));
+    }
+    kes_sdk::appendU32(out, 0xA5A5A5A5);
+    return out;
+}
+
+// A scripted lidar on loopback: every request goes to the handler, which answers as it likes.
 class FakePeer {
 public:
-    using Bytes = std::vector<uint8_t>;
-    using Endpoint = asio::ip::udp::endpoint;
-    using Clock = std::chrono::steady_clock;
-
     struct Received {
         Bytes datagram;
         Clock::time_point at;
     };
-
     using Handler = std::function<void(FakePeer&, const Bytes& request, const Endpoint& from)>;
 
-    explicit FakePeer(Handler onRequest)
-        : onRequest_(std::move(onRequest)), socket_(io_, Endpoint(asio::ip::make_address_v4("127.0.0.1"), 0))
-    {
-        thread_ = std::thread([this] { run(); });
-    }
-
+    explicit FakePeer(Handler onRequest) : onRequest_(std::move(onRequest)), thread_([this] { run(); }) {}
     ~FakePeer()
     {
         // A datagram to ourselves wakes the blocking receive.
@@ -47,68 +95,18 @@ public:
 
     uint16_t port() const { return socket_.local_endpoint().port(); }
     kes_sdk::LidarAddress address() const { return kes_sdk::LidarAddress(inet_addr("127.0.0.1"), htons(port())); }
-
     void send(const Bytes& datagram, const Endpoint& to) { socket_.send_to(asio::buffer(datagram), to); }
-
     std::vector<Received> received() const
     {
         std::lock_guard<std::mutex> lock(mutex_);
         return received_;
     }
-
-    static uint16_t codeOf(const Bytes& request) { return kes_sdk::readU16(request.data() + 4); }
-
-    // An answer of the device's shape: length, class 0, code at 6..7, status, value, CRC.
-    static Bytes response(uint16_t code, uint32_t status, const Bytes& value = {})
+    int requests(uint16_t code) const
     {
-        Bytes out;
-        kes_sdk::appendU16(out, uint16_t(16 + value.size()));
-        kes_sdk::appendU32(out, 0);
-        kes_sdk::appendU16(out, code);
-        kes_sdk::appendU32(out, status);
-        out.insert(out.end(), value.begin(), value.end());
-        kes_sdk::appendU32(out, kes_sdk::crc32Mpeg2(out.data(), out.size()));
-        return out;
-    }
-
-    static Bytes u32Value(uint32_t v)
-    {
-        Bytes out;
-        kes_sdk::appendU32(out, v);
-        return out;
-    }
-
-    // What a lidar answers: writes succeed, numeric reads give `value`, text reads "A1.0".
-    static Bytes deviceAnswer(const Bytes& request, uint32_t value = 10)
-    {
-        const uint16_t code = codeOf(request);
-        Bytes text{'A', '1', '.', '0'};
-        text.resize(16, 0);
-        if (!kes_sdk::isReadCommand(code))
-            return response(code, 0);
-        return response(code, 0, kes_sdk::isStringRead(code) ? text : u32Value(value));
-    }
-
-    // A scan datagram with magic and a matching length field; points (range, intensity). The
-    // magic is spelled out here, not taken from the code under test.
-    static Bytes scan(uint8_t rateCode, uint8_t blockId, uint32_t timeStamp, size_t points, uint16_t range = 1000)
-    {
-        Bytes out{0x4D, 0x53, 0x01, 0xF4, 0xEB, 0x90};
-        const size_t size = 20 + 3 * points + 4;
-        kes_sdk::appendU16(out, uint16_t(size));
-        kes_sdk::appendU16(out, 0);
-        out.push_back(rateCode);
-        out.push_back(blockId);
-        kes_sdk::appendU16(out, 0xBEEF);
-        kes_sdk::appendU32(out, timeStamp);
-        out.push_back(0x5A);
-        out.push_back(0);
-        for (size_t i = 0; i < points; ++i) {
-            kes_sdk::appendU16(out, uint16_t(range + blockId));
-            out.push_back(uint8_t(blockId * 10));
-        }
-        kes_sdk::appendU32(out, 0xA5A5A5A5);
-        return out;
+        int n = 0;
+        for (const Received& r : received())
+            n += codeOf(r.datagram) == code;
+        return n;
     }
 
 private:
@@ -121,7 +119,7 @@ private:
             const size_t n = socket_.receive_from(asio::buffer(buffer), from, 0, ec);
             if (ec || stop_)
                 continue;
-            Bytes request(buffer.begin(), buffer.begin() + long(n));
+            const Bytes request(buffer.begin(), buffer.begin() + long(n));
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 received_.push_back({request, Clock::now()});
@@ -132,37 +130,17 @@ private:
 
     Handler onRequest_;
     asio::io_context io_;
-    asio::ip::udp::socket socket_;
-    std::thread thread_;
+    asio::ip::udp::socket socket_{io_, loopback()};
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     std::vector<Received> received_;
-};
-
-// Streams scan datagrams of `blocks` (rate code 6) from a host of its own to `to`: once, or
-// over and over for at most `seconds`.
-class ScanStreamer {
-public:
-    ScanStreamer(const FakePeer::Endpoint& to, std::vector<uint8_t> blocks, bool repeat, int seconds = 3)
-        : socket_(io_, FakePeer::Endpoint(asio::ip::make_address_v4("127.0.0.1"), 0)), thread_([=] {
-              const auto end = FakePeer::Clock::now() + std::chrono::seconds(seconds);
-              do {
-                  for (uint8_t b : blocks)
-                      socket_.send_to(asio::buffer(FakePeer::scan(6, b, 1, 192)), to);
-                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
-              } while (repeat && !stop_ && FakePeer::Clock::now() < end);
-          })
-    {
-    }
-    ~ScanStreamer()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-
-private:
-    asio::io_context io_;
-    asio::ip::udp::socket socket_;
-    std::atomic<bool> stop_{false};
     std::thread thread_;
 };
+
+// Opens a driver without its address lines on the test's output.
+inline void openQuietly(kes_sdk::KesDriver& driver)
+{
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(driver.open(), kes_sdk::kSuccess);
+    testing::internal::GetCapturedStdout();
+}

@@ -373,10 +373,3 @@ TEST(ServiceBench, NewCommandsKeepTheExitCodes)
     EXPECT_EQ(cli({"stats", "/nonexistent/x.csv"}).code, 66);
     EXPECT_EQ(cli({"capture", "--seconds", "1", "--out", "/nonexistent/x.pcap"}).code, 73);
 }
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,133 +1,68 @@
 #include "loopback_host.h"
 
-#include "kes_sdk/command_codes.h"
-
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <string>
-
-extern char** environ;
+#include <QProcess>
 
 namespace kes_sim_test {
 namespace {
 
-// kestra-sim as a child process with its stdout and stderr on pipes.
-class SimProcess {
-public:
-    explicit SimProcess(std::vector<std::string> args)
+// kestra-sim with `args`, its stderr joined to its stdout.
+struct SimProcess : QProcess {
+    explicit SimProcess(const QStringList& args)
     {
-        args.insert(args.begin(), KESTRA_SIM_EXE);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int out[2], err[2];
-        EXPECT_EQ(pipe(out), 0);
-        EXPECT_EQ(pipe(err), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-        EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        close(err[1]);
-        out_ = out[0];
-        err_ = err[0];
+        setProcessChannelMode(QProcess::MergedChannels);
+        start(QStringLiteral(KESTRA_SIM_EXE), args);
     }
-
-    ~SimProcess()
+    ~SimProcess() override
     {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(out_);
-        close(err_);
+        kill();
+        waitForFinished();
     }
-
-    // Reads stdout until `text` shows up or the deadline passes; what was read.
-    std::string readOutUntil(const std::string& text) { return readUntil(out_, text); }
-    std::string readErrToEnd() { return readUntil(err_, std::string(1, '\0')); }
-
-    // The exit status once the child has closed its stderr, -1 if it keeps running.
-    int exitCode()
+    // Reads until `text` shows up, the output ends or 3 s pass; all read so far.
+    QString readUntil(const QString& text)
     {
-        readErrToEnd();
-        int status = 0;
-        if (!err_closed_ || waitpid(pid_, &status, 0) != pid_)
-            return -1;
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        while (!out.contains(text) && waitForReadyRead(kes_test::scaled(3000)))
+            out += QString::fromUtf8(readAll());
+        return out += QString::fromUtf8(readAll());
     }
-
-    void signal(int sig) { kill(pid_, sig); }
-
-private:
-    std::string readUntil(int fd, const std::string& text)
-    {
-        std::string& seen = fd == out_ ? out_text_ : err_text_;
-        const auto deadline = Clock::now() + Ms(3000);
-        while (seen.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<Ms>(deadline - Clock::now()).count();
-            pollfd p{fd, POLLIN, 0};
-            char buffer[512];
-            if (left <= 0 || ::poll(&p, 1, int(left)) <= 0)
-                break;
-            const ssize_t n = read(fd, buffer, sizeof buffer);
-            if (n <= 0) {
-                err_closed_ = err_closed_ || fd == err_;
-                break;
-            }
-            seen.append(buffer, size_t(n));
-        }
-        return seen;
-    }
-
-    pid_t pid_ = -1;
-    int out_ = -1;
-    int err_ = -1;
-    std::string out_text_;
-    std::string err_text_;
-    bool err_closed_ = false;
+    QString out;
 };
 
 TEST(SimulatorExecutable, ServesOnTheAnnouncedPortAndStopsOnSigterm)
 {
     SimProcess sim({"--port", "0", "--verbose", "--refuse", "0x0105"});
-    const std::string line = sim.readOutUntil("\n");
-    const std::string prefix = "kestra-sim listening on 127.0.0.1:";
-    ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
-    LoopbackHost host(uint16_t(std::stoi(line.substr(prefix.size()))));
-    EXPECT_EQ(statusOf(host.request(kes_sdk::cmd::kSetScanFrequency, kes_sdk::payloadU32(20))), 1u);
-    EXPECT_NE(sim.readOutUntil("0x0105 payload 00000014 -> status 1\n").find("status 1"), std::string::npos);
-    sim.signal(SIGTERM);
+    const QString prefix = "kestra-sim listening on 127.0.0.1:";
+    const QString line = sim.readUntil("\n");
+    ASSERT_TRUE(line.startsWith(prefix)) << line.toStdString();
+    LoopbackHost host(uint16_t(line.mid(prefix.size()).trimmed().toUInt()));
+    EXPECT_EQ(statusOf(host.request(cmd::kSetScanFrequency, payloadU32(20))), 1u);
+    EXPECT_TRUE(sim.readUntil("0x0105 payload 00000014 -> status 1\n").contains("status 1"));
+    sim.terminate();
+    ASSERT_TRUE(sim.waitForFinished(kes_test::scaled(3000)));
+    EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(sim.exitCode(), 0);
 }
 
-TEST(SimulatorExecutable, BadOptionsExitWithUsageError)
-{
-    const std::vector<std::vector<std::string>> bad = {
-        {"--loss", "7"}, {"--hardware", "H0123456789abcdef"}, {"--refuse", "0x1zz"}, {"--frobnicate"}, {"--port"}};
-    for (const auto& args : bad) {
-        SCOPED_TRACE(args[0]);
-        SimProcess sim(args);
-        EXPECT_EQ(sim.exitCode(), 64);
-        EXPECT_NE(sim.readErrToEnd().find(args[0]), std::string::npos);
-    }
-}
-
-TEST(SimulatorExecutable, PortInUseExitsUnavailable)
+TEST(SimulatorExecutable, BadOptionsAndATakenPortExitWithTheirCodeAndReason)
 {
     asio::io_context io;
-    udp::socket taken(io, udp::endpoint(asio::ip::address_v4::loopback(), 0));
-    const std::string port = std::to_string(taken.local_endpoint().port());
-    SimProcess sim({"--port", port});
-    EXPECT_EQ(sim.exitCode(), 69);
-    EXPECT_NE(sim.readErrToEnd().find("cannot bind 127.0.0.1:" + port), std::string::npos);
+    asio::ip::udp::socket taken(io, asio::ip::udp::endpoint(asio::ip::address_v4::loopback(), 0));
+    const QString port = QString::number(taken.local_endpoint().port());
+    const struct {
+        QStringList args;
+        int code;
+        QString reason;
+    } cases[] = {{{"--loss", "7"}, 64, "--loss"},
+                 {{"--hardware", "H0123456789abcdef"}, 64, "--hardware"},
+                 {{"--refuse", "0x1zz"}, 64, "--refuse"},
+                 {{"--frobnicate"}, 64, "--frobnicate"},
+                 {{"--port"}, 64, "--port"},
+                 {{"--port", port}, 69, "cannot bind 127.0.0.1:" + port}};
+    for (const auto& c : cases) {
+        SimProcess sim(c.args);
+        ASSERT_TRUE(sim.waitForFinished(kes_test::scaled(3000))) << c.args.join(' ').toStdString();
+        EXPECT_EQ(sim.exitCode(), c.code) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(sim.readUntil(c.reason).contains(c.reason)) << c.args.join(' ').toStdString();
+    }
 }
 
 } // namespace

@@ -1,8 +1,12 @@
 #pragma once
 
 #include "kes_sdk/byte_order.h"
+#include "kes_sdk/command_codes.h"
 #include "kes_sdk/wire_format.h"
 #include "kes_sim/lidar_simulator.h"
+
+#include <kes_test/simulator.h>
+#include <kes_test/time_scale.h>
 
 #include <asio/io_context.hpp>
 #include <asio/ip/udp.hpp>
@@ -10,29 +14,22 @@
 
 #include <poll.h>
 
-#include <chrono>
 #include <memory>
 #include <vector>
 
 namespace kes_sim_test {
 
 using kes_sdk::Bytes;
-using Clock = std::chrono::steady_clock;
+using kes_sdk::payloadU32;
+using kes_test::Clock;
 using Ms = std::chrono::milliseconds;
-using asio::ip::udp;
+namespace cmd = kes_sdk::cmd;
 
-inline std::unique_ptr<kes_sim::LidarSimulator> startSimulator(kes_sim::SimOptions options)
-{
-    options.port = 0;
-    auto sim = std::make_unique<kes_sim::LidarSimulator>(std::move(options));
-    const kes_sim::StartResult started = sim->start();
-    EXPECT_TRUE(started.ok()) << started.message;
-    return sim;
-}
+using kes_test::startSimulator;
 
 inline uint32_t statusOf(const Bytes& answer)
 {
-    return kes_sdk::readU32(answer.data() + 8);
+    return answer.size() < 12 ? 0xFFFFFFFF : kes_sdk::readU32(answer.data() + 8);
 }
 
 // The host end of a raw loopback socket, with bounded waits.
@@ -69,11 +66,18 @@ public:
     }
 
     Bytes nextScan(Ms wait = Ms(500)) { return receive(1, Clock::now() + wait); }
+    // Drains what is in flight; whether the stream then stays quiet for `quiet`.
+    bool streamStopped(Ms quiet)
+    {
+        while (!nextScan(Ms(5)).empty()) {
+        }
+        return nextScan(quiet).empty();
+    }
 
 private:
     asio::io_context io_;
-    udp::socket socket_{io_, udp::endpoint(asio::ip::address_v4::loopback(), 0)};
-    udp::endpoint device_;
+    asio::ip::udp::socket socket_{io_, asio::ip::udp::endpoint(asio::ip::address_v4::loopback(), 0)};
+    asio::ip::udp::endpoint device_;
 };
 
 } // namespace kes_sim_test

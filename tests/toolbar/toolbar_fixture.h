@@ -1,13 +1,13 @@
 #pragma once
 
-#include "prompt_script.h"
-#include "recorder.h"
+#include <kes_test/prompt_script.h>
+#include <kes_test/qt_support.h>
 
 #include <kes_logic/lidar_logic.h>
 #include <kes_sdk/command_codes.h>
 #include <kes_sim/lidar_simulator.h>
+#include <kes_test/fake_mdns_server.h>
 #include <kes_toolbar/lidar_toolbar.h>
-#include <qmdnsengine/abstractserver.h>
 
 #include <gtest/gtest.h>
 
@@ -23,13 +23,6 @@
 #include <QToolButton>
 
 #include <memory>
-
-// Discovery stays off the network: nothing ever answers.
-class SilentMdnsServer : public QMdnsEngine::AbstractServer {
-public:
-    void sendMessage(const QMdnsEngine::Message&) override {}
-    void sendMessageToAll(const QMdnsEngine::Message&) override {}
-};
 
 inline bool iconShows(const QIcon& icon, const char* path)
 {
@@ -54,7 +47,7 @@ protected:
         ASSERT_TRUE(sim_->start().ok());
         logic_ = std::make_unique<LidarLogic>(&mdns_);
         logic_->lidar_port_ = sim_->port();
-        states_ = std::make_unique<Recorder>(logic_.get(), &LidarLogic::sendState);
+        states_ = std::make_unique<kes_test::SignalLog>(logic_.get(), &LidarLogic::sendState);
         bar_ = std::make_unique<LidarToolBar>();
         bar_->setLogic(logic_.get());
         QObject::connect(logic_.get(), &LidarLogic::sendIP, bar_.get(), &LidarToolBar::receiveIP);
@@ -104,10 +97,10 @@ protected:
         return it == counts.end() ? 0 : it->second;
     }
 
-    PromptScript script_;
-    SilentMdnsServer mdns_;
+    kes_test::PromptScript script_;
+    kes_test::FakeMdnsServer mdns_;
     std::unique_ptr<kes_sim::LidarSimulator> sim_;
     std::unique_ptr<LidarLogic> logic_;
-    std::unique_ptr<Recorder> states_;
+    std::unique_ptr<kes_test::SignalLog> states_;
     std::unique_ptr<LidarToolBar> bar_;
 };

@@ -22,7 +22,7 @@ TEST_F(ToolBarSettings, AnAddressChangeRebootsThenConfirmAppliesTheSettingsAlone
 {
     start(quickRestart());
     connectDiscovered();
-    DebugLines log;
+    kes_test::DebugLog log;
     click("pushButton");
     ASSERT_TRUE(states_->waitFor(QStringLiteral("重启")));
     ASSERT_TRUE(states_->waitFor(QStringLiteral("未连接")));
@@ -136,7 +136,7 @@ TEST_F(ToolBarSettings, FilterAndColourControlsReachTheDevice)
     EXPECT_TRUE(filterIs(4));
     EXPECT_TRUE(slider->isEnabled());
 
-    Recorder modes(logic_.get(), &LidarLogic::sendColorMode);
+    kes_test::SignalLog modes(logic_.get(), &LidarLogic::sendColorMode);
     child<QComboBox>("mode_comBox")->setCurrentIndex(2);
     EXPECT_EQ(modes.firsts(), (QVariantList{QVariant::fromValue(2u)}));
 }

@@ -33,7 +33,7 @@ protected:
                 window_ = found;
         ASSERT_TRUE(window_);
         window_->setTimings(quickTimings());
-        flags_ = std::make_unique<Recorder>(window_.data(), &Lidar_Upgrade::send_update_flag);
+        flags_ = std::make_unique<kes_test::SignalLog>(window_.data(), &Lidar_Upgrade::send_update_flag);
     }
 
     QString image(const char* name, int size)
@@ -55,7 +55,7 @@ protected:
 
     QTemporaryDir dir_;
     QPointer<Lidar_Upgrade> window_;
-    std::unique_ptr<Recorder> flags_;
+    std::unique_ptr<kes_test::SignalLog> flags_;
 };
 
 // Device hooks that refuse to start a given number of times and count the chunks.

@@ -54,16 +54,17 @@ TEST_F(UpgradeWindow, ATwoChunkImageUpgradesThroughTheHooksAndCountsDown)
     open();
     logic_->ip_addr_ = QStringLiteral("127.0.0.1");
     ASSERT_TRUE(logic_->connectLidar());
-    DebugLines log;
+    kes_test::DebugLog log;
     choose(image("two.bin", 1024));
-    QSignalSpy values(progress(), &QProgressBar::valueChanged);
+    kes_test::SignalLog values(progress(), &QProgressBar::valueChanged);
+    script_.expect("升级成功，等待设备重启: 10 秒");
     clickStart();
     clickStart();
     bar_->update_clicked();
     EXPECT_TRUE(window_) << "a window whose threads run is kept";
     ASSERT_TRUE(flags_->waitFor(QVariant::fromValue(0u)));
     EXPECT_EQ(flags_->firsts(), (QVariantList{QVariant::fromValue(1u), QVariant::fromValue(0u)}));
-    EXPECT_EQ(Recorder::firstsOf(values), (QVariantList{50, 98, 100}));
+    EXPECT_EQ(values.firsts(), (QVariantList{50, 98, 100}));
     EXPECT_EQ(log.count(QStringLiteral("start_upgrade ret")), 1);
     EXPECT_EQ(requests(kDeviceReboot), 1u);
     EXPECT_FALSE(sim_->snapshot().stream_on);
@@ -97,7 +98,8 @@ TEST_F(UpgradeWindow, FiveRefusedStartsFailThenARetrySucceedsAndItsBoxCloses)
     // The scan thread notices the stopped stream only when its wait for a scan runs out.
     ASSERT_TRUE(QTest::qWaitFor([this] { return bool(logic_->exit_flag_); }, 6000));
     ASSERT_TRUE(logic_->connectLidar());
-    DebugLines log;
+    kes_test::DebugLog log;
+    script_.expect("升级成功，等待设备重启: 10 秒");
     clickStart();
     ASSERT_TRUE(flags_->waitFor(QVariant::fromValue(0u)));
     EXPECT_EQ(device->writes.load(), 1);

@@ -15,12 +15,12 @@ constexpr float kRoomZoom = 14.0f;
 
 } // namespace
 
-bool connectLikeAnOperator(MainWindow& window, BoxWatch& boxes, const QString& address)
+bool connectLikeAnOperator(MainWindow& window, kes_test::PromptScript& boxes, const QString& address)
 {
     return enterAddressLikeAnOperator(window, boxes, address) && clickConnect(window);
 }
 
-bool enterAddressLikeAnOperator(MainWindow& window, BoxWatch& boxes, const QString& address)
+bool enterAddressLikeAnOperator(MainWindow& window, kes_test::PromptScript& boxes, const QString& address)
 {
     auto* button = window.findChild<QToolButton*>(QStringLiteral("switchButton"));
     auto* edit = window.findChild<QLineEdit*>(QStringLiteral("lineEdit"));
@@ -28,7 +28,7 @@ bool enterAddressLikeAnOperator(MainWindow& window, BoxWatch& boxes, const QStri
     const QString notFound = english ? QStringLiteral("Lidar IP not found") : QStringLiteral("雷达IP未找到");
     boxes.expect(notFound);
     QTest::mouseClick(button, Qt::LeftButton);
-    if (!QTest::qWaitFor([&] { return boxes.seen.contains(notFound) && edit->isEnabled(); }, 5000))
+    if (!QTest::qWaitFor([&] { return boxes.allShown() && edit->isEnabled(); }, 5000))
         return false;
     edit->clear();
     QTest::keyClicks(edit, address);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "box_watch.h"
+#include <kes_test/prompt_script.h>
 
 #include <QString>
 
@@ -8,9 +8,9 @@ class MainWindow;
 
 // The README's road to live data: connect with an empty address field, confirm the "not
 // found" box, type the address, connect again. True once the lidar is connected.
-bool connectLikeAnOperator(MainWindow& window, BoxWatch& boxes, const QString& address);
+bool connectLikeAnOperator(MainWindow& window, kes_test::PromptScript& boxes, const QString& address);
 // Its first half, up to the typed address; true when the field holds it.
-bool enterAddressLikeAnOperator(MainWindow& window, BoxWatch& boxes, const QString& address);
+bool enterAddressLikeAnOperator(MainWindow& window, kes_test::PromptScript& boxes, const QString& address);
 // Its last step: clicks connect; true once the lidar is connected.
 bool clickConnect(MainWindow& window);
 

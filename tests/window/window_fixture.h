@@ -1,10 +1,10 @@
 #pragma once
 
-#include "box_watch.h"
 #include "kes_logic/lidar_logic.h"
 #include "kes_window/mainwindow.h"
 
 #include <kes_sim/lidar_simulator.h>
+#include <kes_test/prompt_script.h>
 
 #include <gtest/gtest.h>
 
@@ -27,9 +27,6 @@ protected:
     {
         window_.reset();
         sim_.reset();
-        EXPECT_TRUE(boxes_.unexpected.isEmpty())
-            << "unexpected box: " << boxes_.unexpected.join(" | ").toStdString();
-        EXPECT_TRUE(boxes_.expected.isEmpty()) << "never shown: " << boxes_.expected.join(" | ").toStdString();
     }
 
     void startSimulator()
@@ -53,7 +50,7 @@ protected:
 
     LidarLogic* logic() const { return window_->logic(); }
 
-    BoxWatch boxes_;
+    kes_test::PromptScript boxes_;
     std::unique_ptr<kes_sim::LidarSimulator> sim_;
     std::unique_ptr<MainWindow> window_;
 };

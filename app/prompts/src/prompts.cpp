@@ -1,7 +1,9 @@
 #include "kes_prompts/prompts.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QSoundEffect>
 #include <QUrl>
 
@@ -13,9 +15,26 @@ void showMessage(const Prompt& prompt)
     box.exec();
 }
 
+int askCompletion(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Info"), text, QMessageBox::NoButton, parent);
+    QAbstractButton* open = box.addButton(QStringLiteral("打开文件夹"), QMessageBox::ActionRole);
+    QAbstractButton* close = box.addButton(QStringLiteral("关闭对话框"), QMessageBox::ActionRole);
+    box.setDefaultButton(static_cast<QPushButton*>(open));
+    box.exec();
+    if (box.clickedButton() == open)
+        return 0;
+    return box.clickedButton() == close ? 1 : -1;
+}
+
 QString chooseFile(const FileQuery& query)
 {
     return QFileDialog::getOpenFileName(query.parent, query.caption, query.directory, query.filter);
+}
+
+void browseFolder(const QString& directory)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(directory));
 }
 
 void playChime()
@@ -33,6 +52,6 @@ void playChime()
 
 Prompts& prompts()
 {
-    static Prompts instance{showMessage, chooseFile, playChime};
+    static Prompts instance{showMessage, askCompletion, chooseFile, browseFolder, playChime};
     return instance;
 }

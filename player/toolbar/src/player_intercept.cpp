@@ -1,6 +1,5 @@
 #include "kes_player/player_toolbar.h"
 
-#include "kes_player/player_prompts.h"
 #include "ui_playertoolbar.h"
 
 #include <kes_csv/csv_append.h>
@@ -24,8 +23,8 @@ void PlayerToolBar::saveButtonClicked()
     const QString failure = exportFrame();
     if (failure.isEmpty()) {
         const QString path = QFileInfo(intercept_file_).absoluteFilePath();
-        if (playerPrompts().completion(this, QStringLiteral("截取完成，文件保存为:") + path) == 0)
-            playerPrompts().openFolder(QFileInfo(path).absolutePath());
+        if (prompts().completion(this, QStringLiteral("截取完成，文件保存为:") + path) == 0)
+            prompts().openFolder(QFileInfo(path).absolutePath());
     } else {
         prompts().message({QMessageBox::Warning, this, QStringLiteral(" "), failure + intercept_file_.fileName()});
     }

@@ -1,6 +1,5 @@
 #include "kes_player/player_toolbar.h"
 
-#include "kes_player/player_prompts.h"
 #include "ui_playertoolbar.h"
 
 #include <kes_csv/csv_append.h>
@@ -60,8 +59,8 @@ void PlayerToolBar::recordButtonClicked(bool is_checked)
         return;
     }
     const QString text = QStringLiteral("录制完成，文件保存为:") + record_path_;
-    if (playerPrompts().completion(this, text) == 0)
-        playerPrompts().openFolder(QFileInfo(record_path_).absolutePath());
+    if (prompts().completion(this, text) == 0)
+        prompts().openFolder(QFileInfo(record_path_).absolutePath());
 }
 
 // A recording stopped by a lost connection may still drain; it ends (or gives up) before the

@@ -1,0 +1,324 @@
+#include <kes_test/fake_mdns_server.h>
+#include <kes_test/qt_support.h>
+#include <kes_test/simulator.h>
+
+#include <kes_logic/lidar_logic.h>
+#include <kes_sdk/command_codes.h>
+#include <kes_sdk/command_result.h>
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <thread>
+
+using namespace kes_sdk::cmd;
+
+namespace {
+
+// A simulator on a free loopback port and a LidarLogic aimed at it, never at its default.
+class LidarTest : public ::testing::Test {
+protected:
+    void startSimulator(const std::function<void(kes_sim::SimOptions&)>& configure = {})
+    {
+        sim_ = kes_test::startSimulator(configure);
+        aim();
+    }
+    void aim()
+    {
+        logic_ = std::make_unique<LidarLogic>(&mdns_);
+        logic_->ip_addr_ = QStringLiteral("127.0.0.1");
+        logic_->lidar_port_ = sim_->port();
+        states_ = std::make_unique<kes_test::SignalLog>(logic_.get(), &LidarLogic::sendState);
+        status_ = std::make_unique<kes_test::SignalLog>(logic_.get(), &LidarLogic::send_status);
+    }
+    void TearDown() override
+    {
+        if (logic_ && logic_->connected_)
+            logic_->disconnectLidar();
+        logic_.reset();
+        sim_.reset();
+    }
+
+    // Every state text seen so far, queued ones included.
+    QStringList states()
+    {
+        QCoreApplication::processEvents();
+        return states_->texts();
+    }
+    uint32_t requests(uint16_t code) const
+    {
+        const auto counts = sim_->snapshot().request_counts;
+        return counts.count(code) ? counts.at(code) : 0;
+    }
+    // Connected, with the first block in.
+    void connectStreaming()
+    {
+        kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+        ASSERT_TRUE(logic_->connectLidar());
+        ASSERT_TRUE(blocks.wait(2000));
+    }
+    QTimer* discovery() const { return logic_->findChild<QTimer*>(QStringLiteral("mdns_timer_")); }
+
+    kes_test::FakeMdnsServer mdns_;
+    std::unique_ptr<kes_sim::LidarSimulator> sim_;
+    std::unique_ptr<LidarLogic> logic_;
+    std::unique_ptr<kes_test::SignalLog> states_;
+    std::unique_ptr<kes_test::SignalLog> status_;
+};
+
+} // namespace
+
+TEST_F(LidarTest, StreamsSixBlocksPerRevolutionAndPollsEveryHalfSecond)
+{
+    startSimulator();
+    kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+    kes_test::SignalLog motor(logic_.get(), &LidarLogic::sendMotor);
+    kes_test::SignalLog frequency(logic_.get(), &LidarLogic::sendScanFrequency);
+    QElapsedTimer clock;
+    QList<qint64> temps;
+    QObject::connect(logic_.get(), &LidarLogic::sendAPD_temp, logic_.get(), [&] { temps << clock.elapsed(); });
+    clock.start();
+
+    ASSERT_TRUE(logic_->connectLidar());
+    EXPECT_TRUE(states().contains(QStringLiteral("正常运行中")));
+    EXPECT_EQ(logic_->firmware_version_.get(), QStringLiteral("A1.0.7"));
+    EXPECT_EQ(logic_->hardware_version_.get(), QStringLiteral("H2.1"));
+    EXPECT_EQ(logic_->sdk_version_.get(), QStringLiteral("v1.0.5"));
+    ASSERT_EQ(frequency.size(), 1);
+    EXPECT_EQ(frequency.at(0).at(0).toInt(), int(sim_->snapshot().scan_frequency_hz));
+    ASSERT_TRUE(status_->size() == 1 && status_->at(0).at(0).toUInt() == 1u);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return blocks.size() >= 18 && temps.size() >= 3; }, 4000));
+    const size_t points = 2268 / 6;
+    for (int i = 0; i < 18; ++i) {
+        const auto block = blocks.at(i).at(0).value<kes_sdk::ScanBlockData>();
+        EXPECT_EQ(block.block_id, i % 6 + 1);
+        ASSERT_EQ(block.layers.size(), 1u);
+        EXPECT_EQ(block.layers[0].intensities.size(), points);
+        EXPECT_EQ(block.layers[0].ranges.size(), points);
+    }
+    for (int i = 1; i < temps.size(); ++i) {
+        EXPECT_GE(temps[i] - temps[i - 1], 450);
+        EXPECT_LE(temps[i] - temps[i - 1], 1500);
+    }
+    EXPECT_GE(motor.size(), 2);
+
+    ASSERT_TRUE(logic_->disconnectLidar());
+    EXPECT_TRUE(states().contains(QStringLiteral("未连接")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status_->size() == 2; }, 1000));
+    EXPECT_EQ(status_->at(1).at(0).toUInt(), 0u);
+    EXPECT_EQ(logic_->busy_count_.load(), 0);
+    EXPECT_FALSE(logic_->scan_thread_running_ || logic_->info_thread_running_);
+}
+
+TEST_F(LidarTest, FirmwareBGetsTheReUpgradeTextNoStreamAndConnectIsRefusedDuringAnUpgrade)
+{
+    startSimulator([](kes_sim::SimOptions& o) { o.firmware = "B0.9.1"; });
+    kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+    ASSERT_TRUE(logic_->connectLidar());
+    EXPECT_TRUE(states().contains(QStringLiteral("故障,请重新升级")));
+    EXPECT_EQ(requests(kDataStream), 0u);
+    EXPECT_FALSE(logic_->scan_thread_running_ || logic_->info_thread_running_);
+
+    logic_->receive_update_flag(1);
+    EXPECT_TRUE(states().contains(QStringLiteral("升级")));
+    const uint32_t handshakes = requests(kTrackConnect);
+    EXPECT_FALSE(logic_->connectLidar());
+    EXPECT_EQ(requests(kTrackConnect), handshakes);
+
+    logic_->receive_update_flag(0);
+    EXPECT_TRUE(states().contains(QStringLiteral("未连接")));
+    EXPECT_EQ(logic_->scan_frequency_.load(), 20);
+    EXPECT_EQ(logic_->busy_count_.load(), 0);
+    EXPECT_EQ(blocks.size(), 0);
+}
+
+TEST_F(LidarTest, DestroyingWhileStreamingOrUpgradingReturnsWithinTheBound)
+{
+    startSimulator();
+    connectStreaming();
+    QElapsedTimer clock;
+    clock.start();
+    logic_.reset();
+    EXPECT_LT(clock.elapsed(), 3500);
+
+    aim();
+    ASSERT_TRUE(logic_->connectLidar());
+    logic_->receive_update_flag(1);
+    clock.restart();
+    logic_.reset();
+    EXPECT_LT(clock.elapsed(), 3500);
+}
+
+TEST_F(LidarTest, DestroyingWhileConnectingToASilentAddressNeitherHangsNorCrashes)
+{
+    startSimulator([](kes_sim::SimOptions& o) { o.silent_after_s = 0.0; });
+    bool connected = true;
+    std::thread worker([&, logic = logic_.get()] { connected = logic->connectLidar(); });
+    QTest::qWait(200);
+    QElapsedTimer clock;
+    clock.start();
+    logic_.reset();
+    EXPECT_LT(clock.elapsed(), 1000);
+    worker.join();
+    EXPECT_FALSE(connected);
+    EXPECT_EQ(requests(kDataStream), 0u);
+}
+
+// The earlier connection ends with a disconnect; once its close thread has the driver and is
+// in its pause after closing it, a new connection starts. That close thread finishes later
+// and must leave the new connection's flags, status and discovery alone.
+TEST_F(LidarTest, ALateCloseOfAnEarlierConnectionLeavesTheLaterOneAlone)
+{
+    startSimulator();
+    ASSERT_TRUE(logic_->connectLidar());
+    std::thread ending([logic = logic_.get()] { logic->disconnectLidar(); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logic_->busy_count_ == 0; }, 5000));
+    QTest::qWait(150);
+    ASSERT_TRUE(logic_->connectLidar());
+    ending.join();
+    QTest::qWait(300);
+    EXPECT_EQ(status_->last().at(0).toUInt(), 1u);
+    EXPECT_FALSE(logic_->exit_flag_);
+    EXPECT_FALSE(discovery()->isActive());
+    kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+    EXPECT_TRUE(blocks.wait(1000));
+
+    ASSERT_TRUE(logic_->disconnectLidar());
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return status_->last().at(0).toUInt() == 0u && discovery()->isActive(); }, 1000));
+    EXPECT_TRUE(logic_->exit_flag_);
+}
+
+TEST_F(LidarTest, EachSettingReachesTheDeviceOnlyWhenItDiffers)
+{
+    startSimulator();
+    kes_test::SignalLog dirChanged(logic_.get(), &LidarLogic::sigDirChanged);
+    ASSERT_TRUE(logic_->connectLidar());
+    const int hz = logic_->scan_frequency_;
+    EXPECT_TRUE(logic_->applyScanFrequency());
+    EXPECT_EQ(requests(kSetScanFrequency), 0u);
+    logic_->scan_frequency_ = hz == 30 ? 25 : 30;
+    EXPECT_TRUE(logic_->applyScanFrequency());
+    EXPECT_EQ(requests(kSetScanFrequency), 1u);
+    EXPECT_EQ(int(sim_->snapshot().scan_frequency_hz), logic_->scan_frequency_.load());
+    EXPECT_TRUE(logic_->scan_set_flag_);
+
+    const int direction = logic_->scan_direction_;
+    EXPECT_TRUE(logic_->applyScanDirection());
+    EXPECT_EQ(requests(kSetScanDirection), 0u);
+    logic_->scan_direction_ = 1 - direction;
+    EXPECT_TRUE(logic_->applyScanDirection());
+    EXPECT_EQ(requests(kSetScanDirection), 1u);
+    EXPECT_EQ(int(sim_->snapshot().scan_direction), 1 - direction);
+    EXPECT_EQ(dirChanged.size(), 2);
+
+    logic_->setFilterLevel(4);
+    EXPECT_EQ(sim_->snapshot().filter_level, 4u);
+    EXPECT_EQ(logic_->setFilterEnable(false), kes_sdk::kSuccess);
+    EXPECT_EQ(sim_->snapshot().filter_level, 0u);
+    EXPECT_EQ(logic_->setFilterEnable(true), kes_sdk::kSuccess);
+    EXPECT_EQ(sim_->snapshot().filter_level, 4u);
+    EXPECT_EQ(requests(kSetFilterLevel), 3u);
+    // Every operation runs its own handshake before touching the device.
+    EXPECT_EQ(requests(kTrackConnect), 8u);
+
+    // Half-typed, shorthand or unusable addresses: nothing is sent at all.
+    for (const char* bad : {"192.168.1.", "192.168.1", "1.2.3.4.5", "192.168.1.256", "0.0.0.0", "255.255.255.255",
+                            "224.0.0.251", "192.168.1.x", ""}) {
+        logic_->ip_addr_ = QString::fromLatin1(bad);
+        EXPECT_EQ(logic_->applyLidarIPAddress(), 0) << bad;
+    }
+    EXPECT_EQ(requests(kTrackConnect), 8u);
+
+    kes_test::DebugLog log;
+    logic_->ip_addr_ = QString::fromStdString(sim_->snapshot().ip_address);
+    EXPECT_EQ(logic_->applyLidarIPAddress(), 2);
+    EXPECT_TRUE(log.contains(QStringLiteral("first")));
+    EXPECT_EQ(requests(kSetIpAddress), 0u);
+}
+
+TEST_F(LidarTest, AnAddressChangeGivesRestartAndTheRebootEndsInDisconnect)
+{
+    startSimulator([](kes_sim::SimOptions& o) { o.restart_ms = 0; });
+    logic_->setLanguage(0);
+    ASSERT_TRUE(logic_->connectLidar());
+    logic_->ip_addr_ = QStringLiteral("192.168.1.57");
+    EXPECT_EQ(logic_->applyLidarIPAddress(), 1);
+    EXPECT_EQ(sim_->snapshot().ip_address, "192.168.1.57");
+    EXPECT_EQ(requests(kApplyConfigs), 1u);
+    EXPECT_TRUE(states().contains(QStringLiteral("Restart")));
+
+    EXPECT_TRUE(logic_->rebootLidar());
+    EXPECT_EQ(requests(kDeviceReboot), 1u);
+    EXPECT_EQ(states().last(), QStringLiteral("Disconnect"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status_->size() == 2; }, 1000));
+    EXPECT_EQ(logic_->busy_count_.load(), 0);
+}
+
+// Nothing reaches the device without a connection: not at an address that is none here (127.1,
+// inet_addr's shorthand for where the simulator listens), nor after a refused handshake, which
+// gives Malfunction in the chosen language and drops the driver.
+TEST_F(LidarTest, WithoutAConnectionNothingReachesTheDevice)
+{
+    startSimulator([](kes_sim::SimOptions& o) { o.refused = {kTrackConnect}; });
+    kes_test::DebugLog log;
+    logic_->ip_addr_ = QStringLiteral("127.1");
+    EXPECT_FALSE(logic_->connectLidar());
+    EXPECT_FALSE(logic_->applyScanFrequency());
+    EXPECT_FALSE(logic_->applyScanDirection());
+    EXPECT_EQ(logic_->applyLidarIPAddress(), 2);
+    EXPECT_TRUE(log.contains(QStringLiteral("second")));
+    EXPECT_EQ(logic_->applyConfigs(), kes_sdk::kNoAnswer);
+    EXPECT_FALSE(logic_->rebootLidar());
+    logic_->setFilterLevel(3);
+    EXPECT_EQ(logic_->device_stop_stream(), kes_sdk::kNoAnswer);
+    EXPECT_TRUE(logic_->disconnectLidar());
+    EXPECT_TRUE(sim_->snapshot().request_counts.empty());
+
+    logic_->ip_addr_ = QStringLiteral("127.0.0.1");
+    const int drivers = log.count(QStringLiteral("new"));
+    logic_->setLanguage(2);
+    EXPECT_FALSE(logic_->connectLidar());
+    logic_->setLanguage(0);
+    EXPECT_FALSE(logic_->connectLidar());
+    EXPECT_EQ(states(), QStringList({QStringLiteral("故障"), QStringLiteral("未连接"), QStringLiteral("故障"),
+                                     QStringLiteral("Malfunction")}));
+    EXPECT_EQ(log.count(QStringLiteral("new")) - drivers, 2);
+    EXPECT_EQ(requests(kTrackConnect), 2u);
+    EXPECT_EQ(requests(kDataStream), 0u);
+    EXPECT_FALSE(logic_->connected_);
+    EXPECT_EQ(logic_->last_result_.load(), kes_sdk::kDeviceFailure);
+}
+
+// Unplugged 0.8 s in, just after a frequency change: a failed scan inside the settle window
+// is tolerated; once the window is over, one ends the connection.
+TEST_F(LidarTest, PullingThePlugEndsTheConnectionOnceTheSettleWindowIsOver)
+{
+    startSimulator([](kes_sim::SimOptions& o) { o.silent_after_s = 0.8; });
+    logic_->setLanguage(0);
+    connectStreaming();
+    EXPECT_FALSE(logic_->scan_set_flag_);
+    kes_test::DebugLog log;
+    logic_->scan_frequency_ = logic_->scan_frequency_ == 30 ? 25 : 30;
+    ASSERT_TRUE(logic_->applyScanFrequency());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return log.contains(QStringLiteral("scan scan_set_flag_")); }, 6000));
+    EXPECT_FALSE(states().contains(QStringLiteral("Malfunction")));
+    EXPECT_TRUE(logic_->connected_);
+    QTimer* settle = logic_->findChild<QTimer*>(QStringLiteral("settle_timer_"));
+    ASSERT_TRUE(settle->isActive());
+
+    QMetaObject::invokeMethod(settle, "timeout");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return states().contains(QStringLiteral("Malfunction")); }, 9000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status_->size() == 2; }, 8000));
+    EXPECT_EQ(status_->last().at(0).toUInt(), 0u);
+    EXPECT_FALSE(logic_->connected_);
+    EXPECT_EQ(logic_->busy_count_.load(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return discovery()->isActive(); }, 500));
+}

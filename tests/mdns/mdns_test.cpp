@@ -1,0 +1,314 @@
+#include <kes_test/fake_mdns_server.h>
+#include <kes_test/qt_support.h>
+#include <qmdnsengine/browser.h>
+#include <qmdnsengine/cache.h>
+#include <qmdnsengine/resolver.h>
+#include <qmdnsengine/service.h>
+#include <qmdnsengine/wireformat.h>
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTimer>
+
+using namespace QMdnsEngine;
+using namespace kes_test::mdns;
+using kes_test::waitFor;
+
+namespace {
+
+const QByteArray kType = "_udp._udp.local.";
+const QByteArray kInstance = "lidar-a._udp._udp.local.";
+const QByteArray kLocal = QByteArray::fromHex("056c6f63616c00"); // "local."
+
+QByteArray header(quint16 questions, quint16 answers, quint16 authority = 0, quint16 additional = 0)
+{
+    QByteArray bytes;
+    for (quint16 field : {quint16(0), quint16(0x8400), questions, answers, authority, additional})
+        bytes.append(char(field >> 8)).append(char(field));
+    return bytes;
+}
+
+// Type, class IN, TTL 120, then the data length.
+QByteArray recordTail(quint16 type, quint16 length)
+{
+    return QByteArray::fromHex(QByteArray::number(type, 16).rightJustified(4, '0') + "00010000007800"
+                               + QByteArray::number(length, 16).rightJustified(2, '0'));
+}
+
+QList<Record> lookup(const Cache& cache, const QByteArray& name, quint16 type)
+{
+    QList<Record> records;
+    cache.lookupRecords(name, type, records);
+    return records;
+}
+
+// QHostAddress is no declared meta-type, so no QSignalSpy can hold it.
+QList<QHostAddress>* collect(Resolver& resolver)
+{
+    auto* addresses = new QList<QHostAddress>;
+    QObject::connect(&resolver, &Resolver::resolved, &resolver,
+                     [addresses](const QHostAddress& a) { *addresses << a; });
+    QObject::connect(&resolver, &QObject::destroyed, [addresses] { delete addresses; });
+    return addresses;
+}
+
+} // namespace
+
+TEST(WireFormat, ResponsesRoundTripWithFlagsTtlsAndEmptyOrNullAttributes)
+{
+    Record txt = text(kInstance, "serial", "K1");
+    txt.addAttribute("flag", QByteArray());
+    txt.addAttribute("empty", "");
+    Message sent = response({pointer(kType, kInstance), service(kInstance, "lidar.local.", 2007), txt,
+                             address("lidar.local.", "192.168.77.57"), address("lidar.local.", "fe80::1")});
+    Query query(kType, PTR);
+    query.setUnicastResponse(true);
+    sent.addQuery(query);
+    sent.setTransactionId(0x1234);
+    const QByteArray packet = encodeMessage(sent);
+    EXPECT_EQ(packet.mid(2, 2), QByteArray::fromHex("8400"));
+
+    Message decoded;
+    ASSERT_TRUE(decodeMessage(packet, decoded));
+    EXPECT_TRUE(decoded.isResponse());
+    EXPECT_EQ(decoded.transactionId(), 0x1234);
+    EXPECT_EQ(decoded.queries(), QList<Query>{query});
+    ASSERT_EQ(decoded.records().size(), sent.records().size());
+    for (int i = 0; i < sent.records().size(); ++i) {
+        EXPECT_TRUE(decoded.records()[i] == sent.records()[i]) << i;
+        EXPECT_EQ(decoded.records()[i].ttl(), sent.records()[i].ttl()) << i;
+        EXPECT_EQ(decoded.records()[i].flushCache(), sent.records()[i].flushCache()) << i;
+    }
+    EXPECT_TRUE(decoded.records()[2].attributes().value("flag").isNull());
+    EXPECT_FALSE(decoded.records()[2].attributes().value("empty").isNull());
+}
+
+// An SRV answer whose target points back at the question's name, an unknown type that is
+// skipped, and an address in the additional section.
+TEST(WireFormat, DecodesCompressedNamesAndAllSections)
+{
+    QByteArray packet =
+        header(1, 2, 0, 1) + QByteArray::fromHex("056c69646172") + kLocal + QByteArray::fromHex("00010001");
+    packet += QByteArray::fromHex("c00c") + recordTail(SRV, 8) + QByteArray::fromHex("000000000007c00c");
+    packet += QByteArray::fromHex("c00c") + recordTail(NSEC, 2) + QByteArray::fromHex("0000");
+    packet += QByteArray::fromHex("c012") + recordTail(A, 4) + QByteArray::fromHex("c0a84d39");
+    Message decoded;
+    ASSERT_TRUE(decodeMessage(packet, decoded));
+    EXPECT_EQ(decoded.queries().first().name(), "lidar.local.");
+    ASSERT_EQ(decoded.records().size(), 2);
+    EXPECT_EQ(decoded.records()[0].target(), "lidar.local.");
+    EXPECT_EQ(decoded.records()[0].port(), 7);
+    EXPECT_EQ(decoded.records()[1].name(), "local.");
+    EXPECT_EQ(decoded.records()[1].address(), QHostAddress("192.168.77.57"));
+}
+
+TEST(WireFormat, DropsMalformedPacketsAndLeavesTheMessageAlone)
+{
+    const QByteArray question = QByteArray::fromHex("00010001");
+    QByteArray longName;
+    for (int i = 0; i < 5; ++i)
+        longName += QByteArray(1, '\x3f') + QByteArray(63, 'a');
+    const QByteArray answer = header(0, 1) + kLocal + recordTail(A, 4) + QByteArray::fromHex("c0a84d39");
+    const std::pair<const char*, QByteArray> packets[] = {
+        {"short header", QByteArray::fromHex("000084000001")},
+        {"compression loop", header(1, 0) + QByteArray::fromHex("c00c") + question},
+        {"pointer chain loop", header(2, 0) + kLocal + question + QByteArray::fromHex("03616263c017") + question},
+        {"forward pointer", header(1, 0) + QByteArray::fromHex("c012") + question + kLocal},
+        {"oversized counts", header(0xffff, 0) + kLocal + question},
+        {"label over 63", header(1, 0) + QByteArray(1, '\x40') + QByteArray(64, 'a') + '\0' + question},
+        {"name over 255", header(1, 0) + longName + '\0' + question},
+        {"truncated rdata", header(0, 1) + kLocal + recordTail(A, 4) + QByteArray::fromHex("0102")},
+        {"short address", header(0, 1) + kLocal + recordTail(A, 3) + QByteArray::fromHex("010203")},
+        {"txt past rdata", header(0, 1) + kLocal + recordTail(TXT, 2) + QByteArray::fromHex("05616263")},
+        {"ptr past rdata", header(0, 1) + kLocal + recordTail(PTR, 2) + kLocal},
+        {"opcode 1", QByteArray::fromHex("00008c00") + answer.mid(4)},
+        {"rcode 3", QByteArray::fromHex("00008403") + answer.mid(4)},
+    };
+    for (const auto& [what, packet] : packets) {
+        Message message;
+        message.setTransactionId(77);
+        EXPECT_FALSE(decodeMessage(packet, message)) << what;
+        EXPECT_EQ(message.transactionId(), 77) << what;
+    }
+}
+
+TEST(WireFormat, AReplyGoesToTheGroupOrToASenderOffTheMdnsPort)
+{
+    Message query;
+    query.setTransactionId(9);
+    query.setAddress(QHostAddress("fe80::2"));
+    query.setPort(MdnsPort);
+    Message answer;
+    answer.reply(query);
+    EXPECT_EQ(answer.address(), MdnsIpv6Address);
+    EXPECT_TRUE(answer.isResponse());
+    query.setAddress(QHostAddress("127.0.0.1"));
+    query.setPort(40000);
+    answer.reply(query);
+    EXPECT_EQ(answer.address(), QHostAddress("127.0.0.1"));
+    EXPECT_EQ(answer.port(), 40000);
+    EXPECT_EQ(answer.transactionId(), 9);
+}
+
+TEST(MdnsCache, AsksAgainThenExpiresAtTheTtlAndAGoodbyeAfterOneSecond)
+{
+    qRegisterMetaType<Record>();
+    Cache cache;
+    QSignalSpy asked(&cache, &Cache::shouldQuery);
+    QSignalSpy expired(&cache, &Cache::recordExpired);
+    QElapsedTimer clock;
+    clock.start();
+    cache.addRecord(address("lidar.local.", "192.168.77.57", 1));
+    cache.addRecord(pointer(kType, kInstance));
+    cache.addRecord(pointer("_UDP._udp.local.", "LIDAR-A._udp._udp.local.", 0));
+    EXPECT_EQ(lookup(cache, kType, PTR).value(0).ttl(), 1u);
+    ASSERT_TRUE(asked.wait(kes_test::scaled(1000)));
+    EXPECT_GE(clock.elapsed(), 450);
+    ASSERT_TRUE(waitFor([&] { return expired.size() == 2; }, 1500));
+    EXPECT_GE(clock.elapsed(), 950);
+    EXPECT_EQ(asked.size(), 4);
+    EXPECT_TRUE(lookup(cache, QByteArray(), ANY).isEmpty());
+}
+
+// Records of a set received within the last second are one announcement: a flush replaces
+// only what is older, and only records of its own name and type.
+TEST(MdnsCache, AFlushSparesTheLastSecondAndOtherSets)
+{
+    Cache cache;
+    QSignalSpy expired(&cache, &Cache::recordExpired);
+    const auto flushing = [](const QString& ip) {
+        Record record = address("Lidar.local.", ip);
+        record.setFlushCache(true);
+        return record;
+    };
+    cache.addRecord(address("lidar.local.", "192.168.77.57"));
+    cache.addRecord(address("lidar.local.", "fe80::1"));
+    QTest::qWait(50);
+    cache.addRecord(flushing("192.168.77.58"));
+    cache.addRecord(flushing("192.168.77.59"));
+    EXPECT_EQ(lookup(cache, "lidar.local.", A).size(), 3);
+    QTest::qWait(1100);
+    cache.addRecord(flushing("192.168.77.60"));
+    cache.addRecord(flushing("192.168.77.61"));
+    const QList<Record> left = lookup(cache, "LIDAR.local.", A);
+    ASSERT_EQ(left.size(), 2);
+    EXPECT_EQ(left.first().address(), QHostAddress("192.168.77.60"));
+    EXPECT_EQ(lookup(cache, "lidar.local.", ANY).size(), 3);
+    EXPECT_EQ(expired.size(), 0);
+}
+
+TEST(MdnsCache, HoldsAtMostItsBoundOldestOutAndRefreshesEqualRecords)
+{
+    Cache cache;
+    QSignalSpy expired(&cache, &Cache::recordExpired);
+    cache.addRecord(address("0.local.", "192.168.77.57", 10));
+    cache.addRecord(address("0.local.", "192.168.77.57", 100));
+    ASSERT_EQ(lookup(cache, "0.local.", A).size(), 1);
+    EXPECT_GT(lookup(cache, "0.local.", A).first().ttl(), 90u);
+    for (int i = 1; i <= Cache::MaxEntries; ++i)
+        cache.addRecord(address(QByteArray::number(i) + ".local.", "192.168.77.57"));
+    ASSERT_EQ(expired.size(), 1);
+    EXPECT_EQ(expired.first().first().value<Record>().name(), "0.local.");
+    EXPECT_EQ(lookup(cache, QByteArray(), ANY).size(), Cache::MaxEntries);
+}
+
+// Queries, responses from other ports and other types are passed over; a bare pointer has
+// the service asked for; then the service follows its updates and goes after a goodbye, or
+// when its record expires.
+TEST(MdnsBrowser, AsksForAServiceFollowsItAndLetsItGo)
+{
+    qRegisterMetaType<Service>("QMdnsEngine::Service");
+    kes_test::FakeMdnsServer server;
+    Browser browser(&server, "_udp._udp.local");
+    QSignalSpy added(&browser, &Browser::serviceAdded);
+    QSignalSpy updated(&browser, &Browser::serviceUpdated);
+    QSignalSpy removed(&browser, &Browser::serviceRemoved);
+    ASSERT_EQ(server.sent.size(), 1);
+    EXPECT_EQ(server.sent.first().queries(), QList<Query>{Query(kType, PTR)});
+    Message query = response({pointer(kType, kInstance), service(kInstance, "lidar.local.", 2007)});
+    query.setResponse(false);
+    Message foreign = response({pointer(kType, kInstance), service(kInstance, "lidar.local.", 2007)});
+    foreign.setPort(5354);
+    const QByteArray other = "x._http._tcp.local.";
+    for (const Message& m :
+         {query, foreign, response({pointer("_http._tcp.local.", other), service(other, "h.", 80)})})
+        server.inject(m);
+    EXPECT_EQ(added.size(), 0);
+
+    server.sent.clear();
+    server.inject(response({pointer(kType, kInstance)}));
+    ASSERT_TRUE(waitFor([&] { return server.sent.size() == 1; }));
+    EXPECT_EQ(server.sent.first().queries(), QList<Query>({Query(kInstance, SRV), Query(kInstance, TXT)}));
+    EXPECT_EQ(added.size(), 0);
+    server.inject(response({text(kInstance, "serial", "K1"), service(kInstance, "lidar.local.", 2007)}));
+    ASSERT_EQ(added.size(), 1);
+    Service expected;
+    expected.setType(kType);
+    expected.setName("lidar-a");
+    expected.setPort(2007);
+    expected.addAttribute("serial", "K1");
+    EXPECT_TRUE(added.first().first().value<Service>() == expected);
+    EXPECT_EQ(added.first().first().value<Service>().hostname(), "lidar.local.");
+
+    server.inject(response({service(kInstance, "lidar.local.", 2007)}));
+    EXPECT_EQ(updated.size(), 0);
+    server.inject(response({service(kInstance, "lidar.local.", 2008)}));
+    server.inject(response({text(kInstance, "serial", "K2")}));
+    ASSERT_EQ(updated.size(), 2);
+    EXPECT_EQ(updated.last().first().value<Service>().port(), 2008);
+    EXPECT_EQ(updated.last().first().value<Service>().attributes().value("serial"), "K2");
+
+    server.inject(response({pointer(kType, kInstance, 0)}));
+    EXPECT_EQ(removed.size(), 0);
+    EXPECT_TRUE(waitFor([&] { return removed.size() == 1; }, 2000));
+    server.inject(response({pointer(kType, "b._udp._udp.local."), service("b._udp._udp.local.", "b.local.", 1, 1)}));
+    EXPECT_TRUE(waitFor([&] { return removed.size() == 2; }, 2000)) << "the service's record expired";
+    EXPECT_EQ(added.size(), 2);
+}
+
+// A second browser on the shared cache lists the known pointer, and a resolver on it gets
+// the host's address without a reply of its own; records nobody asked for are not kept.
+TEST(MdnsBrowser, SharesWhatItLearnsThroughTheCache)
+{
+    kes_test::FakeMdnsServer server;
+    Cache cache;
+    Browser browser(&server, kType, &cache);
+    server.inject(response({pointer(kType, kInstance), service(kInstance, "lidar.local.", 2007),
+                            address("lidar.local.", "192.168.77.57"), address("other.local.", "192.168.77.9")}));
+    server.sent.clear();
+    Browser second(&server, kType, &cache);
+    ASSERT_EQ(server.sent.size(), 1);
+    ASSERT_EQ(server.sent.first().records().size(), 1);
+    EXPECT_EQ(server.sent.first().records().first().target(), kInstance);
+    Resolver resolver(&server, "lidar.local.", &cache);
+    const QList<QHostAddress>* resolved = collect(resolver);
+    EXPECT_TRUE(waitFor([&] { return *resolved == QList<QHostAddress>{QHostAddress("192.168.77.57")}; }, 1000));
+    EXPECT_TRUE(lookup(cache, "other.local.", ANY).isEmpty());
+}
+
+// Cached addresses come on the next turn of the loop, after the question; each address once,
+// from responses of the mDNS port only, whatever the case of the name.
+TEST(MdnsResolver, ReportsEachAddressOnceFromResponsesOnly)
+{
+    kes_test::FakeMdnsServer server;
+    Cache cache;
+    cache.addRecord(address("lidar.local.", "192.168.77.57"));
+    Resolver resolver(&server, "lidar.local", &cache);
+    const QList<QHostAddress>* resolved = collect(resolver);
+    EXPECT_TRUE(resolved->isEmpty());
+    ASSERT_EQ(server.sent.size(), 1);
+    EXPECT_EQ(server.sent.first().queries(), QList<Query>({Query("lidar.local.", A), Query("lidar.local.", AAAA)}));
+
+    server.inject(response({address("lidar.local.", "192.168.77.57"), address("LiDAR.Local.", "fe80::1"),
+                            address("other.local.", "192.168.77.9")}));
+    Message query = response({address("lidar.local.", "192.168.77.8")});
+    query.setResponse(false);
+    Message foreign = response({address("lidar.local.", "192.168.77.7")});
+    foreign.setPort(5354);
+    for (const Message& m : {query, foreign, response({address("lidar.local.", "fe80::1")})})
+        server.inject(m);
+    QTest::qWait(50);
+    EXPECT_EQ(*resolved, QList<QHostAddress>({QHostAddress("192.168.77.57"), QHostAddress("fe80::1")}));
+}

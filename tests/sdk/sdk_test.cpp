@@ -1,0 +1,578 @@
+#include "fake_peer.h"
+#include "kes_sdk/network.h"
+#include "kes_sdk/tail_filter.h"
+
+#include <kes_test/simulator.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <tuple>
+
+using namespace kes_sdk;
+using namespace std::chrono_literals;
+
+namespace {
+
+Bytes withCrc(Bytes d)
+{
+    appendU32(d, crc32Mpeg2(d.data(), d.size()));
+    return d;
+}
+
+} // namespace
+
+TEST(WireFormat, CrcAndRequestsAreByteExact)
+{
+    const Bytes check{'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    EXPECT_EQ(crc32Mpeg2(check.data(), check.size()), 0x0376E6E7u);
+    EXPECT_EQ(crc32Mpeg2(nullptr, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(buildRequest(cmd::kGetScanFrequency), withCrc({0x00, 0x0C, 0x00, 0x00, 0x02, 0x05, 0x00, 0x00}));
+    EXPECT_EQ(buildRequest(cmd::kTrackConnect, payloadU32(cmd::kHandshakeMagic)),
+              withCrc({0x00, 0x10, 0x00, 0x00, 0x01, 0x08, 0x00, 0x00, 0x12, 0x34, 0x56, 0x78}));
+}
+
+// Command datagrams need their CRC; scan datagrams their magic and length, or the zero tail
+// alone (which lets a class-1 datagram in, magic or not).
+TEST(WireFormat, AcceptanceOfDatagrams)
+{
+    const Bytes answer = response(cmd::kSetScanFrequency, 0);
+    const Bytes scan = scanDatagram(6, 1, 7, 192);
+    Bytes badCrc = answer, badLength = scan, badMagic = scan;
+    badCrc[9] ^= 0x01;
+    badLength[7] ^= 0x01;
+    badMagic[0] = 0x00;
+    const std::pair<Bytes, bool> cases[] = {{answer, true},
+                                            {badCrc, false},
+                                            {Bytes{0, 0, 0, 0, 0, 0, 0}, false},
+                                            {scan, true},
+                                            {badLength, false},
+                                            {badMagic, false},
+                                            {Bytes{0x11, 0x22, 0x01, 0x33, 0, 0, 0, 0}, true},
+                                            {Bytes{0x11, 0x22, 0x07, 0x33, 0x44, 0, 0, 0, 0}, true}};
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(acceptDatagram(cases[i].first), cases[i].second) << i;
+}
+
+// Writes give their status; reads their value on success, the u32 value on status 1 and
+// nothing on any other; an answer too short for its command is unusable.
+TEST(WireFormat, ResponsesByCommand)
+{
+    const uint32_t none = 0xDEAD;
+    const struct {
+        uint16_t code;
+        Bytes answer;
+        CommandResult result;
+        uint32_t number; // the value as a number, or `none` for an empty value
+    } cases[] = {
+        {cmd::kSetFilterLevel, response(cmd::kSetFilterLevel, 0), kSuccess, none},
+        {cmd::kSetFilterLevel, response(cmd::kSetFilterLevel, 7), kDeviceFailure, 7},
+        {cmd::kGetIpAddress, response(cmd::kGetIpAddress, 0, {0x64, 0x01, 0xA8, 0xC0}), kSuccess,
+         uint32_t(inet_addr("192.168.1.100"))},
+        {cmd::kRead0202, response(cmd::kRead0202, 0, {0x01, 0x02, 0xFF, 0xFF}), kSuccess, 0x0102},
+        {cmd::kGetMotorSpeed, response(cmd::kGetMotorSpeed, 1, u32Value(99)), kDeviceFailure, 99},
+        {cmd::kGetMotorSpeed, response(cmd::kGetMotorSpeed, 5, u32Value(99)), kDeviceFailure, none},
+        {cmd::kGetMotorSpeed, response(cmd::kGetMotorSpeed, 0), kNoAnswer, none},
+        {cmd::kGetFirmwareVersion, response(cmd::kGetFirmwareVersion, 0, u32Value(1)), kNoAnswer, none},
+        {cmd::kSetScanFrequency, withCrc({0, 0, 0, 0, 0, 0, 0x01, 0x05}), kNoAnswer, none},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        Bytes value{1, 2, 3};
+        EXPECT_EQ(parseResponse(cases[i].answer, cases[i].code, value), cases[i].result) << i;
+        if (cases[i].number == none)
+            EXPECT_TRUE(value.empty()) << i;
+        else
+            EXPECT_EQ(valueAsU32(value), cases[i].number) << i;
+    }
+}
+
+TEST(WireFormat, ScanDatagramsDecodeEveryFieldForEachRateCode)
+{
+    const std::pair<uint8_t, size_t> rates[] = {{4, 378}, {5, 252}, {6, 192}, {7, 150}, {8, 126}, {9, 0}};
+    for (const auto& [code, n] : rates) {
+        ScanPacketData p;
+        ASSERT_TRUE(parseScanDatagram(scanDatagram(code, 3, 0x01020304, n), p)) << int(code);
+        EXPECT_EQ(p.block_id, 3);
+        EXPECT_EQ(p.time_stamp, 0x01020304u);
+        EXPECT_EQ(p.reserved8, 0x5A);
+        uint16_t raw;
+        std::memcpy(&raw, Bytes{0xBE, 0xEF}.data(), 2);
+        EXPECT_EQ(p.reserved16, raw);
+        ASSERT_EQ(p.layers.size(), 1u);
+        ASSERT_EQ(p.layers[0].ranges.size(), n);
+        ASSERT_EQ(p.layers[0].intensities.size(), n);
+        if (n > 0) {
+            EXPECT_EQ(p.layers[0].ranges[n - 1], 1003);
+            EXPECT_EQ(p.layers[0].intensities[0], 30);
+        }
+    }
+    // Too short for its points: rejected, the record untouched.
+    Bytes cut = scanDatagram(6, 1, 0, 192);
+    cut.resize(20 + 3 * 191);
+    ScanPacketData p;
+    p.block_id = 42;
+    EXPECT_FALSE(parseScanDatagram(cut, p));
+    EXPECT_FALSE(parseScanDatagram(Bytes{0x4D, 0x53, 0x01, 0xF4, 0xEB, 0x90, 0, 10, 0, 0}, p));
+    EXPECT_EQ(p.block_id, 42);
+}
+
+namespace {
+
+struct Params {
+    float p, q, t;
+    int jump, need;
+};
+
+// The constants derived from their definitions: an angle step of 0.01188 degrees per Hz, the
+// level's angle and neighbour count; none for a filter that is off.
+std::optional<Params> params(uint32_t level, uint32_t hz)
+{
+    const std::map<uint32_t, int> jump = {{10, 15}, {15, 30}, {20, 25}, {25, 35}, {30, 40}};
+    const std::map<uint32_t, std::pair<double, int>> angle = {{1, {3, 3}}, {2, {3, 2}}, {3, {5.5, 2}},
+                                                              {4, {9, 2}}, {5, {9, 1}}, {6, {0, 0}}};
+    if (level == 0 || !jump.count(hz))
+        return std::nullopt;
+    const double rad = M_PI / 180.0, step = 0.01188 * hz * rad;
+    return Params{float(-std::sin(step)), float(std::cos(step)), float(std::tan(angle.at(level).first * rad)),
+                  jump.at(hz), angle.at(level).second};
+}
+
+// The filter as its description reads.
+std::vector<uint16_t> reference(const std::vector<uint16_t>& in, uint32_t level, uint32_t hz)
+{
+    const auto f = params(level, hz);
+    std::vector<uint16_t> out = in;
+    for (size_t i = 3; f && i + 3 < in.size(); ++i) {
+        const int d = in[i];
+        const auto counts = [&](size_t k) {
+            const float denominator = float(in[k]) - f->q * float(d), t = f->p * float(d) / denominator;
+            return denominator != 0.0f && -f->t < t && t < f->t;
+        };
+        if (d == 0 || (std::abs(d - in[i + 1]) < f->jump && d > 500 && std::abs(d - in[i - 1]) < f->jump)
+            || (counts(i - 3) + counts(i - 2) + counts(i - 1) < f->need
+                && counts(i + 1) + counts(i + 2) + counts(i + 3) < f->need))
+            continue;
+        out[i] = 0;
+        if (level <= 5)
+            out[i - 1] = out[i + 1] = 0;
+    }
+    return out;
+}
+
+// Pairs (d, r): a point d with a neighbour r that lies as close as ranges allow to the edge of
+// counting, where a constant one unit in the last place off changes the outcome.
+std::vector<std::pair<int, int>> edgePairs(uint32_t level, uint32_t hz)
+{
+    const auto f = params(level, hz);
+    if (!f || f->t == 0)
+        return {};
+    std::vector<std::tuple<float, int, int>> all;
+    for (int d = 600; d <= 30000; ++d)
+        for (long r = std::lround(f->q * d - f->p * d / f->t) - 1, n = 0; n < 3; ++r, ++n)
+            all.emplace_back(std::abs(std::abs(f->p * float(d) / (float(r) - f->q * float(d))) - f->t), d, int(r));
+    std::partial_sort(all.begin(), all.begin() + 64, all.end());
+    std::vector<std::pair<int, int>> pairs;
+    for (size_t i = 0; i < 64; ++i)
+        pairs.emplace_back(std::get<1>(all[i]), std::get<2>(all[i]));
+    return pairs;
+}
+
+// Surfaces at random ranges and slopes with edges, gaps and close points, and between them
+// points whose neighbours lie at the edge of counting.
+std::vector<uint16_t> randomScan(std::mt19937& rng, const std::vector<std::pair<int, int>>& edges)
+{
+    std::vector<uint16_t> scan(2268);
+    std::uniform_int_distribution<int> length(3, 60), range(200, 8000), slope(-60, 60), noise(-2, 2);
+    std::uniform_int_distribution<size_t> pick(0, edges.empty() ? 0 : edges.size() - 1);
+    for (size_t i = 0; i + 7 < scan.size();) {
+        if (!edges.empty() && length(rng) < 30) {
+            const auto [d, r] = edges[pick(rng)];
+            for (int v : {d, d, d, d, r, r, r})
+                scan[i++] = uint16_t(v);
+            continue;
+        }
+        const int start = range(rng), step = slope(rng);
+        const bool gap = length(rng) < 6;
+        for (int n = length(rng); n > 0 && i < scan.size(); --n, ++i)
+            scan[i] = gap ? 0 : uint16_t(std::clamp(start + step * n + noise(rng), 1, 65535));
+    }
+    return scan;
+}
+
+} // namespace
+
+TEST(TailFilter, EveryFrequencyAndLevelAgreesWithTheReferenceOnRandomScans)
+{
+    std::mt19937 rng(7);
+    for (uint32_t hz : {10u, 12u, 15u, 20u, 25u, 30u})
+        for (uint32_t level = 0; level <= 6; ++level) {
+            bool changed = false;
+            const auto edges = edgePairs(level, hz);
+            for (int round = 0; round < 20; ++round) {
+                const auto scan = randomScan(rng, edges);
+                auto filtered = scan;
+                applyTailFilter(filtered, level, hz);
+                ASSERT_EQ(filtered, reference(scan, level, hz))
+                    << hz << " Hz, level " << level << ", round " << round;
+                changed = changed || filtered != scan;
+            }
+            // The random scans do exercise the filter wherever it is on.
+            EXPECT_EQ(changed, level > 0 && hz != 12) << hz << " Hz, level " << level;
+        }
+    // Too short for a neighbourhood: left alone.
+    auto tiny = std::vector<uint16_t>{1000, 1000, 1000, 5000, 1000, 1000};
+    applyTailFilter(tiny, 1, 10);
+    EXPECT_EQ(tiny[3], 5000);
+}
+
+namespace {
+
+// Asked for the motor speed, streams `burst` before it answers: once the answer is in, every
+// datagram of the burst has been dispatched. Filter level reads answer `level`, others 10.
+struct BurstPeer : FakePeer {
+    explicit BurstPeer(std::vector<Bytes> burst, uint32_t level = 0)
+        : FakePeer([burst, level](FakePeer& p, const Bytes& request, const Endpoint& from) {
+              const uint16_t code = codeOf(request);
+              for (const Bytes& d : code == cmd::kGetMotorSpeed ? burst : std::vector<Bytes>{})
+                  p.send(d, from);
+              p.send(response(code, 0, u32Value(code == cmd::kGetFilterLevel ? level : 10)), from);
+          })
+    {
+    }
+    void deliver(KesDriver& driver)
+    {
+        uint32_t rpm = 0;
+        ASSERT_EQ(driver.getMotorSpeed(rpm), kSuccess);
+    }
+};
+
+} // namespace
+
+TEST(Transport, OpenPrintsItsEndpointsAndSendsLeaveInOrderAndOnlyAcceptedDatagramsArrive)
+{
+    FakePeer peer([](FakePeer&, const Bytes&, const Endpoint&) {});
+    std::mutex mutex;
+    std::vector<Bytes> arrived;
+    Network net(peer.address());
+    net.setCallback([&](Bytes d) {
+        std::lock_guard<std::mutex> lock(mutex);
+        arrived.push_back(std::move(d));
+    });
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(net.open(), 0);
+    std::ostringstream expected;
+    expected << "local_ep is bind!\nlocal_ep.address is 0.0.0.0\nlocal_ep.port is " << net.localPort()
+             << "\nsensor_address_.address is 127.0.0.1\nsensor_address_.port is " << peer.port() << "\n";
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), expected.str());
+    EXPECT_GT(net.receiveBufferSize(), 0);
+    // Sends queue up behind the one in flight and leave in call order.
+    for (uint16_t code = 0x0201; code < 0x0201 + 50; ++code)
+        net.send(buildRequest(code));
+    ASSERT_TRUE(kes_test::waitUntil([&] { return peer.received().size() == 50; }));
+    for (size_t i = 0; i < 50; ++i)
+        EXPECT_EQ(codeOf(peer.received()[i].datagram), 0x0201 + i);
+
+    // From any sender, only datagrams that pass the acceptance test reach the callback.
+    asio::io_context io;
+    asio::ip::udp::socket stranger(io, loopback());
+    Bytes bad = scanDatagram(6, 1, 0, 192);
+    bad[0] = 0;
+    const Bytes good = scanDatagram(6, 2, 0, 192);
+    stranger.send_to(asio::buffer(bad), loopback(net.localPort()));
+    stranger.send_to(asio::buffer(good), loopback(net.localPort()));
+    ASSERT_TRUE(kes_test::waitUntil([&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return !arrived.empty();
+    }));
+    net.close();
+    EXPECT_FALSE(net.isOpen());
+    EXPECT_EQ(arrived, std::vector<Bytes>{good});
+}
+
+// Against the simulator: the request bytes it logs, and its answers decoded; the writes show
+// on the reads after them.
+TEST(DriverExchange, EachOperationSendsItsCodeAndPayloadAndDecodesItsAnswer)
+{
+    const auto sim = kes_test::startSimulator();
+    KesDriver driver(LidarAddress(inet_addr("127.0.0.1"), htons(sim->port())));
+    openQuietly(driver);
+    uint32_t dir = 0, ip = 0, hz = 0, level = 0, u16 = 0, u32 = 0, rpm = 0;
+    float t = 0;
+    std::string hw, fw;
+    for (CommandResult r : {driver.trackConnect(),
+                            driver.setLidarIPAddress(inet_addr("192.168.1.57")),
+                            driver.setScanFrequency(25),
+                            driver.setFilterLevel(3),
+                            driver.setScanDirection(1),
+                            driver.enableDataStream(),
+                            driver.disableDataStream(),
+                            driver.applyConfigs(),
+                            driver.writeCommandU16(cmd::kWrite0102, 0x0A0B),
+                            driver.writeCommand(cmd::kWrite0107, 9),
+                            driver.getScanDirection(dir),
+                            driver.getApdTemperature(t),
+                            driver.getLidarIPAddress(ip),
+                            driver.getHardwareVersion(hw),
+                            driver.getFirmwareVersion(fw),
+                            driver.getScanFrequency(hz),
+                            driver.getFilterLevel(level),
+                            driver.readCommand(cmd::kRead0202, u16),
+                            driver.readCommand(cmd::kRead0207, u32),
+                            driver.getMotorSpeed(rpm),
+                            driver.deviceReboot()})
+        EXPECT_EQ(r, kSuccess);
+    EXPECT_EQ(std::vector<uint32_t>({dir, ip, hz, level, u16, u32}),
+              std::vector<uint32_t>({1, uint32_t(inet_addr("192.168.1.57")), 25, 3, 0x0A0B, 9}));
+    EXPECT_NEAR(t, 40.0f, 3.0f);
+    EXPECT_EQ(hw, std::string("H2.1").append(12, '\0'));
+    EXPECT_EQ(fw.substr(0, 6), "A1.0.7");
+    // clang-format off
+    const std::vector<std::pair<uint16_t, Bytes>> expected = {
+        {0x0108, {0x12, 0x34, 0x56, 0x78}}, {0x0101, {0x39, 0x01, 0xA8, 0xC0}}, {0x0105, {0, 0, 0, 25}},
+        {0x0106, {0, 0, 0, 3}},             {0x0115, {0, 0, 0, 1}},             {0x010A, {0, 0, 0, 1}},
+        {0x010A, {0, 0, 0, 0}},             {0x010D, {0, 0, 0, 0}},             {0x0102, {0x0A, 0x0B, 0, 0}},
+        {0x0107, {0, 0, 0, 9}},             {0x0212, {}},                       {0x0209, {}},
+        {0x0201, {}},                       {0x020D, {}},                       {0x020E, {}},
+        {0x0205, {}},                       {0x0206, {}},                       {0x0202, {}},
+        {0x0207, {}},                       {0x0208, {}},                       {0x010E, {0, 0, 0, 0}},
+    };
+    // clang-format on
+    const auto got = sim->snapshot().requests;
+    ASSERT_EQ(got.size(), expected.size());
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(std::make_pair(got[i].code, got[i].payload), expected[i]) << i;
+}
+
+// Closed, never opened, foreign-addressed or with a zero time-out, a driver sends nothing and
+// answers 2 at once. Failures return 1 and leave the output alone; an answer for another
+// command, or one that belonged to an earlier request, never satisfies a request: it times out.
+TEST(DriverExchange, NoExchangeWithoutAnOpenDriverAndATimeoutFailuresForeignAndStaleAnswers)
+{
+    struct OtherAddress : SocketAddress {};
+    KesDriver foreign{OtherAddress{}};
+    EXPECT_EQ(foreign.open(), kSocketError);
+    EXPECT_FALSE(foreign.isOpen());
+    EXPECT_EQ(foreign.trackConnect(), kNoAnswer);
+
+    std::atomic<int> calls{0};
+    FakePeer peer([&](FakePeer& p, const Bytes& request, const Endpoint& from) {
+        const uint16_t code = codeOf(request);
+        const int call = calls++;
+        if (call < 3)
+            p.send(response(code,
+                            code == cmd::kGetFilterLevel ? 9
+                            : isReadCommand(code)        ? 1
+                                                         : 7,
+                            u32Value(55)),
+                   from);
+        else if (call == 3)
+            p.send(response(cmd::kGetFilterLevel, 0, u32Value(3)), from);
+        else if (call == 4) {
+            std::this_thread::sleep_for(200ms);
+            p.send(response(code, 0, u32Value(600)), from);
+        }
+    });
+    KesDriver driver(peer.address());
+    uint32_t value = 1234;
+    EXPECT_EQ(driver.trackConnect(), kNoAnswer);
+    openQuietly(driver);
+    driver.close();
+    EXPECT_FALSE(driver.isOpen());
+    EXPECT_EQ(driver.trackConnect(), kNoAnswer);
+    openQuietly(driver);
+    EXPECT_TRUE(driver.isOpen());
+    driver.setTimeout(0);
+    ScanPacketData packet;
+    EXPECT_EQ(driver.getScanFrequency(value), kNoAnswer);
+    EXPECT_EQ(driver.readScanPacket(packet), kNoAnswer);
+    EXPECT_EQ(calls, 0);
+    driver.setTimeout(3000);
+
+    EXPECT_EQ(driver.setScanFrequency(20), kDeviceFailure);
+    EXPECT_EQ(driver.getScanFrequency(value), kDeviceFailure);
+    EXPECT_EQ(driver.getFilterLevel(value), kDeviceFailure);
+    EXPECT_EQ(value, 1234u);
+
+    driver.setTimeout(100);
+    const auto start = Clock::now();
+    EXPECT_EQ(driver.getScanFrequency(value), kNoAnswer);
+    EXPECT_GE(Clock::now() - start, 100ms);
+    EXPECT_EQ(driver.getMotorSpeed(value), kNoAnswer);
+    std::this_thread::sleep_for(200ms); // let the late answer land first
+    EXPECT_EQ(driver.getMotorSpeed(value), kNoAnswer);
+    EXPECT_EQ(value, 1234u);
+}
+
+// The peer reads every request as it arrives and answers each 30 ms later from a thread of
+// its own, so a second request sent before the first answer would be seen early.
+TEST(DriverExchange, ConcurrentCallersEachGetTheirOwnAnswerOneAtATime)
+{
+    std::mutex m;
+    std::vector<Clock::time_point> answeredAt;
+    std::vector<std::thread> answering;
+    FakePeer peer([&](FakePeer& p, const Bytes& request, const Endpoint& from) {
+        std::lock_guard<std::mutex> lock(m);
+        answering.emplace_back([&, request, from] {
+            std::this_thread::sleep_for(30ms);
+            {
+                std::lock_guard<std::mutex> lock(m);
+                answeredAt.push_back(Clock::now());
+            }
+            p.send(response(codeOf(request), 0, u32Value(codeOf(request))), from);
+        });
+    });
+    KesDriver driver(peer.address());
+    openQuietly(driver);
+    std::atomic<int> wrong{0};
+    const auto caller = [&](uint16_t code) {
+        return std::thread([&, code] {
+            for (int i = 0; i < 5; ++i) {
+                uint32_t value = 0;
+                wrong += driver.readCommand(code, value) != kSuccess || value != code;
+            }
+        });
+    };
+    std::thread first = caller(cmd::kGetMotorSpeed), second = caller(cmd::kGetScanDirection);
+    first.join();
+    second.join();
+    EXPECT_EQ(wrong, 0);
+    std::lock_guard<std::mutex> lock(m);
+    for (std::thread& t : answering)
+        t.join();
+    const auto got = peer.received();
+    ASSERT_EQ(got.size(), 10u);
+    for (size_t i = 1; i < got.size(); ++i)
+        EXPECT_GE(got[i].at, answeredAt[i - 1]) << "request " << i << " went out before the previous answer";
+}
+
+// Closing empties the queue, so a reopened driver starts clean.
+TEST(DriverScan, QueueKeepsTheNewestThirtyTwoUntilClosed)
+{
+    std::vector<Bytes> burst;
+    for (uint32_t ts = 0; ts < 40; ++ts)
+        burst.push_back(scanDatagram(8, 1, ts, 126));
+    BurstPeer peer(burst);
+    KesDriver driver(peer.address());
+    openQuietly(driver);
+    peer.deliver(driver);
+    driver.close();
+    openQuietly(driver);
+    driver.setTimeout(100);
+    ScanPacketData packet;
+    EXPECT_EQ(driver.readScanPacket(packet), kNoAnswer);
+    peer.deliver(driver);
+    for (uint32_t ts = 8; ts < 40; ++ts) {
+        ASSERT_EQ(driver.readScanPacket(packet), kSuccess);
+        EXPECT_EQ(packet.time_stamp, ts);
+    }
+    EXPECT_EQ(driver.readScanPacket(packet), kNoAnswer);
+}
+
+// A revolution joined halfway completes at the next six; one datagram lost at a change from
+// 30 to 10 Hz restarts the revolution at the first datagram of the new rate; datagrams without
+// points or of foreign indices are passed over; the call takes nothing beyond its revolution.
+TEST(DriverScan, AssemblyPlacesSubBlocksByIndexAndRestartsAtARateChange)
+{
+    std::vector<Bytes> burst;
+    const uint8_t order[] = {4, 5, 6, 1, 2, 3, 4, 5, 6};
+    for (size_t i = 0; i < 9; ++i)
+        burst.push_back(scanDatagram(6, order[i], uint32_t(100 + i), 192, uint16_t(i < 3 ? 2000 : 3000)));
+    for (uint8_t b : {1, 2, 3, 5, 6})
+        burst.push_back(scanDatagram(8, b, 1, 126));
+    for (uint8_t b = 1; b <= 6; ++b) {
+        burst.push_back(scanDatagram(4, b, 2, 378, 4000));
+        burst.push_back(scanDatagram(b == 3 ? 9 : 6, b == 3 ? 3 : 7, 3, b == 3 ? 0 : 192));
+    }
+    BurstPeer peer(burst);
+    KesDriver driver(peer.address());
+    openQuietly(driver);
+    peer.deliver(driver);
+    const struct {
+        uint32_t stamp;
+        size_t points;
+        uint16_t range;
+    } scans[] = {{100, 192, 3000}, {2, 378, 4000}};
+    for (const auto& expected : scans) {
+        FullScanBlock scan;
+        ASSERT_EQ(driver.grabFullScanBlock(scan), kSuccess);
+        EXPECT_EQ(scan.time_stamp, expected.stamp);
+        ASSERT_EQ(scan.layers.size(), 1u);
+        const ScanLayer& layer = scan.layers[0];
+        ASSERT_EQ(layer.ranges.size(), 6 * expected.points);
+        ASSERT_EQ(layer.intensities.size(), 6 * expected.points);
+        for (size_t i = 0; i < layer.ranges.size(); ++i) {
+            const size_t k = i / expected.points + 1;
+            ASSERT_EQ(layer.ranges[i], expected.range + k) << i;
+            ASSERT_EQ(layer.intensities[i], 10 * k) << i;
+        }
+    }
+    driver.setTimeout(50);
+    ScanPacketData rest;
+    EXPECT_EQ(driver.readScanPacket(rest), kSuccess) << "the datagram after the last six stays queued";
+    EXPECT_EQ(rest.block_id, 7);
+}
+
+// Read once from the device, then kept by the driver's own settings.
+TEST(DriverScan, FilterParametersAreReadOnceAndFollowTheSettings)
+{
+    std::vector<Bytes> burst;
+    for (uint8_t b = 1; b <= 6; ++b)
+        burst.push_back(scanDatagram(4, b, 1, 378));
+    burst[1][20 + 3 * 100] = 0x13; // one far spike among 1002s
+    burst[1][20 + 3 * 100 + 1] = 0x88;
+    BurstPeer peer(burst, 1);
+    KesDriver driver(peer.address());
+    openQuietly(driver);
+    const auto spikeAfterGrab = [&] {
+        peer.deliver(driver);
+        FullScanBlock scan;
+        EXPECT_EQ(driver.grabFullScanBlock(scan), kSuccess);
+        const auto& r = scan.layers.at(0).ranges;
+        return std::vector<uint16_t>(r.begin() + 378 + 99, r.begin() + 378 + 103);
+    };
+    const std::vector<uint16_t> removed = {0, 0, 0, 1002};
+    const std::vector<uint16_t> kept = {1002, 5000, 1002, 1002};
+    EXPECT_EQ(spikeAfterGrab(), removed);
+    ASSERT_EQ(driver.setFilterLevel(0), kSuccess);
+    EXPECT_EQ(spikeAfterGrab(), kept);
+    ASSERT_EQ(driver.setFilterLevel(1), kSuccess);
+    ASSERT_EQ(driver.setScanFrequency(12), kSuccess);
+    EXPECT_EQ(spikeAfterGrab(), kept);
+    ASSERT_EQ(driver.setScanFrequency(10), kSuccess);
+    EXPECT_EQ(spikeAfterGrab(), removed);
+    EXPECT_EQ(peer.requests(cmd::kGetFilterLevel) + peer.requests(cmd::kGetScanFrequency), 2);
+}
+
+// Junk after the answer to the handshake: a few datagrams once, or datagrams of a foreign
+// index, without points, or short of one index, over and over until the next case (5 s at most).
+TEST(DriverScan, AStreamThatNeverCompletesARevolutionEndsTheCallWithinTwiceTheTimeout)
+{
+    const std::pair<std::vector<uint8_t>, bool> streams[] = {
+        {{1, 2}, false}, {{7}, true}, {{0}, true}, {{1, 2, 3, 4, 5}, true}};
+    std::atomic<size_t> current{0};
+    FakePeer peer([&](FakePeer& p, const Bytes& request, const Endpoint& from) {
+        p.send(response(codeOf(request), 0), from);
+        const size_t mine = current;
+        const auto end = Clock::now() + 5s;
+        do {
+            for (uint8_t b : streams[mine].first)
+                p.send(scanDatagram(6, b, 1, 192), from);
+            std::this_thread::sleep_for(1ms);
+        } while (streams[mine].second && current == mine && Clock::now() < end);
+    });
+    for (; current < std::size(streams); ++current) {
+        KesDriver driver(peer.address());
+        openQuietly(driver);
+        ASSERT_EQ(driver.trackConnect(), kSuccess);
+        driver.setTimeout(200);
+        const auto start = Clock::now();
+        FullScanBlock scan;
+        EXPECT_EQ(driver.grabFullScanBlock(scan), kNoAnswer) << current;
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(kes_test::scaled(1500))) << current;
+    }
+}
