@@ -16,11 +16,11 @@ build_label() {
 cmake -S "$root" -B "$root/build-asan" -DKES_WITH_QT=OFF -DKES_BENCH=OFF \
   -DKES_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug >/dev/null
 build_label "$root/build-asan" sdk
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+KES_TEST_TIME_SCALE=4 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$root/build-asan" -L sdk --output-on-failure
 
 cmake -S "$root" -B "$root/build-tsan" -DKES_WITH_QT=ON -DKES_BENCH=OFF \
   -DKES_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug >/dev/null
 build_label "$root/build-tsan" concurrency
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+KES_TEST_TIME_SCALE=4 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir "$root/build-tsan" -L concurrency --output-on-failure
