@@ -1,5 +1,7 @@
 #include "kes_view/lidargl_widget.h"
-#include "measure_scenes.h"
+#include "scan_blocks.h"
+
+#include <kes_test/qt_support.h>
 
 #include <gtest/gtest.h>
 
@@ -18,13 +20,12 @@ const QString kEnd = QStringLiteral("*****************************");
 // The index of the one point that sits 280 mm from its wall in the NG scenes.
 constexpr size_t kNgIndex = kN * 3 + 40;
 
-std::vector<kes_sdk::ScanBlockData> room(double mm, bool withNgPoint = false)
+Revolution ngRoom()
 {
-    return revolution([=](size_t k) { return wallRange(k, withNgPoint && k == kNgIndex ? 280.0 : mm); },
-                      [](size_t) { return uint8_t(200); });
+    return room(250.0, kNgIndex, 280.0);
 }
 
-void send(LidarGLWidget& view, const std::vector<kes_sdk::ScanBlockData>& blocks, int times = 1)
+void send(LidarGLWidget& view, const Revolution& blocks, int times = 1)
 {
     for (int t = 0; t < times; ++t)
         for (const auto& block : blocks)
@@ -125,7 +126,7 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
     measureDir().removeRecursively();
     view_.setSnCode("HOLD/1");
     // Blocks first stored in the order 4, 5, 6, 1, 2, 3: the records come unsorted.
-    const auto ng = room(250.0, true);
+    const auto ng = ngRoom();
     for (size_t b : {3, 4, 5, 0, 1, 2})
         view_.receiveBlock(ng[b]);
     view_.startMeasure(270, 230, 100);
@@ -175,7 +176,7 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
 TEST_F(RangeMeasureTest, ANewStartDuringTheHoldOnlyChangesTheWindow)
 {
     view_.startMeasure(270, 230, 100);
-    send(view_, room(250.0, true));
+    send(view_, ngRoom());
     view_.startMeasure(300, 200, 5);
     send(view_, room(250.0), 5);
     EXPECT_EQ(results_.count(), 6);
@@ -204,7 +205,7 @@ TEST_F(RangeMeasureTest, DirectoryErrorNamesItsSourceLine)
     logged.clear();
     const QtMessageHandler previous = qInstallMessageHandler(keepLog);
     view_.startMeasure(270, 230, 100);
-    send(view_, room(250.0, true));
+    send(view_, ngRoom());
     qInstallMessageHandler(previous);
     ASSERT_TRUE(in_the_way.remove());
     const QRegularExpressionMatch place =

@@ -1,7 +1,7 @@
 #include "kes_measure/accuracy_info.h"
 #include "kes_prompts/prompts.h"
 #include "kes_view/lidargl_widget.h"
-#include "measure_scenes.h"
+#include "scan_blocks.h"
 
 #include <gtest/gtest.h>
 
@@ -32,17 +32,17 @@ size_t nearestTo(double angle)
 
 // Revolution r: the ring at 1.000 m on even and 1.002 m on odd revolutions, intensities 100
 // and 111; the point at 180 degrees twice as far.
-std::vector<kes_sdk::ScanBlockData> ring(int r)
+Revolution ring(int r)
 {
     const size_t up = nearestTo(180.0);
     const uint16_t raw = r % 2 ? 501 : 500;
-    return revolution([=](size_t k) { return k == up ? uint16_t(raw + 500) : raw; },
+    return revolution(kN, [=](size_t k) { return k == up ? uint16_t(raw + 500) : raw; },
                       [=](size_t) { return uint8_t(r % 2 ? 111 : 100); });
 }
 
-std::vector<kes_sdk::ScanBlockData> empty()
+Revolution empty()
 {
-    return revolution([](size_t) { return uint16_t(0); }, [](size_t) { return uint8_t(0); });
+    return revolution(kN, [](size_t) { return uint16_t(0); }, [](size_t) { return uint8_t(0); });
 }
 
 QString appPath(const QString& name)
@@ -100,7 +100,7 @@ protected:
     }
 
     // One whole test of unit `sn` over 100 revolutions made by `frame`.
-    void runTest(const QString& sn, const std::function<std::vector<kes_sdk::ScanBlockData>(int)>& frame)
+    void runTest(const QString& sn, const std::function<Revolution(int)>& frame)
     {
         view_.setSnCode(sn);
         view_.receieveTrueInfo();

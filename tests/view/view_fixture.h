@@ -3,6 +3,8 @@
 #include "kes_view/lidargl_widget.h"
 #include "scan_blocks.h"
 
+#include <kes_test/qt_support.h>
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,16 +13,13 @@
 #include <QOpenGLFunctions>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QTest>
 #include <QWheelEvent>
 
-#include <cmath>
-#include <functional>
 #include <memory>
 
 // A shown view of 800 x 600 under the virtual display, with pixel functions that place world
 // points by the camera's own definition (45 degree field of view, height = zoom).
-class ViewFixture : public ::testing::Test {
+class ViewTest : public ::testing::Test {
 protected:
     static constexpr int kW = 800;
     static constexpr int kH = 600;
@@ -63,31 +62,32 @@ protected:
 
     QPointF pixelOf(double x, double y) const
     {
-        const double half = std::tan(22.5 * M_PI / 180.0) * view_->zoom();
-        const double perMetre = (kH / 2.0) / half;
+        const double perMetre = (kH / 2.0) / (std::tan(22.5 * M_PI / 180.0) * view_->zoom());
         return {kW / 2.0 + (x - view_->panX()) * perMetre, kH / 2.0 - (y - view_->panY()) * perMetre};
     }
 
-    // Whether a pixel within `radius` of the world point matches.
-    bool anyNear(const QImage& image, double x, double y, int radius, const std::function<bool(QColor)>& match) const
+    // How many pixels of colour (r, g, b) (within `tolerance`) lie in the box around the world
+    // point, `radius` pixels each way, or between two world points.
+    static int count(const QImage& image, QRect box, int r, int g, int b, int tolerance)
     {
-        const QPointF p = pixelOf(x, y);
-        for (int dy = -radius; dy <= radius; ++dy) {
-            for (int dx = -radius; dx <= radius; ++dx) {
-                const QPoint q(int(std::lround(p.x())) + dx, int(std::lround(p.y())) + dy);
-                if (image.rect().contains(q) && match(QColor(image.pixel(q))))
-                    return true;
+        int n = 0;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x) {
+                const QColor c = image.rect().contains(x, y) ? QColor(image.pixel(x, y)) : QColor(-1, -1, -1);
+                n += std::abs(c.red() - r) <= tolerance && std::abs(c.green() - g) <= tolerance
+                     && std::abs(c.blue() - b) <= tolerance;
             }
-        }
-        return false;
+        return n;
     }
-
-    static std::function<bool(QColor)> is(int r, int g, int b, int tolerance = 2)
+    bool anyNear(const QImage& image, double x, double y, int radius, int r, int g, int b, int tolerance = 2) const
     {
-        return [=](QColor c) {
-            return std::abs(c.red() - r) <= tolerance && std::abs(c.green() - g) <= tolerance
-                   && std::abs(c.blue() - b) <= tolerance;
-        };
+        const QPoint p = pixelOf(x, y).toPoint();
+        return count(image, QRect(p - QPoint(radius, radius), p + QPoint(radius, radius)), r, g, b, tolerance) > 0;
+    }
+    // The 5 m ring at 36 degrees, white.
+    bool ringAt(const QImage& image) const
+    {
+        return anyNear(image, 5 * std::cos(M_PI / 5), 5 * std::sin(M_PI / 5), 1, 255, 255, 255, 0);
     }
 
     void zoomTo(float zoom)
@@ -104,10 +104,10 @@ protected:
     {
         QSignalSpy swapped(view_.get(), &QOpenGLWidget::frameSwapped);
         action();
-        return swapped.count() > 0 || swapped.wait(2000);
+        return swapped.count() > 0 || swapped.wait(kes_test::scaled(2000));
     }
 
-    void sendRevolution(const std::vector<kes_sdk::ScanBlockData>& blocks)
+    void send(const Revolution& blocks)
     {
         for (const auto& block : blocks)
             view_->receiveBlock(block);
@@ -117,12 +117,6 @@ protected:
     {
         QMouseEvent move(QEvent::MouseMove, pos, view_->mapToGlobal(pos), Qt::NoButton, buttons, Qt::NoModifier);
         QApplication::sendEvent(view_.get(), &move);
-    }
-
-    void sendEnterLeave(QEvent::Type type)
-    {
-        QEvent event(type);
-        QApplication::sendEvent(view_.get(), &event);
     }
 
     void wheel(int delta)
