@@ -81,17 +81,4 @@ TEST(CsvFields, RangeOfEveryThreeDecimalTextIsQts)
     }
 }
 
-TEST(CsvFields, RangeIsTruncatedAndSaturated)
-{
-    EXPECT_EQ(kes_csv::rangeFromText("1.234"), 616);
-    EXPECT_EQ(kes_csv::rangeFromText("1"), 500);
-    EXPECT_EQ(kes_csv::rangeFromText("131.07"), 65535);
-    EXPECT_EQ(kes_csv::rangeFromText("131.072"), 65535);
-    EXPECT_EQ(kes_csv::rangeFromText("0.0019"), 0);
-    EXPECT_EQ(kes_csv::rangeFromText("-1"), 0);
-    EXPECT_EQ(kes_csv::rangeFromText("nan"), 0);
-    EXPECT_EQ(kes_csv::rangeFromText("inf"), 65535);
-    EXPECT_EQ(kes_csv::rangeFromText("1e39"), 0); // overflow is a bad number
-}
-
 } // namespace

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-using csv_test::block;
 using csv_test::load;
 using csv_test::recording;
 using csv_test::scans;
@@ -42,68 +41,6 @@ TEST_F(CsvReader, FramesAreGroupsOfSixByFilePosition)
     EXPECT_EQ(kes_csv::frameCount(loaded.size()), 2u);
     EXPECT_EQ(ids(loaded), (std::vector<uint8_t>{4, 5, 6, 1, 2, 3, 4, 5, 6, 1, 2, 3, 4}));
     EXPECT_EQ(loaded[kes_csv::firstBlockOfFrame(1)].time_stamp, 1006u);
-}
-
-TEST_F(CsvReader, ConvertsNumbersAsTheFormatSays)
-{
-    const auto loaded =
-        loadBytes(recording({block(1, 7, {617, 500, 0, 65535}, {1, 2, 3, 4})}) + "9,300,1,0,1.234,300,20\n"
-                  + "9,70000,1,0,-5,70000,20\n" + "x, 2 ,1,0,1e3,+7,20\n");
-    ASSERT_EQ(loaded.size(), 4u);
-    EXPECT_EQ(loaded[0].layers[0].ranges, (std::vector<uint16_t>{616, 500, 0, 65535}));
-    EXPECT_EQ(loaded[1].block_id, 44);
-    EXPECT_EQ(loaded[1].layers[0].intensities, (std::vector<uint8_t>{44}));
-    EXPECT_EQ(loaded[2].block_id, 0);                                      // 70000 is no 16-bit number
-    EXPECT_EQ(loaded[2].layers[0].ranges, (std::vector<uint16_t>{0}));     // negative range
-    EXPECT_EQ(loaded[3].time_stamp, 0u);                                   // bad number
-    EXPECT_EQ(loaded[3].block_id, 2);                                      // blanks allowed
-    EXPECT_EQ(loaded[3].layers[0].ranges, (std::vector<uint16_t>{65535})); // saturated
-    EXPECT_EQ(loaded[3].layers[0].intensities, (std::vector<uint8_t>{7}));
-    for (const auto& b : loaded) {
-        EXPECT_EQ(b.reserved8, 0);
-        EXPECT_EQ(b.reserved16, 0);
-        EXPECT_EQ(b.layers.size(), 1u);
-    }
-}
-
-TEST_F(CsvReader, EmptyFieldsAddNothingToTheirList)
-{
-    const auto loaded = loadBytes(kHeader + "1,1,3,0,,9,20\n1,1,3,1,2,,20\n1,1,3,2,,8,20\n");
-    ASSERT_EQ(loaded.size(), 1u);
-    EXPECT_EQ(loaded[0].layers[0].ranges, (std::vector<uint16_t>{1000}));
-    EXPECT_EQ(loaded[0].layers[0].intensities, (std::vector<uint8_t>{9, 8}));
-}
-
-TEST_F(CsvReader, OnlyTheExactTextZeroStartsABlock)
-{
-    // " 0" and "00" continue the lists the last block left; the header's point is discarded.
-    const auto loaded = loadBytes(kHeader + "5,1,1,0,1,1,20\n6,2,3, 0,2,2,20\n7,3,3,00,3,3,20\n8,4,3,2,4,4,20\n");
-    ASSERT_EQ(loaded.size(), 2u);
-    EXPECT_EQ(loaded[0].layers[0].ranges, (std::vector<uint16_t>{500}));
-    EXPECT_EQ(loaded[1].layers[0].ranges, (std::vector<uint16_t>{500, 1000, 1500, 2000}));
-    EXPECT_EQ(loaded[1].time_stamp, 5u);
-    EXPECT_EQ(loaded[1].block_id, 1);
-}
-
-TEST_F(CsvReader, IgnoresLinesWithoutSevenFields)
-{
-    const auto loaded = loadBytes(kHeader + "\n1,1,2,0,1,1\n1,1,2,0,1,1,20,9\n1,1,1,0,3,3,20\n\n");
-    ASSERT_EQ(loaded.size(), 1u);
-    EXPECT_EQ(loaded[0].layers[0].ranges, (std::vector<uint16_t>{1500}));
-}
-
-TEST_F(CsvReader, ReadsSecondHeaderAndCrLfThrough)
-{
-    const auto first = scans(6, 1, 4);
-    const auto second = scans(2, 3, 5);
-    QByteArray lf = recording(first) + recording(second);
-    const auto loaded = loadBytes(lf);
-    ASSERT_EQ(loaded.size(), 8u);
-    EXPECT_EQ(ids(loaded), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 3, 4}));
-    EXPECT_EQ(loaded[7].layers[0].ranges.size(), 5u);
-
-    const auto crlf = loadBytes(lf.replace("\n", "\r\n"));
-    EXPECT_EQ(kes_csv_reference::firstDifference(loaded, crlf), "");
 }
 
 TEST_F(CsvReader, NeverAppendsATruncatedLastBlock)

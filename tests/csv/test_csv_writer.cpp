@@ -1,7 +1,6 @@
 #include "csv_test_support.h"
 
 #include <kes_csv/csv_append.h>
-#include <kes_csv/csv_fields.h>
 #include <kes_csv/csv_writer.h>
 
 #include <gtest/gtest.h>
@@ -60,20 +59,9 @@ TEST(CsvWriter, RangeTextIsQtsForEveryRawValue)
 TEST(CsvWriter, MotorFrequencyTextIsQts)
 {
     const float inf = std::numeric_limits<float>::infinity();
-    const std::vector<float> values = {20.0f, 19.9f, 0.0f, -0.0f, 1234567.0f, 1e-5f, 0.1f, inf, -inf, NAN};
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    {
-        kes_csv::CsvWriter writer(buffer);
-        writer.writeHeader();
-        for (float v : values)
-            writer.writeBlock(block(1, 0, {1}, {1}), v);
-    }
-    const auto rows = rowsOf(bytes);
-    ASSERT_EQ(rows.size(), int(values.size()));
-    for (size_t i = 0; i < values.size(); ++i)
-        EXPECT_EQ(rows[int(i)].split(',').value(6), QString::number(double(values[i]), 'g', 6).toLatin1());
+    for (float v : {20.0f, 19.9f, 0.0f, -0.0f, 1234567.0f, 1e-5f, 0.1f, inf, -inf, NAN})
+        EXPECT_EQ(rowsOf(recording({block(1, 0, {1}, {1})}, v)).value(0).split(',').value(6),
+                  QString::number(double(v), 'g', 6).toLatin1());
 }
 
 TEST(CsvWriter, WritesOnlyTheRangesOfTheFirstLayer)
@@ -111,26 +99,6 @@ TEST(CsvWriter, SmallBufferGivesTheSameBytesAndReportsRefusal)
     kes_csv::CsvWriter refused(read_only);
     refused.writeHeader();
     EXPECT_FALSE(refused.flush());
-}
-
-TEST(CsvWriter, RoundTripKeepsEverythingButTheFloatLoss)
-{
-    const auto blocks = csv_test::scans(12, 1, 100);
-    csv_test::Files files;
-    const auto loaded = csv_test::load(files.write(recording(blocks)));
-    ASSERT_EQ(loaded.size(), blocks.size());
-    for (size_t i = 0; i < blocks.size(); ++i) {
-        EXPECT_EQ(loaded[i].block_id, blocks[i].block_id);
-        EXPECT_EQ(loaded[i].time_stamp, blocks[i].time_stamp);
-        EXPECT_EQ(loaded[i].layers[0].intensities, blocks[i].layers[0].intensities);
-        const auto& written = blocks[i].layers[0].ranges;
-        const auto& read = loaded[i].layers[0].ranges;
-        ASSERT_EQ(read.size(), written.size());
-        for (size_t j = 0; j < read.size(); ++j) {
-            EXPECT_EQ(read[j], kes_csv::rangeFromMetres(QString::number(written[j] * 0.002, 'g', 6).toFloat()));
-            EXPECT_LE(written[j] - read[j], 1);
-        }
-    }
 }
 
 // A write cut short (here by the file size limit, as by a full disk) leaves only whole rows,
