@@ -70,21 +70,17 @@ TEST_F(WindowScreenshot, ToolBarRequestSavesTheViewAreaOfTheScreen)
     EXPECT_TRUE(showsBackground(images.first()));
 }
 
+// The measurement's request saves the window without its border; any other sender or a direct
+// call saves nothing.
 TEST_F(WindowScreenshot, MeasurementRequestSavesTheWindowWithoutItsBorder)
 {
-    NamedSender view("openGLWidget");
-    QObject::connect(&view, &NamedSender::request, window_.get(), &MainWindow::saveScreenshot);
+    NamedSender view("openGLWidget"), other("measureToolBar");
+    for (NamedSender* sender : {&view, &other})
+        QObject::connect(sender, &NamedSender::request, window_.get(), &MainWindow::saveScreenshot);
     emit view.request("WinTest2_");
-
     QList<QImage> images;
     ASSERT_EQ(takeScreenshots("WinTest2_", &images).size(), 1);
     EXPECT_EQ(images.first().size(), window_->frameGeometry().size() - QSize(16, 16));
-}
-
-TEST_F(WindowScreenshot, AnyOtherSenderOrADirectCallSavesNothing)
-{
-    NamedSender other("measureToolBar");
-    QObject::connect(&other, &NamedSender::request, window_.get(), &MainWindow::saveScreenshot);
     emit other.request("WinTest3_");
     window_->saveScreenshot("WinTest3_");
     EXPECT_TRUE(takeScreenshots("WinTest3_").isEmpty());
