@@ -1,4 +1,4 @@
-#include "live_record_run.h"
+#include <kes_sim/lidar_simulator.h>
 #include "player_fixture.h"
 
 #include <QDir>
@@ -177,15 +177,42 @@ TEST_F(RecordTest, InterceptThatDoesNotReachTheFileIsReported)
     button("saveButton")->click();
 }
 
-// A live simulator at 30 Hz over loopback: the file keeps pace with the stream and ends up
-// holding every block LidarLogic emitted, in order.
+// A live simulator at 30 Hz over loopback: the file keeps pace with the stream, never a
+// second behind, and ends up holding every block LidarLogic emitted, in order.
 TEST_F(RecordTest, RecordingAtThirtyHertzKeepsUpWithTheStream)
 {
-    LiveRecordHooks hooks;
-    hooks.started = [this](const QString& file) { script_.expect("录制完成，文件保存为:" + file); };
-    const LiveRecordRun run = recordLive(*bar_, *logic_, 8, hooks);
-    ASSERT_TRUE(run.connected);
-    EXPECT_GE(run.emitted, 6u * 30 * 7) << "about 30 revolutions a second";
-    EXPECT_LE(run.worst_lag, 6u * 30) << "the file never falls a second behind";
-    EXPECT_TRUE(run.same_blocks);
+    kes_sim::SimOptions options;
+    options.port = 0;
+    kes_sim::LidarSimulator sim(options);
+    ASSERT_TRUE(sim.start().ok());
+    logic_->ip_addr_ = "127.0.0.1";
+    logic_->lidar_port_ = sim.port();
+    ASSERT_TRUE(logic_->connectLidar());
+    logic_->scan_frequency_ = 30;
+    ASSERT_TRUE(logic_->applyScanFrequency());
+    ASSERT_TRUE(kes_test::waitFor([&] { return sim.snapshot().active_frequency_hz == 30; }, 3000));
+    using Key = std::pair<uint32_t, int>;
+    const auto keysIn = [](const QString& file) {
+        std::vector<Key> keys;
+        for (const auto& block : kes_csv::loadBlocks(file).blocks)
+            keys.emplace_back(block.time_stamp, block.block_id);
+        return keys;
+    };
+    std::vector<Key> emitted;
+    QObject::connect(logic_.get(), &LidarLogic::sendBlock, &sink_,
+                     [&](kes_sdk::ScanBlockData block) { emitted.emplace_back(block.time_stamp, block.block_id); });
+    startRecording();
+    std::size_t worst_lag = 0;
+    for (int second = 0; second < 8; ++second) {
+        QTest::qWait(1000);
+        worst_lag = std::max(worst_lag, emitted.size() - std::min(emitted.size(), keysIn(record_path_).size()));
+    }
+    stopRecording();
+    const std::size_t stopped = emitted.size(); // blocks that come later are no part of the file
+    EXPECT_TRUE(kes_test::waitFor([&] { return keysIn(record_path_).size() >= stopped; }));
+    logic_->disconnectLidar();
+    emitted.resize(stopped);
+    EXPECT_GE(stopped, 6u * 30 * 7) << "about 30 revolutions a second";
+    EXPECT_LE(worst_lag, 6u * 30);
+    EXPECT_EQ(keysIn(record_path_), emitted);
 }
