@@ -75,10 +75,12 @@ protected:
     QToolButton* switchButton() const { return child<QToolButton>("switchButton"); }
     QLineEdit* ipEdit() const { return child<QLineEdit>("lineEdit"); }
 
-    // The discovered-address road: the field is filled, then the switch is clicked.
+    // The discovered-address road: the field is filled, shown but not editable, then the
+    // switch is clicked.
     void connectDiscovered()
     {
         emit logic_->sendIP(QStringLiteral("127.0.0.1"));
+        EXPECT_TRUE(ipEdit()->isEnabled() && ipEdit()->isReadOnly());
         clickSwitch();
         ASSERT_TRUE(QTest::qWaitFor([this] { return logic_->connected_ && switchButton()->isEnabled(); }, 5000));
     }
