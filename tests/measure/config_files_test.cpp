@@ -37,24 +37,16 @@ protected:
 
 TEST(ThresholdText, SplitsAtCommasUpToTheFirstNulAndFormatsSixDigits)
 {
-    auto t = threshold_config::parse("1.5,3");
-    EXPECT_EQ(t.absolute, "1.5");
-    EXPECT_EQ(t.relative, "3");
-    t = threshold_config::parse("0.25");
-    EXPECT_EQ(t.absolute, "0.25");
-    EXPECT_TRUE(t.relative.isEmpty());
-    t = threshold_config::parse(QByteArray("2,4\0,9", 6));
-    EXPECT_EQ(t.relative, "4");
-    t = threshold_config::parse(QByteArray("\0,9", 3));
-    EXPECT_TRUE(t.absolute.isEmpty());
-    EXPECT_TRUE(t.relative.isEmpty());
-    t = threshold_config::parse(",7,8");
-    EXPECT_TRUE(t.absolute.isEmpty());
-    EXPECT_EQ(t.relative, "7");
-    t = threshold_config::parse(" 1 ,\xb5");
-    EXPECT_EQ(t.absolute, " 1 ") << "verbatim";
-    EXPECT_EQ(t.relative, QString(QChar(0xb5))) << "8-bit text";
-
+    const struct {
+        QByteArray bytes;
+        const char *absolute, *relative;
+    } cases[] = {{"1.5,3", "1.5", "3"},           {"0.25", "0.25", ""},  {QByteArray("2,4\0,9", 6), "2", "4"},
+                 {QByteArray("\0,9", 3), "", ""}, {",7,8", "", "7"},     {" 1 ,\xb5", " 1 ", "\u00b5"}};
+    for (const auto& c : cases) {
+        const auto texts = threshold_config::parse(c.bytes);
+        EXPECT_EQ(texts.absolute, QString::fromUtf8(c.absolute)) << c.bytes.toStdString();
+        EXPECT_EQ(texts.relative, QString::fromUtf8(c.relative)) << c.bytes.toStdString();
+    }
     EXPECT_EQ(threshold_config::format(0.5f, 2.0f), "0.5,2");
     EXPECT_EQ(threshold_config::format(12.345678f, 0.0f), "12.3457,0");
     EXPECT_EQ(threshold_config::format(0.1f, 1e-7f), "0.1,1e-07");
