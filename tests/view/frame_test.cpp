@@ -136,17 +136,10 @@ TEST(Colouring, ModesFollowTheRampsAndReachTheLegend)
     expectColour(view.drawColors().front(), {0, 0, 1});
 }
 
-TEST(ViewMaths, ZoomStepsAndTheBearingAtTheOrigin)
+// The zoom's steps are checked on the shown view; here its floor and the bearing.
+TEST(ViewMaths, TheLeastZoomStaysAndTheBearingAtTheOriginAndOnSignedZeros)
 {
-    std::vector<float> zooms;
-    for (float z = 3.5f; zooms.size() < 8; z = view_camera::zoomedIn(z))
-        zooms.push_back(z);
-    const std::vector<float> expected{3.5f, 2.5f, 1.5f, 0.5f, 0.4f, 0.3f, 0.2f, 0.1f};
-    for (size_t k = 0; k < expected.size(); ++k)
-        EXPECT_NEAR(zooms[k], expected[k], 1e-4) << k;
     EXPECT_FLOAT_EQ(view_camera::zoomedIn(0.1f), 0.1f);
-    for (const auto& [from, to] : {std::pair{0.5f, 0.6f}, {1.0f, 1.1f}, {1.1f, 2.1f}})
-        EXPECT_NEAR(view_camera::zoomedOut(from), to, 1e-6) << from;
     const struct {
         double x, y;
         float bearing;

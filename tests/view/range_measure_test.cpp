@@ -9,8 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSignalSpy>
-#include <QTest>
 
 namespace {
 
@@ -30,22 +28,6 @@ void send(LidarGLWidget& view, const Revolution& blocks, int times = 1)
     for (int t = 0; t < times; ++t)
         for (const auto& block : blocks)
             view.receiveBlock(block);
-}
-
-std::vector<int> ints(const QSignalSpy& spy)
-{
-    std::vector<int> values;
-    for (const QList<QVariant>& call : spy)
-        values.push_back(call.at(0).toInt());
-    return values;
-}
-
-std::vector<bool> bools(const QSignalSpy& spy)
-{
-    std::vector<bool> values;
-    for (const QList<QVariant>& call : spy)
-        values.push_back(call.at(0).toBool());
-    return values;
 }
 
 QDir measureDir()
@@ -75,9 +57,9 @@ std::vector<double> sectionAngles(const QStringList& lines, const QString& from,
 class RangeMeasureTest : public ::testing::Test {
 protected:
     LidarGLWidget view_;
-    QSignalSpy rounds_{&view_, &LidarGLWidget::sig_update_cur_round};
-    QSignalSpy results_{&view_, &LidarGLWidget::sig_update_res};
-    QSignalSpy screenshots_{&view_, &LidarGLWidget::sig_update_screenshot};
+    kes_test::SignalLog rounds_{&view_, &LidarGLWidget::sig_update_cur_round};
+    kes_test::SignalLog results_{&view_, &LidarGLWidget::sig_update_res};
+    kes_test::SignalLog screenshots_{&view_, &LidarGLWidget::sig_update_screenshot};
 };
 
 } // namespace
@@ -101,23 +83,23 @@ TEST_F(RangeMeasureTest, CountsItsRoundsAndReportsOkOnTheFirstPointAfterThem)
     send(view_, room(250.0));
     view_.startMeasure(270, 230, 3);
     send(view_, room(250.0), 3);
-    EXPECT_EQ(ints(rounds_), (std::vector<int>{1, 2, 3}));
-    EXPECT_TRUE(results_.isEmpty());
+    EXPECT_EQ(rounds_.firsts(), (QVariantList{1, 2, 3}));
+    EXPECT_TRUE(results_.size() == 0);
     send(view_, room(250.0));
-    EXPECT_EQ(bools(results_), (std::vector<bool>{true}));
-    EXPECT_EQ(rounds_.count(), 3);
+    EXPECT_EQ(results_.firsts(), QVariantList{true});
+    EXPECT_EQ(rounds_.size(), 3);
     EXPECT_EQ(view_.drawVertices().size(), kPoints);
 
     send(view_, room(280.0), 2);
-    EXPECT_EQ(results_.count(), 1) << "an ended measurement judges nothing";
+    EXPECT_EQ(results_.size(), 1) << "an ended measurement judges nothing";
 }
 
 TEST_F(RangeMeasureTest, ZeroRoundsEndsOnTheFirstCollectedPoint)
 {
     view_.startMeasure(270, 230, 0);
     send(view_, room(280.0));
-    EXPECT_EQ(bools(results_), (std::vector<bool>{true}));
-    EXPECT_TRUE(rounds_.isEmpty());
+    EXPECT_EQ(results_.firsts(), QVariantList{true});
+    EXPECT_TRUE(rounds_.size() == 0);
     EXPECT_EQ(view_.drawVertices().size(), kPoints) << "the frame is published live";
 }
 
@@ -132,8 +114,8 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
     view_.startMeasure(270, 230, 100);
     send(view_, ng);
 
-    EXPECT_EQ(ints(rounds_), (std::vector<int>{1}));
-    EXPECT_EQ(bools(results_), (std::vector<bool>{false}));
+    EXPECT_EQ(rounds_.firsts(), QVariantList{1});
+    EXPECT_EQ(results_.firsts(), QVariantList{false});
     ASSERT_EQ(view_.drawVertices().size(), kPoints) << "the measured points of the NG frame";
     size_t red = 0;
     for (const QVector3D& colour : view_.drawColors())
@@ -141,22 +123,21 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
     EXPECT_EQ(red, 1u);
 
     send(view_, room(250.0), 4);
-    EXPECT_EQ(results_.count(), 5);
-    EXPECT_TRUE(screenshots_.isEmpty());
+    EXPECT_EQ(results_.size(), 5);
+    EXPECT_TRUE(screenshots_.size() == 0);
     EXPECT_EQ(view_.drawColors().size(), kPoints) << "the NG frame stays";
     send(view_, room(250.0));
-    EXPECT_EQ(bools(results_), std::vector<bool>(6, false));
-    ASSERT_EQ(screenshots_.count(), 1);
-    EXPECT_EQ(screenshots_.at(0).at(0).toString(), "HOLD_1_") << "separators never reach a file name";
-    EXPECT_EQ(rounds_.count(), 1);
+    EXPECT_EQ(results_.firsts(), QVariantList({false, false, false, false, false, false}));
+    EXPECT_EQ(screenshots_.texts(), QStringList{"HOLD_1_"}) << "separators never reach a file name";
+    EXPECT_EQ(rounds_.size(), 1);
 
     send(view_, room(280.0));
-    EXPECT_EQ(results_.count(), 6) << "the seventh frame is live and measures nothing";
+    EXPECT_EQ(results_.size(), 6) << "the seventh frame is live and measures nothing";
     EXPECT_NE(view_.drawColors().front(), QVector3D(0, 0, 1));
 
     const QString path = view_.measureFileName();
     EXPECT_TRUE(path.startsWith(measureDir().path() + "/HOLD_1_"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return readLines(path).contains(kEnd); }));
+    ASSERT_TRUE(kes_test::waitFor([&] { return readLines(path).contains(kEnd); }));
     const QStringList lines = readLines(path);
     EXPECT_EQ(lines.mid(0, 3),
               (QStringList{"SN,HOLD_1", "angle,disVal,distance", "***************NG_data***************"}));
@@ -179,21 +160,13 @@ TEST_F(RangeMeasureTest, ANewStartDuringTheHoldOnlyChangesTheWindow)
     send(view_, ngRoom());
     view_.startMeasure(300, 200, 5);
     send(view_, room(250.0), 5);
-    EXPECT_EQ(results_.count(), 6);
-    EXPECT_EQ(screenshots_.count(), 1);
+    EXPECT_EQ(results_.size(), 6);
+    EXPECT_EQ(screenshots_.size(), 1);
     EXPECT_FALSE(view_.rangeMeasure().measuring_);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return readLines(view_.measureFileName()).contains(kEnd); }))
+    EXPECT_TRUE(kes_test::waitFor([&] { return readLines(view_.measureFileName()).contains(kEnd); }))
         << "the save thread has written the file";
     measureDir().removeRecursively();
 }
-
-namespace {
-QStringList logged;
-void keepLog(QtMsgType, const QMessageLogContext&, const QString& text)
-{
-    logged.append(text);
-}
-} // namespace
 
 // The line that reports a directory error names the source file and line it is in.
 TEST_F(RangeMeasureTest, DirectoryErrorNamesItsSourceLine)
@@ -202,18 +175,14 @@ TEST_F(RangeMeasureTest, DirectoryErrorNamesItsSourceLine)
     QFile in_the_way(measureDir().path());
     ASSERT_TRUE(in_the_way.open(QIODevice::WriteOnly));
     in_the_way.close();
-    logged.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(keepLog);
+    kes_test::DebugLog log;
     view_.startMeasure(270, 230, 100);
     send(view_, ngRoom());
-    qInstallMessageHandler(previous);
     ASSERT_TRUE(in_the_way.remove());
+    const QString line = log.lines().filter("data path create error:").value(0);
     const QRegularExpressionMatch place =
-        QRegularExpression(
-            QStringLiteral(
-                "^\\[([^:]+):(\\d+):createSaveFile \\d{4}-\\d\\d-\\d\\d [0-9:]+\\] data path create error:"))
-            .match(logged.filter(QStringLiteral("data path create error:")).value(0));
-    ASSERT_TRUE(place.hasMatch()) << logged.join('\n').toStdString();
+        QRegularExpression("^\\[([^:]+):(\\d+):createSaveFile \\d{4}-\\d\\d-\\d\\d [0-9:]+\\] data path create error:").match(line);
+    ASSERT_TRUE(place.hasMatch()) << line.toStdString();
     QFile source(QStringLiteral(KES_SOURCE_DIR "/") + place.captured(1));
     ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << source.fileName().toStdString();
     EXPECT_TRUE(source.readAll().split('\n').value(place.captured(2).toInt() - 1).contains("createSaveFile"));
