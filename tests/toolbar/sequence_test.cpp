@@ -1,52 +1,17 @@
+#include "fake_upgrade_device.h"
+
 #include <kes_toolbar/toolbar_workers.h>
-#include <kes_toolbar/upgrade_transfer.h>
 
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <future>
 
 namespace {
-
-// Records every call; the step named in `failing` answers 1.
-class FakeDevice : public UpgradeDevice {
-public:
-    explicit FakeDevice(const char* failing = "") : failing_(QString::fromLatin1(failing)) {}
-    int startUpgrade() override { return answer("start"); }
-    int write(const char* data, int len) override
-    {
-        sizes << len;
-        image.append(data, len);
-        return answer("write");
-    }
-    int end() override { return answer("end"); }
-    int sendMd5(const uint8_t* md5) override
-    {
-        digest = QByteArray(reinterpret_cast<const char*>(md5), 16);
-        return answer("md5");
-    }
-    int commit() override { return answer("commit"); }
-    int reboot() override { return answer("reboot"); }
-
-    QStringList calls;
-    QList<int> sizes;
-    QList<int> progress;
-    QByteArray image;
-    QByteArray digest;
-
-private:
-    int answer(const char* call)
-    {
-        calls << QString::fromLatin1(call);
-        return calls.last() == failing_ ? 1 : 0;
-    }
-    QString failing_;
-};
 
 class Transfer : public ::testing::Test {
 protected:

@@ -3,7 +3,6 @@
 #include <kes_toolbar/lidar_upgrade.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QHoverEvent>
 #include <QPointer>
 #include <QSignalSpy>
@@ -114,7 +113,6 @@ TEST_F(ToolBarConnect, TheLanguageSwitchRefillsTheBoxesAndDropsTheIndicator)
 TEST_F(ToolBarConnect, BuiltStateValidatorsFrequencyEchoAndTheUpgradeWindow)
 {
     start();
-    EXPECT_TRUE(QDir(QCoreApplication::applicationDirPath() + "/Screenshots/").exists());
     EXPECT_FALSE(child<QPushButton>("updateButton")->isVisible());
     int pos = 0;
     const auto valid = [this, &pos](const char* edit, QString text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fake_upgrade_device.h"
 #include "toolbar_fixture.h"
 
 #include <kes_toolbar/lidar_upgrade.h>
@@ -9,7 +10,6 @@
 #include <QProgressBar>
 #include <QTemporaryDir>
 
-#include <atomic>
 
 inline UpgradeTimings quickTimings()
 {
@@ -56,26 +56,4 @@ protected:
     QTemporaryDir dir_;
     QPointer<Lidar_Upgrade> window_;
     std::unique_ptr<kes_test::SignalLog> flags_;
-};
-
-// Device hooks that refuse to start a given number of times and count the chunks.
-class ScriptedDevice : public UpgradeDevice {
-public:
-    explicit ScriptedDevice(int refusals) : refusals_(refusals) {}
-    int startUpgrade() override
-    {
-        ++starts;
-        return starts <= refusals_ ? 1 : 0;
-    }
-    int write(const char*, int) override { return ++writes, 0; }
-    int end() override { return 0; }
-    int sendMd5(const uint8_t*) override { return 0; }
-    int commit() override { return 0; }
-    int reboot() override { return 0; }
-
-    std::atomic<int> starts{0};
-    std::atomic<int> writes{0};
-
-private:
-    const int refusals_;
 };

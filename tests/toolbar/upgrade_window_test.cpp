@@ -84,7 +84,7 @@ TEST_F(UpgradeWindow, FiveRefusedStartsFailThenARetrySucceedsAndItsBoxCloses)
     open();
     logic_->ip_addr_ = QStringLiteral("127.0.0.1");
     ASSERT_TRUE(logic_->connectLidar());
-    const auto device = std::make_shared<ScriptedDevice>(5);
+    const auto device = std::make_shared<FakeDevice>("", 5);
     window_->setUpgradeDevice(device);
     choose(image("short.bin", 100));
     script_.expect(QStringLiteral("升級失败！"));
@@ -120,7 +120,7 @@ TEST_F(UpgradeWindow, ClosingTheToolBarMidTransferStopsTheThreadsAndFailsTheUpgr
     open();
     logic_->ip_addr_ = QStringLiteral("127.0.0.1");
     ASSERT_TRUE(logic_->connectLidar());
-    const auto device = std::make_shared<ScriptedDevice>(0);
+    const auto device = std::make_shared<FakeDevice>();
     window_->setUpgradeDevice(device);
     choose(image("long.bin", 200 * 512));
     clickStart();
