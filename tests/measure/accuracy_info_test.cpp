@@ -63,19 +63,6 @@ private:
 
 } // namespace
 
-TEST_F(AccuracyInfoFiles, OkWithAnEmptyTableWritesFourteenZeroRowsAndZeroLimits)
-{
-    AccuracyInfo info;
-    EXPECT_TRUE(info.true_values_.empty());
-    EXPECT_EQ(info.windowTitle(), "测试数据");
-    info.okBtnClicked();
-    ASSERT_EQ(info.true_values_.size(), 14u);
-    EXPECT_EQ(contents(threshold_config::filePath(appDir())), "0,0");
-    // the form itself is pinned by the file tests
-    EXPECT_EQ(contents(accuracy_config::filePath(appDir())),
-              accuracy_config::jsonText(std::vector<TrueTarget>(14)).toUtf8());
-}
-
 TEST_F(AccuracyInfoFiles, RowsNeedBothTextsAndNumbersAreStoredAsParsed)
 {
     AccuracyInfo info;
