@@ -35,13 +35,9 @@ TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrWithoutAnImage)
     clickStart();
     choose(image("empty.bin", 0));
     ASSERT_EQ(script_.queries.size(), 1u);
-    EXPECT_EQ(script_.queries[0].caption, QStringLiteral("Open File"));
-    EXPECT_EQ(script_.queries[0].filter, QStringLiteral("Excel(*.bin)"));
-    EXPECT_EQ(script_.queries[0].directory, QCoreApplication::applicationDirPath());
     EXPECT_EQ(window_->findChild<QLineEdit*>("fileEdit")->text(), script_.next_file);
     script_.expect(QStringLiteral("请先选择文件.."));
     clickStart();
-    EXPECT_EQ(script_.shown.back().title, QStringLiteral(" "));
     EXPECT_EQ(script_.shown.back().parent, window_.data());
     choose(QString());
     EXPECT_TRUE(window_->findChild<QLineEdit*>("fileEdit")->text().isEmpty());
