@@ -149,7 +149,8 @@ QByteArray mixedFile(unsigned seed, int rows)
 TEST(CsvDifferential, FastReaderGivesTheReferenceBlocks)
 {
     csv_test::Files files;
-    const QByteArray written = csv_test::recording(csv_test::scans(12, 1, 100)) + csv_test::recording(csv_test::scans(2, 3, 5));
+    const QByteArray written =
+        csv_test::recording(csv_test::scans(12, 1, 100)) + csv_test::recording(csv_test::scans(2, 3, 5));
     for (unsigned seed = 0; seed <= 40; ++seed) {
         const QByteArray bytes = seed ? mixedFile(seed, 400) : written + QByteArray(written).replace("\n", "\r\n");
         const QString path = files.write(bytes);

@@ -40,8 +40,8 @@ TEST(ThresholdText, SplitsAtCommasUpToTheFirstNulAndFormatsSixDigits)
     const struct {
         QByteArray bytes;
         const char *absolute, *relative;
-    } cases[] = {{"1.5,3", "1.5", "3"},           {"0.25", "0.25", ""},  {QByteArray("2,4\0,9", 6), "2", "4"},
-                 {QByteArray("\0,9", 3), "", ""}, {",7,8", "", "7"},     {" 1 ,\xb5", " 1 ", "\u00b5"}};
+    } cases[] = {{"1.5,3", "1.5", "3"},           {"0.25", "0.25", ""}, {QByteArray("2,4\0,9", 6), "2", "4"},
+                 {QByteArray("\0,9", 3), "", ""}, {",7,8", "", "7"},    {" 1 ,\xb5", " 1 ", "\u00b5"}};
     for (const auto& c : cases) {
         const auto texts = threshold_config::parse(c.bytes);
         EXPECT_EQ(texts.absolute, QString::fromUtf8(c.absolute)) << c.bytes.toStdString();

@@ -22,7 +22,8 @@ protected:
     QString text(const char* name) { return child<QLineEdit>(name)->text(); }
     bool enabled(std::initializer_list<const char*> names)
     {
-        return std::all_of(names.begin(), names.end(), [this](const char* name) { return child(name)->isEnabled(); });
+        return std::all_of(names.begin(), names.end(),
+                           [this](const char* name) { return child(name)->isEnabled(); });
     }
 
     kes_test::PromptScript script_;
@@ -39,7 +40,8 @@ TEST_F(MeasureToolBarTest, RangeTestSendsItsFieldsAndStaysLockedUntilItsVerdict)
     EXPECT_TRUE(child("widget_measure")->isHidden() && child("widget_result")->isHidden());
     EXPECT_FALSE(enabled({"start_measure_button"}) || enabled({"true_start_button"}));
     bar_.receive_status(1);
-    EXPECT_TRUE(enabled({"start_measure_button", "lineEdit_value_max", "true_start_button", "pushButton_set_config"}));
+    EXPECT_TRUE(
+        enabled({"start_measure_button", "lineEdit_value_max", "true_start_button", "pushButton_set_config"}));
     click("start_measure_button");
     EXPECT_EQ(starts_.at(0), (QVariantList{270, 230, 100}));
     EXPECT_EQ(child<QPushButton>("start_measure_button")->text(), "停止测量");
@@ -95,13 +97,15 @@ TEST_F(MeasureToolBarTest, TrueValueTestAnnouncesItselfThenTheSerialNumberOnce)
     child<QLineEdit>("lineEdit_sn_code")->setText("../SN\\1");
     child<QLabel>("label_true_result")->setText("OK");
     QStringList order;
-    QObject::connect(&bar_, &MeasureToolBar::sig_true_status, [&] { order << (script_.allShown() ? "status" : "early"); });
+    QObject::connect(&bar_, &MeasureToolBar::sig_true_status,
+                     [&] { order << (script_.allShown() ? "status" : "early"); });
     QObject::connect(&bar_, &MeasureToolBar::sig_true_, [&](QString sn) { order << "sn:" + sn; });
     script_.expect("SN码中的“/”和“\\”已替换为“_”：.._SN_1");
     click("true_start_button");
     EXPECT_EQ(order, (QStringList{"status", "sn:.._SN_1"}));
     EXPECT_EQ(text("lineEdit_sn_code"), ".._SN_1");
-    EXPECT_FALSE(enabled({"lineEdit_sn_code"}) || enabled({"true_start_button"}) || enabled({"start_measure_button"}));
+    EXPECT_FALSE(enabled({"lineEdit_sn_code"}) || enabled({"true_start_button"})
+                 || enabled({"start_measure_button"}));
     EXPECT_TRUE(child<QLabel>("label_true_result")->text().isEmpty());
     EXPECT_EQ(text("lineEdit_true_cur_round"), "0");
     bar_.updateTrueCurRound(100);

@@ -21,8 +21,11 @@ TEST(InfoPanel, StatusWordsFollowTheLanguage)
     InfoWidget info;
     info.show();
     EXPECT_EQ(text(info, "stateLabel"), "未连接");
-    const std::pair<QString, QString> words[] = {
-        {"Working", "正常运行中"}, {"Malfunction", "故障"}, {"Disconnect", "未连接"}, {"NORAML", "NORAML"}, {"升级", "升级"}};
+    const std::pair<QString, QString> words[] = {{"Working", "正常运行中"},
+                                                 {"Malfunction", "故障"},
+                                                 {"Disconnect", "未连接"},
+                                                 {"NORAML", "NORAML"},
+                                                 {"升级", "升级"}};
     for (const auto& [english, chinese] : words) {
         info.setState(english);
         info.setLanguage(1);
@@ -42,7 +45,8 @@ TEST(InfoPanel, StatusWordsFollowTheLanguage)
 TEST(ColourLegend, RampAndLimitsOfTheMode)
 {
     ColorLabel legend;
-    for (const auto& [mode, max] : {std::pair{2, "Max:20m"}, {1, "Max:20m"}, {0, "Max:255"}, {1, "Max:255"}, {7, "Max:255"}}) {
+    for (const auto& [mode, max] :
+         {std::pair{2, "Max:20m"}, {1, "Max:20m"}, {0, "Max:255"}, {1, "Max:255"}, {7, "Max:255"}}) {
         legend.setMode(uint8_t(mode));
         EXPECT_EQ(text(legend, "label_2"), max) << mode;
     }

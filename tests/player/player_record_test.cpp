@@ -1,5 +1,5 @@
-#include <kes_sim/lidar_simulator.h>
 #include "player_fixture.h"
+#include <kes_sim/lidar_simulator.h>
 
 #include <QDir>
 #include <QElapsedTimer>

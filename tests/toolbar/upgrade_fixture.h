@@ -10,7 +10,6 @@
 #include <QProgressBar>
 #include <QTemporaryDir>
 
-
 inline UpgradeTimings quickTimings()
 {
     UpgradeTimings timings;

@@ -23,8 +23,9 @@ TEST_F(ControlTest, ButtonsAndWheelStepTheZoomAndTheRingsFollow)
         const char* button;
         int wheel;
         float zoom;
-    } steps[] = {{"ampliftyButton", 0, 0.9f}, {nullptr, 120, 0.8f},  {nullptr, -120, 0.9f}, {"narrowButton", 0, 1.0f},
-                 {nullptr, -120, 1.1f},       {nullptr, -120, 2.1f}, {nullptr, 120, 1.1f}};
+    } steps[] = {{"ampliftyButton", 0, 0.9f}, {nullptr, 120, 0.8f},  {nullptr, -120, 0.9f},
+                 {"narrowButton", 0, 1.0f},   {nullptr, -120, 1.1f}, {nullptr, -120, 2.1f},
+                 {nullptr, 120, 1.1f}};
     for (const auto& step : steps) {
         if (step.button)
             click(step.button);
@@ -66,7 +67,7 @@ TEST_F(ControlTest, TheBearingUnderTheCursorAndItsPoint)
 {
     zoomTo(10.0f);
     grab();
-    const std::pair<QPoint, float> cases[] = {{{400, 150}, 180}, {{600, 300}, 90}, {{400, 450}, 0},
+    const std::pair<QPoint, float> cases[] = {{{400, 150}, 180}, {{600, 300}, 90},  {{400, 450}, 0},
                                               {{200, 300}, 270}, {{400, 300}, 180}, {{550, 150}, 135}};
     for (const auto& [pos, bearing] : cases) {
         moveMouse(pos);

@@ -118,10 +118,11 @@ TEST(Colouring, ModesFollowTheRampsAndReachTheLegend)
         uint32_t mode;
         float intensity, distance;
         QVector3D colour;
-    } cases[] = {{2, 0, 5, {0, 1, 1}},   {2, 0, 10, {0, 1, 0}},  {2, 0, 15, {1, 1, 0}},
-                 {2, 0, 25, {1, 0, 0}},  {2, 0, 2.5f, {0, 0.5f, 1}}, {0, 0, 3, {0, 0, 1}},
-                 {0, 255, 3, {1, 0, 0}}, {0, 100, 3, {0, 1, (255 - 4 * 36.25f) / 255}},
-                 {9, 255, 3, {1, 0, 0}}, {1, 100, 30, {0, 0, 1}}};
+    } cases[] = {{2, 0, 5, {0, 1, 1}},       {2, 0, 10, {0, 1, 0}},
+                 {2, 0, 15, {1, 1, 0}},      {2, 0, 25, {1, 0, 0}},
+                 {2, 0, 2.5f, {0, 0.5f, 1}}, {0, 0, 3, {0, 0, 1}},
+                 {0, 255, 3, {1, 0, 0}},     {0, 100, 3, {0, 1, (255 - 4 * 36.25f) / 255}},
+                 {9, 255, 3, {1, 0, 0}},     {1, 100, 30, {0, 0, 1}}};
     for (const auto& c : cases)
         expectColour(pointColour(c.mode, c.intensity, c.distance), c.colour);
 
@@ -143,7 +144,7 @@ TEST(ViewMaths, TheLeastZoomStaysAndTheBearingAtTheOriginAndOnSignedZeros)
     const struct {
         double x, y;
         float bearing;
-    } bearings[] = {{0, 0, 180}, {0, 1, 180}, {1, 0, 90},   {1, -0.0, 90},
+    } bearings[] = {{0, 0, 180}, {0, 1, 180},  {1, 0, 90},    {1, -0.0, 90},
                     {0, -1, 0},  {-1, 0, 270}, {-1, -1, 315}, {1, -1, 45}};
     for (const auto& b : bearings)
         EXPECT_FLOAT_EQ(view_camera::bearing(b.x, b.y), b.bearing) << b.x << ", " << b.y;

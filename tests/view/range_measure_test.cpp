@@ -181,7 +181,9 @@ TEST_F(RangeMeasureTest, DirectoryErrorNamesItsSourceLine)
     ASSERT_TRUE(in_the_way.remove());
     const QString line = log.lines().filter("data path create error:").value(0);
     const QRegularExpressionMatch place =
-        QRegularExpression("^\\[([^:]+):(\\d+):createSaveFile \\d{4}-\\d\\d-\\d\\d [0-9:]+\\] data path create error:").match(line);
+        QRegularExpression(
+            "^\\[([^:]+):(\\d+):createSaveFile \\d{4}-\\d\\d-\\d\\d [0-9:]+\\] data path create error:")
+            .match(line);
     ASSERT_TRUE(place.hasMatch()) << line.toStdString();
     QFile source(QStringLiteral(KES_SOURCE_DIR "/") + place.captured(1));
     ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << source.fileName().toStdString();

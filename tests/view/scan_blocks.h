@@ -71,5 +71,6 @@ inline uint16_t wallRange(size_t index, double mm)
 inline Revolution room(double mm, size_t odd = 0, double odd_mm = 0)
 {
     return revolution(
-        kN, [=](size_t k) { return wallRange(k, odd && k == odd ? odd_mm : mm); }, [](size_t) { return uint8_t(200); });
+        kN, [=](size_t k) { return wallRange(k, odd && k == odd ? odd_mm : mm); },
+        [](size_t) { return uint8_t(200); });
 }

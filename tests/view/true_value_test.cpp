@@ -36,13 +36,15 @@ Revolution ring(int r)
 {
     const size_t up = nearestTo(180.0);
     const uint16_t raw = r % 2 ? 501 : 500;
-    return revolution(kN, [=](size_t k) { return k == up ? uint16_t(raw + 500) : raw; },
-                      [=](size_t) { return uint8_t(r % 2 ? 111 : 100); });
+    return revolution(
+        kN, [=](size_t k) { return k == up ? uint16_t(raw + 500) : raw; },
+        [=](size_t) { return uint8_t(r % 2 ? 111 : 100); });
 }
 
 Revolution empty()
 {
-    return revolution(kN, [](size_t) { return uint16_t(0); }, [](size_t) { return uint8_t(0); });
+    return revolution(
+        kN, [](size_t) { return uint16_t(0); }, [](size_t) { return uint8_t(0); });
 }
 
 QString appPath(const QString& name)
