@@ -135,6 +135,24 @@ protected:
     std::unique_ptr<LidarGLWidget> view_;
 };
 
+QString appPath(const QString& name)
+{
+    return QCoreApplication::applicationDirPath() + "/" + name;
+}
+
+QDir measureDir()
+{
+    return QDir(appPath("MeasureData"));
+}
+
+QStringList fileLines(const QString& path, const char* codec = "UTF-8")
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QTextCodec::codecForName(codec)->toUnicode(file.readAll()).split('\n');
+}
+
 double angleOf(const QVector3D& v)
 {
     const double a = std::atan2(double(v.y()), double(v.x())) * 180.0 / M_PI + 90.0;
@@ -302,26 +320,6 @@ Revolution ngRoom()
     return room(250.0, kNgIndex, 280.0);
 }
 
-void send(LidarGLWidget& view, const Revolution& blocks, int times = 1)
-{
-    for (int t = 0; t < times; ++t)
-        for (const auto& block : blocks)
-            view.receiveBlock(block);
-}
-
-QDir measureDir()
-{
-    return QDir(QCoreApplication::applicationDirPath() + "/MeasureData");
-}
-
-QStringList readLines(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split('\n');
-}
-
 // The angles of the records between two section lines of a measure data file.
 std::vector<double> sectionAngles(const QStringList& lines, const QString& from, const QString& to)
 {
@@ -333,13 +331,42 @@ std::vector<double> sectionAngles(const QStringList& lines, const QString& from,
     return angles;
 }
 
+// A view never shown, its measurements' signals logged; their files removed before and after.
 class RangeMeasureTest : public ::testing::Test {
 protected:
+    void SetUp() override { removeFiles(); }
+    void TearDown() override { removeFiles(); }
+    static void removeFiles()
+    {
+        for (const char* dir : {"MeasureData", "SN_TrueValue_Data", "ThresholdValueConfig", "AccuracyInfoConfig"})
+            QDir(appPath(dir)).removeRecursively();
+    }
+    void send(const Revolution& blocks, int times = 1)
+    {
+        for (int t = 0; t < times; ++t)
+            for (const auto& block : blocks)
+                view_.receiveBlock(block);
+    }
+    QString dayFile() const
+    {
+        return appPath("SN_TrueValue_Data/" + QDate::currentDate().toString("yyyy_MM_dd") + ".csv");
+    }
+    // One whole true-value test of unit `sn` over 100 revolutions made by `frame`.
+    void runTest(const QString& sn, const std::function<Revolution(int)>& frame)
+    {
+        view_.setSnCode(sn);
+        view_.receieveTrueInfo();
+        for (int r = 0; r < 100; ++r)
+            send(frame(r));
+    }
     LidarGLWidget view_;
     kes_test::SignalLog rounds_{&view_, &LidarGLWidget::sig_update_cur_round};
     kes_test::SignalLog results_{&view_, &LidarGLWidget::sig_update_res};
     kes_test::SignalLog screenshots_{&view_, &LidarGLWidget::sig_update_screenshot};
+    QSignalSpy trueRounds_{&view_, &LidarGLWidget::sig_true_cur_round};
+    QSignalSpy status_{&view_, &LidarGLWidget::sig_true_status_changed};
 };
+using TrueValueTest = RangeMeasureTest;
 
 // One angle inside each octant, its boundaries and beyond: the cosine of the angle to the
 // nearest main direction.
@@ -357,23 +384,23 @@ TEST(ProjectionFactor, GivesThePerpendicularDistanceToTheNearestWall)
 
 TEST_F(RangeMeasureTest, CountsItsRoundsAndReportsOkOnTheFirstPointAfterThem)
 {
-    send(view_, room(250.0));
+    send(room(250.0));
     view_.startMeasure(270, 230, 3);
-    send(view_, room(250.0), 3);
+    send(room(250.0), 3);
     EXPECT_EQ(rounds_.firsts(), (QVariantList{1, 2, 3}));
     EXPECT_TRUE(results_.size() == 0);
-    send(view_, room(250.0));
+    send(room(250.0));
     EXPECT_EQ(results_.firsts(), QVariantList{true});
     EXPECT_EQ(rounds_.size(), 3);
     EXPECT_EQ(view_.drawVertices().size(), kPoints);
-    send(view_, room(280.0), 2);
+    send(room(280.0), 2);
     EXPECT_EQ(results_.size(), 1) << "an ended measurement judges nothing";
 }
 
 TEST_F(RangeMeasureTest, ZeroRoundsEndsOnTheFirstCollectedPoint)
 {
     view_.startMeasure(270, 230, 0);
-    send(view_, room(280.0));
+    send(room(280.0));
     EXPECT_EQ(results_.firsts(), QVariantList{true});
     EXPECT_TRUE(rounds_.size() == 0);
     EXPECT_EQ(view_.drawVertices().size(), kPoints) << "the frame is published live";
@@ -381,14 +408,13 @@ TEST_F(RangeMeasureTest, ZeroRoundsEndsOnTheFirstCollectedPoint)
 
 TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot)
 {
-    measureDir().removeRecursively();
     view_.setSnCode("HOLD/1");
     // Blocks first stored in the order 4, 5, 6, 1, 2, 3: the records come unsorted.
     const auto ng = ngRoom();
     for (size_t b : {3, 4, 5, 0, 1, 2})
         view_.receiveBlock(ng[b]);
     view_.startMeasure(270, 230, 100);
-    send(view_, ng);
+    send(ng);
     EXPECT_EQ(rounds_.firsts(), QVariantList{1});
     EXPECT_EQ(results_.firsts(), QVariantList{false});
     ASSERT_EQ(view_.drawVertices().size(), kPoints) << "the measured points of the NG frame";
@@ -396,21 +422,21 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
     for (const QVector3D& colour : view_.drawColors())
         red += colour == QVector3D(1, 0, 0) ? 1 : 0;
     EXPECT_EQ(red, 1u);
-    send(view_, room(250.0), 4);
+    send(room(250.0), 4);
     EXPECT_EQ(results_.size(), 5);
     EXPECT_TRUE(screenshots_.size() == 0);
     EXPECT_EQ(view_.drawColors().size(), kPoints) << "the NG frame stays";
-    send(view_, room(250.0));
+    send(room(250.0));
     EXPECT_EQ(results_.firsts(), QVariantList({false, false, false, false, false, false}));
     EXPECT_EQ(screenshots_.texts(), QStringList{"HOLD_1_"}) << "separators never reach a file name";
     EXPECT_EQ(rounds_.size(), 1);
-    send(view_, room(280.0));
+    send(room(280.0));
     EXPECT_EQ(results_.size(), 6) << "the seventh frame is live and measures nothing";
     EXPECT_NE(view_.drawColors().front(), QVector3D(0, 0, 1));
     const QString path = view_.measureFileName();
     EXPECT_TRUE(path.startsWith(measureDir().path() + "/HOLD_1_"));
-    ASSERT_TRUE(kes_test::waitFor([&] { return readLines(path).contains(kEnd); }));
-    const QStringList lines = readLines(path);
+    ASSERT_TRUE(kes_test::waitFor([&] { return fileLines(path).contains(kEnd); }));
+    const QStringList lines = fileLines(path);
     EXPECT_EQ(lines.mid(0, 3),
               (QStringList{"SN,HOLD_1", "angle,disVal,distance", "***************NG_data***************"}));
     const std::vector<double> ngAngles =
@@ -423,33 +449,30 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
     ASSERT_EQ(total.size(), kPoints);
     EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
     EXPECT_EQ(lines.last(), "") << "every line ends with a line feed";
-    measureDir().removeRecursively();
 }
 
 TEST_F(RangeMeasureTest, ANewStartDuringTheHoldOnlyChangesTheWindow)
 {
     view_.startMeasure(270, 230, 100);
-    send(view_, ngRoom());
+    send(ngRoom());
     view_.startMeasure(300, 200, 5);
-    send(view_, room(250.0), 5);
+    send(room(250.0), 5);
     EXPECT_EQ(results_.size(), 6);
     EXPECT_EQ(screenshots_.size(), 1);
     EXPECT_FALSE(view_.rangeMeasure().measuring_);
-    EXPECT_TRUE(kes_test::waitFor([&] { return readLines(view_.measureFileName()).contains(kEnd); }))
+    EXPECT_TRUE(kes_test::waitFor([&] { return fileLines(view_.measureFileName()).contains(kEnd); }))
         << "the save thread has written the file";
-    measureDir().removeRecursively();
 }
 
 // The line that reports a directory error names the source file and line it is in.
 TEST_F(RangeMeasureTest, DirectoryErrorNamesItsSourceLine)
 {
-    measureDir().removeRecursively();
     QFile in_the_way(measureDir().path());
     ASSERT_TRUE(in_the_way.open(QIODevice::WriteOnly));
     in_the_way.close();
     kes_test::DebugLog log;
     view_.startMeasure(270, 230, 100);
-    send(view_, ngRoom());
+    send(ngRoom());
     ASSERT_TRUE(in_the_way.remove());
     const QString line = log.lines().filter("data path create error:").value(0);
     const QRegularExpressionMatch place =
@@ -488,13 +511,7 @@ Revolution ring(int r)
 
 Revolution empty()
 {
-    return revolution(
-        kN, [](size_t) { return uint16_t(0); }, [](size_t) { return uint8_t(0); });
-}
-
-QString appPath(const QString& name)
-{
-    return QCoreApplication::applicationDirPath() + "/" + name;
+    return revolutionWithPoint(kN, 0, 0, 0, 0);
 }
 
 QLineEdit* field(AccuracyInfo* info, const QString& name)
@@ -516,61 +533,25 @@ void configure(AccuracyInfo* info, const QString& ab = "0.01", const QString& re
     info->okBtnClicked();
 }
 
-QStringList fileLines(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QTextCodec::codecForName("gb2312")->toUnicode(file.readAll()).split('\n');
-}
-
 // The fields after the time stamp.
 QString fieldsAfterTime(const QString& line)
 {
     return line.section(',', 1);
 }
 
-class TrueValueTest : public ::testing::Test {
-protected:
-    void SetUp() override { removeFiles(); }
-    void TearDown() override { removeFiles(); }
-    static void removeFiles()
-    {
-        for (const char* dir : {"SN_TrueValue_Data", "ThresholdValueConfig", "AccuracyInfoConfig"})
-            QDir(appPath(dir)).removeRecursively();
-    }
-    QString dayFile() const
-    {
-        return appPath("SN_TrueValue_Data/" + QDate::currentDate().toString("yyyy_MM_dd") + ".csv");
-    }
-    // One whole test of unit `sn` over 100 revolutions made by `frame`.
-    void runTest(const QString& sn, const std::function<Revolution(int)>& frame)
-    {
-        view_.setSnCode(sn);
-        view_.receieveTrueInfo();
-        for (int r = 0; r < 100; ++r)
-            for (const auto& block : frame(r))
-                view_.receiveBlock(block);
-    }
-    LidarGLWidget view_;
-    QSignalSpy rounds_{&view_, &LidarGLWidget::sig_true_cur_round};
-    QSignalSpy status_{&view_, &LidarGLWidget::sig_true_status_changed};
-};
-
 TEST_F(TrueValueTest, EvaluatesEveryTargetOverAHundredRevolutionsAndAppendsTheDayFile)
 {
     configure(view_.accuracyInfo());
     for (int r = 0; r < 100; ++r)
-        for (const auto& block : ring(r))
-            view_.receiveBlock(block);
-    EXPECT_TRUE(rounds_.isEmpty()) << "nothing runs before the start";
+        send(ring(r));
+    EXPECT_TRUE(trueRounds_.isEmpty()) << "nothing runs before the start";
     runTest("U1", ring);
-    ASSERT_EQ(rounds_.count(), 100);
+    ASSERT_EQ(trueRounds_.count(), 100);
     for (int r = 0; r < 100; ++r)
-        EXPECT_EQ(rounds_.at(r).at(0).toInt(), r + 1);
+        EXPECT_EQ(trueRounds_.at(r).at(0).toInt(), r + 1);
     ASSERT_EQ(status_.count(), 1);
     EXPECT_FALSE(status_.at(0).at(0).toBool()) << "the 0.05 m target is always NG";
-    const QStringList lines = fileLines(dayFile());
+    const QStringList lines = fileLines(dayFile(), "gb2312");
     ASSERT_EQ(lines.size(), 1 + 14 + 1);
     EXPECT_EQ(lines[0], QString::fromUtf8(kHeader));
     EXPECT_EQ(fieldsAfterTime(lines[1]), "U1,180,2,2.001,0.001,0.001,2.002,2,105.5,OK");
@@ -596,7 +577,7 @@ TEST_F(TrueValueTest, EachLimitDecidesTheVerdictAndUnitsShareTheDayFileWithOneHe
         view_.accuracyInfo()->true_values_.resize(2);
         runTest(unit.sn, ring);
     }
-    const QStringList lines = fileLines(dayFile());
+    const QStringList lines = fileLines(dayFile(), "gb2312");
     ASSERT_EQ(lines.size(), 1 + 3 * 2 + 1);
     EXPECT_EQ(lines.count(QString::fromUtf8(kHeader)), 1);
     for (int u = 0; u < 3; ++u) {
@@ -619,7 +600,7 @@ TEST_F(TrueValueTest, AnEmptyTableIsRefusedWithAReasonAndNoVerdictOfOk)
     EXPECT_TRUE(told[0].startsWith(QStringLiteral("真值表为空"))) << told[0].toStdString();
     ASSERT_EQ(status_.count(), 1);
     EXPECT_FALSE(status_.at(0).at(0).toBool());
-    EXPECT_TRUE(rounds_.isEmpty());
+    EXPECT_TRUE(trueRounds_.isEmpty());
     EXPECT_FALSE(QFile::exists(dayFile()));
 }
 
@@ -628,12 +609,12 @@ TEST_F(TrueValueTest, FramesWithoutPointsAreLeftOutAndATargetWithoutAnyValueIsNg
     configure(view_.accuracyInfo());
     view_.accuracyInfo()->true_values_.resize(1);
     runTest("GAPS", [](int r) { return r % 4 == 3 ? empty() : ring(r); });
-    QStringList lines = fileLines(dayFile());
+    QStringList lines = fileLines(dayFile(), "gb2312");
     ASSERT_EQ(lines.size(), 3);
     // 75 revolutions: 50 at 2.000 m with 100, 25 at 2.002 m with 111.
     EXPECT_EQ(fieldsAfterTime(lines[1]), "GAPS,180,2,2.001,0.001,0.001,2.002,2,103.667,OK");
     runTest("NONE", [](int) { return empty(); });
-    lines = fileLines(dayFile());
+    lines = fileLines(dayFile(), "gb2312");
     ASSERT_EQ(lines.size(), 4);
     EXPECT_EQ(fieldsAfterTime(lines[2]), "NONE,180,2,0,0,0,0,0,0,NG");
     EXPECT_FALSE(status_.last().at(0).toBool());
@@ -748,7 +729,7 @@ TEST_F(RenderTest, TheNgFrameStaysOnScreenUntilTheHoldEnds)
     EXPECT_TRUE(anyNear(image, badAt.x(), badAt.y(), 2, 255, 220, 0, 3)) << "live, coloured by intensity";
     EXPECT_FALSE(anyNear(image, goodAt.x(), goodAt.y(), 2, 0, 0, 255, 3));
     view_.reset(); // joins the thread that saves the NG frame
-    QDir(QCoreApplication::applicationDirPath() + "/MeasureData").removeRecursively();
+    measureDir().removeRecursively();
 }
 
 class ControlTest : public ViewTest {
