@@ -51,13 +51,20 @@ protected:
         window_.reset();
         sim_.reset();
     }
-    void startSimulator()
+    static std::unique_ptr<kes_sim::LidarSimulator> simulator(const char* firmware = nullptr)
     {
         kes_sim::SimOptions options;
         options.bind_address = "127.0.0.1";
         options.port = 0;
-        sim_ = std::make_unique<kes_sim::LidarSimulator>(options);
-        ASSERT_TRUE(sim_->start().ok());
+        if (firmware)
+            options.firmware = firmware;
+        auto sim = std::make_unique<kes_sim::LidarSimulator>(options);
+        EXPECT_TRUE(sim->start().ok());
+        return sim;
+    }
+    void startSimulator()
+    {
+        sim_ = simulator();
         logic()->ip_addr_ = QStringLiteral("127.0.0.1");
         logic()->lidar_port_ = sim_->port();
     }
@@ -159,12 +166,7 @@ using WindowLayout = WindowFixture;
 // status panel and the logic.
 TEST_F(WindowLayout, EveryTextFitsInBothLanguagesConnectedOrNot)
 {
-    kes_sim::SimOptions reupgrade;
-    reupgrade.bind_address = "127.0.0.1";
-    reupgrade.port = 0;
-    reupgrade.firmware = "B1.0.7";
-    kes_sim::LidarSimulator failing(reupgrade);
-    ASSERT_TRUE(failing.start().ok());
+    const auto failing = simulator("B1.0.7");
     startSimulator();
     emit logic()->sendIP("127.0.0.1");
     const auto* address = child<LidarToolBar>("LidarToolBar")->findChild<QLineEdit*>("lineEdit");
@@ -176,9 +178,12 @@ TEST_F(WindowLayout, EveryTextFitsInBothLanguagesConnectedOrNot)
         bool english;
         const char* state;
         uint16_t port;
-    } steps[] = {{false, "not connected", 0},          {false, "connected", sim_->port()},
-                 {true, "not connected", 0},           {true, "connected", sim_->port()},
-                 {true, "re-upgrade", failing.port()}, {false, "re-upgrade", failing.port()}};
+    } steps[] = {{false, "not connected", 0},
+                 {false, "connected", sim_->port()},
+                 {true, "not connected", 0},
+                 {true, "connected", sim_->port()},
+                 {true, "re-upgrade", failing->port()},
+                 {false, "re-upgrade", failing->port()}};
     for (const auto& step : steps) {
         const char* name = step.english ? "English" : "Chinese";
         if (language->isChecked() != step.english)
@@ -216,15 +221,15 @@ TEST_F(WindowLayout, EveryTextFitsInBothLanguagesConnectedOrNot)
     }
 }
 
-QDir screenshotDir()
+QDir appDir(const char* sub)
 {
-    return QDir(QCoreApplication::applicationDirPath() + "/Screenshots");
+    return QDir(QCoreApplication::applicationDirPath() + "/" + sub);
 }
 
 // The files saved for one serial number, removed as they are collected.
 QStringList takeScreenshots(const QString& sn, QList<QImage>* images = nullptr)
 {
-    QDir dir = screenshotDir();
+    QDir dir = appDir("Screenshots");
     const QStringList names = dir.entryList({sn + "*Screenshot.png"}, QDir::Files);
     for (const QString& name : names) {
         if (images)
@@ -248,14 +253,14 @@ using WindowScreenshot = WindowFixture;
 TEST_F(WindowScreenshot, NameIsSerialNumberThenStampWithMilliseconds)
 {
     const QDateTime at(QDate(2024, 3, 5), QTime(14, 7, 9, 45));
-    const QString dir = QCoreApplication::applicationDirPath() + "/Screenshots/";
+    const QString dir = appDir("Screenshots").path() + "/";
     EXPECT_EQ(MainWindow::screenshotPath("A123", at), dir + "A1232024-03-05_14_07_09_045-Screenshot.png");
     EXPECT_EQ(MainWindow::screenshotPath("", at), dir + "2024-03-05_14_07_09_045-Screenshot.png");
 }
 
 TEST_F(WindowScreenshot, ToolBarRequestSavesTheViewAreaOfTheScreen)
 {
-    ASSERT_TRUE(screenshotDir().exists()) << "the tool bar creates it";
+    ASSERT_TRUE(appDir("Screenshots").exists()) << "the tool bar creates it";
     const QDateTime before = QDateTime::currentDateTime().addMSecs(-1);
     emit child<LidarToolBar>("LidarToolBar")->sig_screenshot_clicked("WinTest1_");
     const QDateTime after = QDateTime::currentDateTime().addMSecs(1);
@@ -324,11 +329,6 @@ void pressMeasureShortcut(MainWindow& window)
     QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
 }
 
-QStringList filesIn(const QString& dir, const QString& pattern)
-{
-    return QDir(QCoreApplication::applicationDirPath() + "/" + dir).entryList({pattern}, QDir::Files);
-}
-
 using WindowMeasure = WindowFixture;
 
 // Ctrl+Shift+M shows the measurement tool bar and hides it again. The simulator's room has
@@ -353,19 +353,19 @@ TEST_F(WindowMeasure, ARangeTestOnTheLiveStreamEndsNgWithItsFileAndScreenshot)
     ASSERT_TRUE(QTest::qWaitFor([&] { return verdict->text() == "NG"; }, 5000));
     EXPECT_EQ(verdict->styleSheet(), "color:red;");
     const QString screenshots = "WinMeasure1_*Screenshot.png";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !filesIn("Screenshots", screenshots).isEmpty(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !appDir("Screenshots").entryList({screenshots}).isEmpty(); }, 5000));
     EXPECT_EQ(start->text(), "开始测量");
     EXPECT_TRUE(start->isEnabled());
-    EXPECT_EQ(filesIn("MeasureData", "WinMeasure1_*.csv").size(), 1);
+    EXPECT_EQ(appDir("MeasureData").entryList({"WinMeasure1_*.csv"}).size(), 1);
     QTest::mouseClick(child<QPushButton>("pushButton_set_config"), Qt::LeftButton);
     AccuracyInfo* table = child<LidarGLWidget>("openGLWidget")->accuracyInfo();
     EXPECT_TRUE(table->isVisible()) << "the true-value table opens from the tool bar";
     table->close();
     pressMeasureShortcut(*window_);
     EXPECT_FALSE(bar->isVisible());
-    for (const QString& name : filesIn("Screenshots", screenshots))
-        QDir(QCoreApplication::applicationDirPath() + "/Screenshots").remove(name);
-    QDir(QCoreApplication::applicationDirPath() + "/MeasureData").removeRecursively();
+    for (const QString& name : appDir("Screenshots").entryList({screenshots}))
+        appDir("Screenshots").remove(name);
+    appDir("MeasureData").removeRecursively();
 }
 
 #include "window_test.moc"
