@@ -244,7 +244,8 @@ QList<QByteArray> rowsOf(const QByteArray& file)
     return rows;
 }
 
-TEST(CsvWriter, WritesHeaderAndRowsByteForByte)
+// Missing intensities are written as 0; spare intensities and later layers are dropped.
+TEST(CsvWriter, WritesHeaderAndTheRowsOfTheFirstLayerByteForByte)
 {
     EXPECT_EQ(recording({block(3, 4000000000u, {617, 500, 0, 65535}, {10, 200, 0, 255})}, 19.9f),
               QByteArray("time_stamp,block_id,layer_size,layer_index,range(m),intensity,motor_frequency\n"
@@ -252,9 +253,14 @@ TEST(CsvWriter, WritesHeaderAndRowsByteForByte)
                          "4000000000,3,4,1,1,200,19.9\n"
                          "4000000000,3,4,2,0,0,19.9\n"
                          "4000000000,3,4,3,131.07,255,19.9\n"));
+    ScanBlockData two_layers = block(2, 5, {1000, 1000}, {7, 8, 9});
+    two_layers.layers.push_back(kes_sdk::ScanLayer{{5, 5, 5}, {1, 1, 1}});
+    const auto rows = rowsOf(recording({block(1, 5, {500, 500, 500}, {7}), {}, block(4, 5, {}, {1}), two_layers}));
+    EXPECT_EQ(rows, (QList<QByteArray>{"5,1,3,0,1,7,20", "5,1,3,1,1,0,20", "5,1,3,2,1,0,20", "5,2,2,0,2,7,20",
+                                       "5,2,2,1,2,8,20"}));
 }
 
-TEST(CsvWriter, RangeTextIsQtsForEveryRawValue)
+TEST(CsvWriter, RangeAndFrequencyTextsAreQts)
 {
     std::vector<uint16_t> all(65536);
     std::iota(all.begin(), all.end(), uint16_t(0));
@@ -264,28 +270,10 @@ TEST(CsvWriter, RangeTextIsQtsForEveryRawValue)
         const QByteArray expected = QString::number(raw * 0.002, 'g', 6).toLatin1();
         ASSERT_EQ(rows[raw].split(',').value(4), expected) << "raw " << raw;
     }
-}
-
-TEST(CsvWriter, MotorFrequencyTextIsQts)
-{
     const float inf = std::numeric_limits<float>::infinity();
     for (float v : {20.0f, 19.9f, 0.0f, -0.0f, 1234567.0f, 1e-5f, 0.1f, inf, -inf, NAN})
         EXPECT_EQ(rowsOf(recording({block(1, 0, {1}, {1})}, v)).value(0).split(',').value(6),
                   QString::number(double(v), 'g', 6).toLatin1());
-}
-
-TEST(CsvWriter, WritesOnlyTheRangesOfTheFirstLayer)
-{
-    ScanBlockData two_layers = block(2, 5, {1000, 1000}, {7, 8, 9});
-    two_layers.layers.push_back(kes_sdk::ScanLayer{{5, 5, 5}, {1, 1, 1}});
-    ScanBlockData no_layers;
-    const auto rows =
-        rowsOf(recording({block(1, 5, {500, 500, 500}, {7}), no_layers, block(4, 5, {}, {1}), two_layers}));
-    ASSERT_EQ(rows.size(), 5);
-    EXPECT_EQ(rows[0], "5,1,3,0,1,7,20");
-    EXPECT_EQ(rows[1], "5,1,3,1,1,0,20"); // missing intensities are written as 0
-    EXPECT_EQ(rows[2], "5,1,3,2,1,0,20");
-    EXPECT_EQ(rows[4], "5,2,2,1,2,8,20"); // spare intensities and later layers are dropped
 }
 
 TEST(CsvWriter, SmallBufferGivesTheSameBytesAndReportsRefusal)
