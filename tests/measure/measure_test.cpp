@@ -105,18 +105,10 @@ TEST_F(ConfigFiles, AccuracyFileHoldsTheRowsInQtIndentedForm)
 {
     ASSERT_TRUE(accuracy_config::write(app(), accuracy_config::jsonText({{90.5, 1.25}, {180, 3}})));
     EXPECT_EQ(accuracy_config::filePath(app()), app() + "/AccuracyInfoConfig/AccuracyInfoConfig.json");
-    EXPECT_EQ(contents(accuracy_config::filePath(app())), "{\n"
-                                                          "    \"Array\": [\n"
-                                                          "        {\n"
-                                                          "            \"Angle\": 90.5,\n"
-                                                          "            \"True Value\": 1.25\n"
-                                                          "        },\n"
-                                                          "        {\n"
-                                                          "            \"Angle\": 180,\n"
-                                                          "            \"True Value\": 3\n"
-                                                          "        }\n"
-                                                          "    ]\n"
-                                                          "}\n");
+    const char* const row = "        {\n            \"Angle\": %1,\n            \"True Value\": %2\n        }";
+    EXPECT_EQ(contents(accuracy_config::filePath(app())),
+              QString("{\n    \"Array\": [\n%1,\n%2\n    ]\n}\n")
+                  .arg(QString(row).arg(90.5).arg(1.25), QString(row).arg(180).arg(3)));
     ASSERT_TRUE(accuracy_config::write(app(), accuracy_config::jsonText({})));
     EXPECT_EQ(contents(accuracy_config::filePath(app())), "{\n    \"Array\": [\n    ]\n}\n");
 }
