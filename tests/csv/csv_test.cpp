@@ -113,17 +113,6 @@ protected:
     Files files_;
 };
 
-TEST_F(CsvReader, FramesAreGroupsOfSixByFilePosition)
-{
-    EXPECT_TRUE(loadBytes(kHeader).empty());
-    EXPECT_EQ(kes_csv::frameCount(0), 0u);
-    const auto loaded = loadBytes(recording(scans(13, 4, 3)));
-    ASSERT_EQ(loaded.size(), 13u);
-    EXPECT_EQ(kes_csv::frameCount(loaded.size()), 2u);
-    EXPECT_EQ(ids(loaded), (std::vector<uint8_t>{4, 5, 6, 1, 2, 3, 4, 5, 6, 1, 2, 3, 4}));
-    EXPECT_EQ(loaded[kes_csv::firstBlockOfFrame(1)].time_stamp, 1006u);
-}
-
 TEST_F(CsvReader, NeverAppendsATruncatedLastBlock)
 {
     const QByteArray full = recording(scans(3, 1, 4));
@@ -403,17 +392,6 @@ TEST(CsvFields, ConvertLikeQtDoes)
         expectLikeQt(t);
     for (const auto& t : randomTexts(20000))
         expectLikeQt(t);
-}
-
-TEST(CsvFields, RangeOfEveryThreeDecimalTextIsQts)
-{
-    for (int k = 0; k < 140000; ++k) {
-        const std::string text = std::to_string(k / 1000) + "." + std::to_string(1000 + k % 1000).substr(1);
-        const std::string spelt =
-            k % 1000 ? text.substr(0, text.find_last_not_of('0') + 1) : text.substr(0, text.size() - 3);
-        for (const std::string& t : {text, spelt})
-            ASSERT_EQ(kes_csv::rangeFromText(t), kes_csv::rangeFromMetres(QString::fromStdString(t).toFloat())) << t;
-    }
 }
 
 } // namespace
