@@ -263,9 +263,7 @@ TEST_F(Transfer, EachFailedStepStopsTheRestWithItsText)
 TEST_F(Transfer, AnEmptyOrMissingImageIsRefusedBeforeAnyCall)
 {
     FakeDevice device;
-    EXPECT_TRUE(imageDigest(image(0)).isEmpty());
     EXPECT_EQ(run(device, image(0)), UpgradeStep::NoImage);
-    EXPECT_TRUE(imageDigest(dir_.filePath(QStringLiteral("none.bin"))).isEmpty());
     EXPECT_EQ(run(device, dir_.filePath(QStringLiteral("none.bin"))), UpgradeStep::NoImage);
     EXPECT_TRUE(device.calls.isEmpty());
 }
