@@ -301,12 +301,6 @@ TEST(Forwarding, StatusValuesReachThePanelInTheirFormats)
     EXPECT_EQ(labelText(info, "stateLabel_temp"), "37℃");
     view.receiveState("active");
     EXPECT_EQ(labelText(info, "stateLabel"), "NORAML");
-    view.receiveState("Working");
-    view.setLanguage(1);
-    EXPECT_EQ(labelText(info, "stateLabel"), "正常运行中");
-    EXPECT_EQ(labelText(info, "label_2"), "雷达状态:");
-    view.setLanguage(0);
-    EXPECT_EQ(labelText(info, "label_2"), "Lidar Status:");
 }
 
 // The last line of a measure data file.
