@@ -48,20 +48,13 @@ void readLine(const QByteArray& line, Pending& p, std::vector<kes_sdk::ScanBlock
     }
 }
 
-template <typename T>
-std::string list(const std::vector<T>& values)
-{
-    std::string s = "[";
-    for (size_t i = 0; i < values.size() && i < 8; ++i)
-        s += (i ? " " : "") + std::to_string(values[i]);
-    return s + (values.size() > 8 ? " ...]" : "]");
-}
-
 std::string describe(const kes_sdk::ScanBlockData& b)
 {
     std::string s = "id " + std::to_string(b.block_id) + " ts " + std::to_string(b.time_stamp);
     for (const auto& l : b.layers)
-        s += " ranges " + list(l.ranges) + " intensities " + list(l.intensities);
+        s += " " + std::to_string(l.ranges.size()) + " ranges from "
+             + (l.ranges.empty() ? "-" : std::to_string(l.ranges[0])) + ", " + std::to_string(l.intensities.size())
+             + " intensities";
     return s;
 }
 

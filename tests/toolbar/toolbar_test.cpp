@@ -1,0 +1,673 @@
+#include <kes_logic/lidar_logic.h>
+#include <kes_sdk/command_codes.h>
+#include <kes_sim/lidar_simulator.h>
+#include <kes_test/fake_mdns_server.h>
+#include <kes_test/prompt_script.h>
+#include <kes_test/qt_support.h>
+#include <kes_toolbar/lidar_toolbar.h>
+#include <kes_toolbar/lidar_upgrade.h>
+#include <kes_toolbar/upgrade_transfer.h>
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QByteArray>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHoverEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QList>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QToolTip>
+#include <QUdpSocket>
+#include <QValidator>
+
+#include <atomic>
+#include <future>
+#include <memory>
+
+using namespace kes_sdk::cmd;
+
+// Upgrade hooks that record every call: the first `refusals` starts are refused, and the step
+// named `failing` answers 1.
+class FakeDevice : public UpgradeDevice {
+public:
+    explicit FakeDevice(const char* failing = "", int refusals = 0)
+        : failing_(QString::fromLatin1(failing)), refusals_(refusals)
+    {
+    }
+    int startUpgrade() override { return answer("start") | (++starts <= refusals_ ? 1 : 0); }
+    int write(const char* data, int len) override
+    {
+        sizes << len;
+        image.append(data, len);
+        return answer("write") | (++writes, 0);
+    }
+    int end() override { return answer("end"); }
+    int sendMd5(const uint8_t* md5) override
+    {
+        digest = QByteArray(reinterpret_cast<const char*>(md5), 16);
+        return answer("md5");
+    }
+    int commit() override { return answer("commit"); }
+    int reboot() override { return answer("reboot"); }
+    std::atomic<int> starts{0};
+    std::atomic<int> writes{0};
+    QStringList calls;
+    QList<int> sizes;
+    QList<int> progress;
+    QByteArray image;
+    QByteArray digest;
+
+private:
+    int answer(const char* call)
+    {
+        calls << QString::fromLatin1(call);
+        return calls.last() == failing_ ? 1 : 0;
+    }
+    const QString failing_;
+    const int refusals_;
+};
+
+// An image of `size` bytes that differ from their neighbours.
+QString imageFile(const QTemporaryDir& dir, const char* name, int size)
+{
+    QFile file(dir.filePath(QString::fromLatin1(name)));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    for (int i = 0; i < size; ++i)
+        file.putChar(char(i * 7));
+    return file.fileName();
+}
+
+QPointer<Lidar_Upgrade> upgradeWindow()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<Lidar_Upgrade*>(widget))
+            return window;
+    return nullptr;
+}
+
+bool iconShows(const QIcon& icon, const char* path)
+{
+    return icon.pixmap(30, 30).toImage() == QIcon(QString::fromLatin1(path)).pixmap(30, 30).toImage();
+}
+
+bool labelShows(const QLabel* label, const char* path)
+{
+    const QImage expected = QPixmap(QString::fromLatin1(path)).scaled(20, 20, Qt::IgnoreAspectRatio).toImage();
+    return label->pixmap(Qt::ReturnByValue).toImage() == expected;
+}
+
+// A simulator on a free loopback port, LidarLogic aimed at it (never at its default
+// address) and the tool bar wired as the main window wires it.
+class ToolBarFixture : public ::testing::Test {
+protected:
+    void start(kes_sim::SimOptions options = {})
+    {
+        options.bind_address = "127.0.0.1";
+        options.port = 0;
+        sim_ = std::make_unique<kes_sim::LidarSimulator>(options);
+        ASSERT_TRUE(sim_->start().ok());
+        logic_ = std::make_unique<LidarLogic>(&mdns_);
+        logic_->lidar_port_ = sim_->port();
+        states_ = std::make_unique<kes_test::SignalLog>(logic_.get(), &LidarLogic::sendState);
+        bar_ = std::make_unique<LidarToolBar>();
+        bar_->setLogic(logic_.get());
+        QObject::connect(logic_.get(), &LidarLogic::sendIP, bar_.get(), &LidarToolBar::receiveIP);
+        QObject::connect(bar_.get(), &LidarToolBar::sig_language, logic_.get(), &LidarLogic::setLanguage);
+        bar_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(bar_.get()));
+    }
+    void TearDown() override
+    {
+        if (logic_ && logic_->connected_)
+            logic_->disconnectLidar();
+        bar_.reset();
+        logic_.reset();
+        sim_.reset();
+    }
+    template <class T>
+    T* child(const char* name) const
+    {
+        T* widget = bar_->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QToolButton* switchButton() const { return child<QToolButton>("switchButton"); }
+    QLineEdit* ipEdit() const { return child<QLineEdit>("lineEdit"); }
+    // The discovered-address road: the field is filled, shown but not editable, then the
+    // switch is clicked.
+    void connectDiscovered()
+    {
+        emit logic_->sendIP(QStringLiteral("127.0.0.1"));
+        EXPECT_TRUE(ipEdit()->isEnabled() && ipEdit()->isReadOnly());
+        clickSwitch();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return logic_->connected_ && switchButton()->isEnabled(); }, 5000));
+    }
+    void clickSwitch() { QTest::mouseClick(switchButton(), Qt::LeftButton); }
+    void click(const char* name) { QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton); }
+    bool waitEnabled(const char* name, int ms = 8000)
+    {
+        return QTest::qWaitFor([&] { return child<QWidget>(name)->isEnabled(); }, ms);
+    }
+    uint32_t requests(uint16_t code) const
+    {
+        const auto counts = sim_->snapshot().request_counts;
+        const auto it = counts.find(code);
+        return it == counts.end() ? 0 : it->second;
+    }
+    kes_test::PromptScript script_;
+    kes_test::FakeMdnsServer mdns_;
+    std::unique_ptr<kes_sim::LidarSimulator> sim_;
+    std::unique_ptr<LidarLogic> logic_;
+    std::unique_ptr<kes_test::SignalLog> states_;
+    std::unique_ptr<LidarToolBar> bar_;
+};
+
+// The upgrade window opened through the tool bar, against the simulator.
+class UpgradeFixture : public ToolBarFixture {
+protected:
+    void open(bool connected = true)
+    {
+        start();
+        bar_->update_clicked();
+        window_ = upgradeWindow();
+        ASSERT_TRUE(window_);
+        UpgradeTimings timings;
+        timings.attempt_pause_ms = timings.settle_ms = 20;
+        timings.chunk_pause_ms = 5;
+        timings.countdown_tick_ms = 40;
+        window_->setTimings(timings);
+        flags_ = std::make_unique<kes_test::SignalLog>(window_.data(), &Lidar_Upgrade::send_update_flag);
+        logic_->ip_addr_ = QStringLiteral("127.0.0.1");
+        if (connected) {
+            ASSERT_TRUE(logic_->connectLidar());
+        }
+    }
+    QString image(const char* name, int size) { return imageFile(dir_, name, size); }
+    void choose(const QString& path)
+    {
+        script_.next_file = path;
+        QTest::mouseClick(window_->findChild<QToolButton*>("openButton"), Qt::LeftButton);
+    }
+    void clickStart() { QTest::mouseClick(window_->findChild<QPushButton*>("upgradeButton"), Qt::LeftButton); }
+    QProgressBar* progress() const { return window_->findChild<QProgressBar*>("progressBar"); }
+    QTemporaryDir dir_;
+    QPointer<Lidar_Upgrade> window_;
+    std::unique_ptr<kes_test::SignalLog> flags_;
+};
+
+class Transfer : public ::testing::Test {
+protected:
+    QString image(int size) { return imageFile(dir_, "image.bin", size); }
+    UpgradeStep run(FakeDevice& device, const QString& path)
+    {
+        return transferImage(
+            device, path, imageDigest(path), UpgradeTimings{}, [](int) { return true; },
+            [&device](int percent) { device.progress << percent; });
+    }
+    QTemporaryDir dir_;
+};
+
+TEST_F(Transfer, ChunksOf512EndWithAnEmptyWriteAndTheImageDigest)
+{
+    FakeDevice device;
+    EXPECT_EQ(run(device, image(1024)), UpgradeStep::Done);
+    EXPECT_EQ(device.sizes, (QList<int>{512, 512, 0}));
+    EXPECT_EQ(device.progress, (QList<int>{50, 98, 98}));
+    EXPECT_EQ(device.digest, QCryptographicHash::hash(device.image, QCryptographicHash::Md5));
+    EXPECT_EQ(device.image.size(), 1024);
+    EXPECT_EQ(device.calls.mid(3), (QStringList{"end", "md5", "commit", "reboot"}));
+    FakeDevice shortImage;
+    EXPECT_EQ(run(shortImage, image(100)), UpgradeStep::Done);
+    EXPECT_EQ(shortImage.sizes, QList<int>{100});
+    EXPECT_EQ(shortImage.progress, QList<int>{98});
+}
+
+TEST_F(Transfer, EachFailedStepStopsTheRestWithItsText)
+{
+    const QString path = image(1500);
+    const struct {
+        const char* step;
+        const char* text;
+        int calls;
+    } cases[] = {
+        {"write", "数据传输出错,升級失败！", 1}, {"end", "end_upgrade,升級失败！", 4},
+        {"md5", "md5校验失败,升級失败！", 5},    {"commit", "commit_update,升級失败！", 6},
+        {"reboot", "reboot,升級失败！", 7},
+    };
+    for (const auto& c : cases) {
+        FakeDevice device(c.step);
+        EXPECT_EQ(upgradeFailureText(run(device, path)), QString::fromUtf8(c.text));
+        EXPECT_EQ(device.calls.size(), c.calls) << c.step;
+    }
+}
+
+TEST_F(Transfer, AnEmptyOrMissingImageIsRefusedBeforeAnyCall)
+{
+    FakeDevice device;
+    EXPECT_EQ(run(device, image(0)), UpgradeStep::NoImage);
+    EXPECT_EQ(run(device, dir_.filePath(QStringLiteral("none.bin"))), UpgradeStep::NoImage);
+    EXPECT_TRUE(device.calls.isEmpty());
+}
+
+QString hoverText(QWidget* label)
+{
+    QHoverEvent enter(QEvent::HoverEnter, QPointF(5, 5), QPointF(-1, -1));
+    QApplication::sendEvent(label, &enter);
+    const QString text = QToolTip::text();
+    QHoverEvent leave(QEvent::HoverLeave, QPointF(-1, -1), QPointF(5, 5));
+    QApplication::sendEvent(label, &leave);
+    return text;
+}
+
+QStringList items(const QComboBox* box)
+{
+    QStringList texts;
+    for (int i = 0; i < box->count(); ++i)
+        texts << box->itemText(i);
+    return texts;
+}
+
+using ToolBarConnect = ToolBarFixture;
+
+TEST_F(ToolBarConnect, IpNotFoundThenATypedAddressConnectsAndTheSwitchDisconnects)
+{
+    start();
+    QUdpSocket unused;
+    ASSERT_TRUE(unused.bind(QHostAddress(QHostAddress::LocalHost), 0));
+    logic_->ip_addr_ = QStringLiteral("127.0.0.9");
+    logic_->lidar_port_ = unused.localPort();
+    EXPECT_EQ(hoverText(child<QLabel>("stateLabel")), QStringLiteral("未连接"));
+    script_.expect(QStringLiteral("雷达IP未找到"));
+    clickSwitch();
+    ASSERT_EQ(script_.shown.size(), 1u);
+    EXPECT_EQ(script_.shown[0].parent, bar_.get());
+    EXPECT_EQ(ipEdit()->text(), QStringLiteral("127.0.0.9"));
+    EXPECT_TRUE(ipEdit()->isEnabled() && !ipEdit()->isReadOnly());
+    QTest::qWait(100);
+    EXPECT_FALSE(unused.hasPendingDatagrams()) << "no connection may be attempted";
+    logic_->lidar_port_ = sim_->port();
+    ipEdit()->clear();
+    QTest::keyClicks(ipEdit(), QStringLiteral("127.0.0.1"));
+    clickSwitch();
+    EXPECT_FALSE(switchButton()->isEnabled());
+    ASSERT_TRUE(waitEnabled("switchButton"));
+    EXPECT_TRUE(logic_->connected_);
+    EXPECT_TRUE(iconShows(switchButton()->icon(), ":/Image/connect.png"));
+    EXPECT_TRUE(labelShows(child<QLabel>("stateLabel"), ":/Image/state_connect.png"));
+    EXPECT_EQ(child<QLabel>("firmware_label")->text(), QStringLiteral("A1.0.7"));
+    EXPECT_EQ(child<QLabel>("hardware_label")->text(), QStringLiteral("H2.1"));
+    EXPECT_TRUE(child<QCheckBox>("checkBox")->isChecked());
+    EXPECT_TRUE(waitEnabled("horizontalSlider")) << "enabled again once the device's level is sent";
+    EXPECT_EQ(child<QComboBox>("comboBox")->currentText(), QString::number(sim_->snapshot().scan_frequency_hz));
+    EXPECT_TRUE(sim_->snapshot().stream_on);
+    EXPECT_EQ(hoverText(child<QLabel>("stateLabel")), QStringLiteral("连接成功"));
+    clickSwitch();
+    EXPECT_TRUE(iconShows(switchButton()->icon(), ":/Image/disconnect.png"));
+    EXPECT_FALSE(child<QCheckBox>("checkBox")->isEnabled() || child<QCheckBox>("checkBox")->isChecked());
+    EXPECT_TRUE(!ipEdit()->isEnabled() && ipEdit()->isReadOnly());
+    ASSERT_TRUE(states_->waitFor(QStringLiteral("未连接")));
+    EXPECT_TRUE(waitEnabled("switchButton"));
+    EXPECT_EQ(child<QLabel>("firmware_label")->text(), QStringLiteral("A1.0.7"));
+}
+
+TEST_F(ToolBarConnect, TheLanguageSwitchRefillsTheBoxesAndDropsTheIndicator)
+{
+    start();
+    connectDiscovered();
+    QSignalSpy language(bar_.get(), &LidarToolBar::sig_language);
+    QSignalSpy modes(logic_.get(), &LidarLogic::sendColorMode);
+    auto* direction = child<QComboBox>("directionBox");
+    direction->setCurrentIndex(1);
+    child<QComboBox>("mode_comBox")->setCurrentIndex(2);
+    click("toolButton_language");
+    EXPECT_EQ(language.takeLast().at(0).toInt(), 0);
+    EXPECT_TRUE(logic_->language_);
+    EXPECT_EQ(items(direction), (QStringList{"CCW", "CW"}));
+    EXPECT_EQ(logic_->scan_direction_.load(), 0);
+    ASSERT_GE(modes.size(), 3);
+    EXPECT_EQ(modes.at(modes.size() - 2).at(0).toUInt(), 0xFFFFFFFFu);
+    EXPECT_EQ(modes.last().at(0).toUInt(), 0u);
+    EXPECT_TRUE(iconShows(child<QToolButton>("toolButton_language")->icon(), ":/Image/chinese.png"));
+    EXPECT_TRUE(labelShows(child<QLabel>("stateLabel"), ":/Image/state.png"));
+    EXPECT_TRUE(logic_->connected_) << "the connection itself is untouched";
+    clickSwitch();
+    ASSERT_TRUE(states_->waitFor(QStringLiteral("Disconnect")));
+    EXPECT_EQ(hoverText(child<QLabel>("stateLabel")), QStringLiteral("未连接"));
+    click("toolButton_language");
+    EXPECT_EQ(language.takeLast().at(0).toInt(), 1);
+    EXPECT_FALSE(logic_->language_);
+    EXPECT_EQ(items(direction), (QStringList{"逆时针", "顺时针"}));
+}
+
+TEST_F(ToolBarConnect, BuiltStateValidatorsAndTheUpgradeWindow)
+{
+    start();
+    EXPECT_FALSE(child<QPushButton>("updateButton")->isVisible());
+    int pos = 0;
+    const auto valid = [this, &pos](const char* edit, QString text) {
+        return child<QLineEdit>(edit)->validator()->validate(text, pos);
+    };
+    EXPECT_EQ(valid("lineEdit", "192.168.1.100"), QValidator::Acceptable);
+    EXPECT_EQ(valid("lineEdit", "1.2.3.4.5"), QValidator::Invalid);
+    EXPECT_EQ(valid("lineEdit", "1.2.3.256"), QValidator::Invalid);
+    EXPECT_EQ(valid("filterEdit", "12"), QValidator::Invalid);
+    click("pushButton");
+    child<QSlider>("horizontalSlider")->setValue(4);
+    emit logic_->sendState(QStringLiteral("Malfunction, please re-upgrade lidar"));
+    QTest::qWait(100);
+    EXPECT_TRUE(child<QPushButton>("pushButton")->isEnabled());
+    EXPECT_TRUE(sim_->snapshot().requests.empty()) << "nothing reaches the device while disconnected";
+    bar_->update_clicked();
+    const QPointer<Lidar_Upgrade> first = upgradeWindow();
+    ASSERT_TRUE(first);
+    bar_->update_clicked();
+    EXPECT_TRUE(first.isNull()) << "an idle window is replaced";
+    EXPECT_TRUE(upgradeWindow());
+}
+
+kes_sim::SimOptions quickRestart(std::set<uint16_t> refused = {})
+{
+    kes_sim::SimOptions options;
+    options.restart_ms = 0;
+    options.refused = std::move(refused);
+    return options;
+}
+
+using ToolBarSettings = ToolBarFixture;
+
+// The field holds 127.0.0.1 while the device stores its factory address, so the first
+// Confirm is an address change; after the reboot the two agree.
+TEST_F(ToolBarSettings, AnAddressChangeRebootsThenConfirmAppliesTheSettingsAlone)
+{
+    start(quickRestart());
+    connectDiscovered();
+    kes_test::DebugLog log;
+    click("pushButton");
+    ASSERT_TRUE(states_->waitFor(QStringLiteral("重启")));
+    ASSERT_TRUE(states_->waitFor(QStringLiteral("未连接")));
+    ASSERT_TRUE(waitEnabled("switchButton"));
+    EXPECT_EQ(sim_->snapshot().ip_address, "127.0.0.1");
+    EXPECT_EQ(requests(kDeviceReboot), 1u);
+    EXPECT_EQ(log.count(QStringLiteral("reboot ok.")), 1);
+    EXPECT_TRUE(labelShows(child<QLabel>("stateLabel"), ":/Image/state.png"));
+    EXPECT_TRUE(!ipEdit()->isEnabled() && ipEdit()->isReadOnly());
+    EXPECT_TRUE(waitEnabled("pushButton"));
+    clickSwitch();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return logic_->connected_ && switchButton()->isEnabled(); }, 5000));
+    const uint32_t hz = sim_->snapshot().scan_frequency_hz == 25 ? 30 : 25;
+    child<QComboBox>("comboBox")->setCurrentText(QString::number(hz));
+    const int direction = 1 - int(sim_->snapshot().scan_direction);
+    child<QComboBox>("directionBox")->setCurrentIndex(direction);
+    click("pushButton");
+    EXPECT_FALSE(child<QPushButton>("pushButton")->isEnabled());
+    ASSERT_TRUE(waitEnabled("pushButton"));
+    EXPECT_EQ(sim_->snapshot().scan_frequency_hz, hz);
+    EXPECT_EQ(int(sim_->snapshot().scan_direction), direction);
+    EXPECT_EQ(requests(kGetIpAddress), 2u);
+    EXPECT_EQ(requests(kSetIpAddress), 1u);
+    EXPECT_EQ(requests(kDeviceReboot), 1u) << "an unchanged address needs no reboot";
+}
+
+TEST_F(ToolBarSettings, ARefusedFrequencyAndRebootShowTheirChineseBoxes)
+{
+    start(quickRestart({kSetScanFrequency, kDeviceReboot}));
+    connectDiscovered();
+    child<QComboBox>("comboBox")->setCurrentText(QStringLiteral("30"));
+    child<QComboBox>("directionBox")->setCurrentIndex(1);
+    script_.expect(QStringLiteral("修改频率失败"));
+    script_.expect(QStringLiteral("雷达重启失败，需手动重启"));
+    click("pushButton");
+    ASSERT_TRUE(script_.waitForAll());
+    EXPECT_EQ(script_.shown[0].icon, QMessageBox::Information);
+    EXPECT_EQ(script_.shown[0].parent, bar_.get());
+    EXPECT_EQ(script_.shown[0].title, QStringLiteral("Error"));
+    EXPECT_EQ(sim_->snapshot().scan_direction, 1u) << "the sequence goes on after the frequency";
+    EXPECT_EQ(requests(kSetIpAddress), 1u);
+    EXPECT_TRUE(waitEnabled("switchButton"));
+}
+
+TEST_F(ToolBarSettings, ARefusedDirectionStopsSilentlyAndARefusedAddressShowsItsEnglishBox)
+{
+    start(quickRestart({kSetScanDirection, kSetIpAddress}));
+    connectDiscovered();
+    click("toolButton_language");
+    child<QComboBox>("directionBox")->setCurrentIndex(1);
+    click("pushButton");
+    ASSERT_TRUE(waitEnabled("pushButton"));
+    EXPECT_EQ(requests(kSetScanDirection), 1u);
+    EXPECT_EQ(requests(kGetIpAddress), 0u);
+    child<QComboBox>("directionBox")->setCurrentIndex(0);
+    script_.expect(QStringLiteral("Modify IP failure"));
+    click("pushButton");
+    ASSERT_TRUE(script_.waitForAll());
+    EXPECT_EQ(script_.shown[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(script_.shown[0].parent, nullptr);
+    EXPECT_TRUE(waitEnabled("pushButton"));
+    EXPECT_EQ(requests(kDeviceReboot), 0u);
+    // A half-typed address is refused before anything reaches the lidar.
+    ipEdit()->selectAll();
+    QTest::keyClicks(ipEdit(), QStringLiteral("192.168.1."));
+    EXPECT_EQ(ipEdit()->text(), QStringLiteral("192.168.1."));
+    script_.expect(QStringLiteral("Modify IP failure"));
+    click("pushButton");
+    ASSERT_TRUE(script_.waitForAll());
+    EXPECT_TRUE(waitEnabled("pushButton"));
+    EXPECT_EQ(requests(kSetIpAddress), 1u);
+    EXPECT_EQ(requests(kDeviceReboot), 0u);
+}
+
+TEST_F(ToolBarSettings, FilterAndColourControlsReachTheDevice)
+{
+    start(quickRestart());
+    connectDiscovered();
+    auto* slider = child<QSlider>("horizontalSlider");
+    const auto filterIs = [this](uint32_t level) {
+        return QTest::qWaitFor([&] { return sim_->snapshot().filter_level == level; }, 3000);
+    };
+    slider->setValue(3);
+    EXPECT_EQ(child<QLineEdit>("filterEdit")->text(), QStringLiteral("3"));
+    EXPECT_TRUE(filterIs(3));
+    ASSERT_TRUE(waitEnabled("horizontalSlider"));
+    child<QLineEdit>("filterEdit")->selectAll();
+    QTest::keyClicks(child<QLineEdit>("filterEdit"), QStringLiteral("5"));
+    EXPECT_EQ(slider->value(), 5);
+    EXPECT_TRUE(filterIs(5));
+    ASSERT_TRUE(waitEnabled("horizontalSlider"));
+    // Typed while the first level is on its way: only the last one follows it.
+    const uint32_t sent = requests(kSetFilterLevel);
+    for (const char* level : {"1", "2", "4"}) {
+        child<QLineEdit>("filterEdit")->selectAll();
+        QTest::keyClicks(child<QLineEdit>("filterEdit"), QString::fromLatin1(level));
+    }
+    ASSERT_TRUE(waitEnabled("horizontalSlider"));
+    EXPECT_EQ(requests(kSetFilterLevel), sent + 2);
+    EXPECT_EQ(sim_->snapshot().filter_level, 4u);
+    click("checkBox");
+    EXPECT_FALSE(slider->isEnabled());
+    EXPECT_TRUE(filterIs(0));
+    ASSERT_TRUE(waitEnabled("checkBox"));
+    click("checkBox");
+    EXPECT_TRUE(filterIs(4));
+    EXPECT_TRUE(slider->isEnabled());
+    kes_test::SignalLog modes(logic_.get(), &LidarLogic::sendColorMode);
+    child<QComboBox>("mode_comBox")->setCurrentIndex(2);
+    EXPECT_EQ(modes.firsts(), (QVariantList{QVariant::fromValue(2u)}));
+}
+
+using ToolBarFailure = ToolBarFixture;
+
+TEST_F(ToolBarFailure, AnUnpluggedLidarChimesOnceAndShowsTheEnglishAnomalyBox)
+{
+    kes_sim::SimOptions options;
+    options.silent_after_s = 1.0;
+    start(options);
+    connectDiscovered();
+    click("toolButton_language");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !logic_->first_block_pending_; }, 3000));
+    script_.expect(QStringLiteral("Lidar connection anomaly."));
+    ASSERT_TRUE(script_.waitForAll(8000));
+    EXPECT_EQ(script_.chimes, 1);
+    EXPECT_EQ(script_.shown[0].title, QStringLiteral("Error"));
+    EXPECT_EQ(script_.shown[0].parent, nullptr);
+    EXPECT_TRUE(states_->texts().contains(QStringLiteral("Malfunction")));
+    EXPECT_TRUE(iconShows(switchButton()->icon(), ":/Image/disconnect.png"));
+    EXPECT_FALSE(child<QCheckBox>("checkBox")->isEnabled());
+    EXPECT_TRUE(!ipEdit()->isEnabled() && ipEdit()->isReadOnly());
+}
+
+// Each answer is held back, so the tool bar goes away while its job is inside the logic.
+TEST_F(ToolBarFailure, ClosingDuringAConnectOrASettingsSequenceEndsCleanly)
+{
+    kes_sim::SimOptions options;
+    options.delay_ms = 150;
+    options.restart_ms = 0;
+    start(options);
+    emit logic_->sendIP(QStringLiteral("127.0.0.1"));
+    clickSwitch();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return requests(kTrackConnect) > 0; }, 3000));
+    QElapsedTimer closing;
+    closing.start();
+    bar_.reset();
+    EXPECT_LT(closing.elapsed(), 10000);
+    EXPECT_TRUE(logic_->connected_) << "the connect in flight was awaited";
+    bar_ = std::make_unique<LidarToolBar>();
+    bar_->setLogic(logic_.get());
+    bar_->show();
+    click("pushButton");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return requests(kGetScanFrequency) > 1; }, 3000));
+    bar_.reset();
+    QTest::qWait(400);
+    EXPECT_EQ(requests(kGetScanDirection), 1u) << "no call starts once the tool bar is gone";
+    EXPECT_EQ(requests(kGetIpAddress), 0u);
+    logic_->disconnectLidar();
+    logic_.reset();
+}
+
+QMessageBox* countdownBox()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+            return box;
+    return nullptr;
+}
+
+using UpgradeWindow = UpgradeFixture;
+
+TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrWithoutAnImage)
+{
+    open(false);
+    progress()->setValue(30);
+    script_.expect(QStringLiteral("请先连接雷达！"));
+    clickStart();
+    EXPECT_EQ(progress()->value(), 0);
+    ASSERT_TRUE(logic_->connectLidar());
+    script_.expect(QStringLiteral("请先选择文件.."));
+    clickStart();
+    choose(image("empty.bin", 0));
+    ASSERT_EQ(script_.queries.size(), 1u);
+    EXPECT_EQ(window_->findChild<QLineEdit*>("fileEdit")->text(), script_.next_file);
+    script_.expect(QStringLiteral("请先选择文件.."));
+    clickStart();
+    EXPECT_EQ(script_.shown.back().parent, window_.data());
+    choose(QString());
+    EXPECT_TRUE(window_->findChild<QLineEdit*>("fileEdit")->text().isEmpty());
+    EXPECT_TRUE(flags_->firsts().isEmpty());
+    EXPECT_TRUE(logic_->connected_);
+}
+
+TEST_F(UpgradeWindow, ATwoChunkImageUpgradesThroughTheHooksAndCountsDown)
+{
+    open();
+    kes_test::DebugLog log;
+    choose(image("two.bin", 1024));
+    kes_test::SignalLog values(progress(), &QProgressBar::valueChanged);
+    script_.expect("升级成功，等待设备重启: 10 秒");
+    clickStart();
+    clickStart();
+    bar_->update_clicked();
+    EXPECT_TRUE(window_) << "a window whose threads run is kept";
+    ASSERT_TRUE(flags_->waitFor(QVariant::fromValue(0u)));
+    EXPECT_EQ(flags_->firsts(), (QVariantList{QVariant::fromValue(1u), QVariant::fromValue(0u)}));
+    EXPECT_EQ(values.firsts(), (QVariantList{50, 98, 100}));
+    EXPECT_EQ(log.count(QStringLiteral("start_upgrade ret")), 1);
+    EXPECT_EQ(requests(kDeviceReboot), 1u);
+    EXPECT_FALSE(sim_->snapshot().stream_on);
+    EXPECT_TRUE(states_->texts().contains(QStringLiteral("升级")));
+    EXPECT_TRUE(labelShows(child<QLabel>("stateLabel"), ":/Image/state.png"));
+    QMessageBox* box = countdownBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("升级成功，等待设备重启: 10 秒"));
+    EXPECT_TRUE(QTest::qWaitFor([] { return countdownBox() == nullptr; }, 3000));
+    EXPECT_EQ(log.count(QStringLiteral("timer_countdown")), 11);
+    EXPECT_TRUE(states_->waitFor(QStringLiteral("未连接")));
+}
+
+TEST_F(UpgradeWindow, FiveRefusedStartsFailThenARetrySucceedsAndItsBoxCloses)
+{
+    open();
+    const auto device = std::make_shared<FakeDevice>("", 5);
+    window_->setUpgradeDevice(device);
+    choose(image("short.bin", 100));
+    script_.expect(QStringLiteral("升級失败！"));
+    clickStart();
+    ASSERT_TRUE(flags_->waitFor(QVariant::fromValue(2u)));
+    EXPECT_TRUE(script_.waitForAll());
+    EXPECT_EQ(device->starts.load(), 5);
+    EXPECT_EQ(device->writes.load(), 0);
+    EXPECT_TRUE(states_->waitFor(QStringLiteral("升级失败")));
+    // The scan thread notices the stopped stream only when its wait for a scan runs out.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return bool(logic_->exit_flag_); }, 6000));
+    ASSERT_TRUE(logic_->connectLidar());
+    kes_test::DebugLog log;
+    script_.expect("升级成功，等待设备重启: 10 秒");
+    clickStart();
+    ASSERT_TRUE(flags_->waitFor(QVariant::fromValue(0u)));
+    EXPECT_EQ(device->writes.load(), 1);
+    ASSERT_NE(countdownBox(), nullptr);
+    // Closing the last window ends the event loop as main runs it, long before the fallback.
+    QTimer::singleShot(0, bar_.get(), &QWidget::close);
+    QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QCoreApplication::exec(), 0) << "the count-down box keeps the process alive";
+    EXPECT_TRUE(QTest::qWaitFor([] { return countdownBox() == nullptr; }, 1000));
+    EXPECT_EQ(log.count(QStringLiteral("rejected")), 1);
+    const int ticks = log.count(QStringLiteral("timer_countdown"));
+    QTest::qWait(200);
+    EXPECT_EQ(log.count(QStringLiteral("timer_countdown")), ticks) << "closing the box stops the count-down";
+}
+
+TEST_F(UpgradeWindow, ClosingTheToolBarMidTransferStopsTheThreadsAndFailsTheUpgrade)
+{
+    open();
+    const auto device = std::make_shared<FakeDevice>();
+    window_->setUpgradeDevice(device);
+    choose(image("long.bin", 200 * 512));
+    clickStart();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return device->writes > 2; }, 3000));
+    QElapsedTimer closing;
+    closing.start();
+    bar_.reset();
+    EXPECT_LT(closing.elapsed(), 1000);
+    EXPECT_TRUE(window_.isNull());
+    const int writes = device->writes;
+    QTest::qWait(100);
+    EXPECT_EQ(device->writes.load(), writes);
+    EXPECT_EQ(states_->texts().last(), QStringLiteral("升级失败"));
+}
