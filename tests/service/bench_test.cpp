@@ -110,13 +110,19 @@ TEST(ServiceBench, CaptureReplayedIsTheLidarForRecordAndTcpdumpReadsIt)
     const auto captured = startSim(options);
     const auto twin = startSim(options);
     const QString pcap = dir.filePath("link.pcap");
-    QProcess capture;
-    capture.start(KESTRA_CLI, QStringList{"capture", "--seconds", "3", "--out", pcap} + target(captured->port()));
-    const Ran direct =
-        cli(QStringList{"record", "--seconds", "3", "--out", dir.filePath("direct.csv")} + target(twin->port()));
-    ASSERT_TRUE(capture.waitForFinished(20000));
-    ASSERT_EQ(capture.exitCode(), 0) << capture.readAllStandardError().toStdString();
-    ASSERT_EQ(direct.code, 0);
+    // The direct record streams before the capture connects and outlasts it, so the revolutions
+    // the replay plays back lie inside it however slowly the capture gets going.
+    QProcess direct;
+    direct.start(KESTRA_CLI, QStringList{"record", "--seconds", "7", "--out", dir.filePath("direct.csv")}
+                                 + target(twin->port()));
+    QElapsedTimer clock;
+    clock.start();
+    while (!twin->snapshot().stream_on && clock.elapsed() < 10000)
+        QThread::msleep(10);
+    const Ran capture = cli(QStringList{"capture", "--seconds", "3", "--out", pcap} + target(captured->port()));
+    ASSERT_EQ(capture.code, 0) << capture.err.toStdString();
+    ASSERT_TRUE(direct.waitForFinished(20000));
+    ASSERT_EQ(direct.exitCode(), 0) << direct.readAllStandardError().toStdString();
 
     const Ran dump = run("tcpdump", {"-n", "-r", pcap});
     ASSERT_EQ(dump.code, 0) << dump.err.toStdString();
