@@ -12,7 +12,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QByteArray>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
@@ -22,14 +21,12 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QList>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -240,7 +237,7 @@ TEST_F(Transfer, ChunksOf512EndWithAnEmptyWriteAndTheImageDigest)
     EXPECT_EQ(shortImage.progress, QList<int>{98});
 }
 
-TEST_F(Transfer, EachFailedStepStopsTheRestWithItsText)
+TEST_F(Transfer, EachFailedStepStopsTheRestWithItsTextAndNoImageMakesNoCall)
 {
     const QString path = image(1500);
     const struct {
@@ -257,14 +254,10 @@ TEST_F(Transfer, EachFailedStepStopsTheRestWithItsText)
         EXPECT_EQ(upgradeFailureText(run(device, path)), QString::fromUtf8(c.text));
         EXPECT_EQ(device.calls.size(), c.calls) << c.step;
     }
-}
-
-TEST_F(Transfer, AnEmptyOrMissingImageIsRefusedBeforeAnyCall)
-{
-    FakeDevice device;
-    EXPECT_EQ(run(device, image(0)), UpgradeStep::NoImage);
-    EXPECT_EQ(run(device, dir_.filePath(QStringLiteral("none.bin"))), UpgradeStep::NoImage);
-    EXPECT_TRUE(device.calls.isEmpty());
+    FakeDevice none;
+    EXPECT_EQ(run(none, image(0)), UpgradeStep::NoImage);
+    EXPECT_EQ(run(none, dir_.filePath(QStringLiteral("none.bin"))), UpgradeStep::NoImage);
+    EXPECT_TRUE(none.calls.isEmpty()) << "an empty or missing image is refused before any call";
 }
 
 QString hoverText(QWidget* label)
@@ -479,23 +472,24 @@ TEST_F(ToolBarSettings, FilterAndColourControlsReachTheDevice)
     start(quickRestart());
     connectDiscovered();
     auto* slider = child<QSlider>("horizontalSlider");
+    auto* edit = child<QLineEdit>("filterEdit");
     const auto filterIs = [this](uint32_t level) {
         return QTest::qWaitFor([&] { return sim_->snapshot().filter_level == level; }, 3000);
     };
     slider->setValue(3);
-    EXPECT_EQ(child<QLineEdit>("filterEdit")->text(), QStringLiteral("3"));
+    EXPECT_EQ(edit->text(), QStringLiteral("3"));
     EXPECT_TRUE(filterIs(3));
     ASSERT_TRUE(waitEnabled("horizontalSlider"));
-    child<QLineEdit>("filterEdit")->selectAll();
-    QTest::keyClicks(child<QLineEdit>("filterEdit"), QStringLiteral("5"));
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("5"));
     EXPECT_EQ(slider->value(), 5);
     EXPECT_TRUE(filterIs(5));
     ASSERT_TRUE(waitEnabled("horizontalSlider"));
     // Typed while the first level is on its way: only the last one follows it.
     const uint32_t sent = requests(kSetFilterLevel);
     for (const char* level : {"1", "2", "4"}) {
-        child<QLineEdit>("filterEdit")->selectAll();
-        QTest::keyClicks(child<QLineEdit>("filterEdit"), QString::fromLatin1(level));
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(level));
     }
     ASSERT_TRUE(waitEnabled("horizontalSlider"));
     EXPECT_EQ(requests(kSetFilterLevel), sent + 2);
