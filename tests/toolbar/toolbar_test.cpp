@@ -157,6 +157,11 @@ protected:
         clickSwitch();
         ASSERT_TRUE(QTest::qWaitFor([this] { return logic_->connected_ && switchButton()->isEnabled(); }, 5000));
     }
+    void startConnected(kes_sim::SimOptions options = {})
+    {
+        start(std::move(options));
+        connectDiscovered();
+    }
     void clickSwitch() { QTest::mouseClick(switchButton(), Qt::LeftButton); }
     void click(const char* name) { QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton); }
     bool waitEnabled(const char* name, int ms = 8000)
@@ -323,8 +328,7 @@ TEST_F(ToolBarConnect, IpNotFoundThenATypedAddressConnectsAndTheSwitchDisconnect
 
 TEST_F(ToolBarConnect, TheLanguageSwitchRefillsTheBoxesAndDropsTheIndicator)
 {
-    start();
-    connectDiscovered();
+    startConnected();
     QSignalSpy language(bar_.get(), &LidarToolBar::sig_language);
     QSignalSpy modes(logic_.get(), &LidarLogic::sendColorMode);
     auto* direction = child<QComboBox>("directionBox");
@@ -390,8 +394,7 @@ using ToolBarSettings = ToolBarFixture;
 // Confirm is an address change; after the reboot the two agree.
 TEST_F(ToolBarSettings, AnAddressChangeRebootsThenConfirmAppliesTheSettingsAlone)
 {
-    start(quickRestart());
-    connectDiscovered();
+    startConnected(quickRestart());
     kes_test::DebugLog log;
     click("pushButton");
     ASSERT_TRUE(states_->waitFor(QStringLiteral("重启")));
@@ -421,8 +424,7 @@ TEST_F(ToolBarSettings, AnAddressChangeRebootsThenConfirmAppliesTheSettingsAlone
 
 TEST_F(ToolBarSettings, ARefusedFrequencyAndRebootShowTheirChineseBoxes)
 {
-    start(quickRestart({kSetScanFrequency, kDeviceReboot}));
-    connectDiscovered();
+    startConnected(quickRestart({kSetScanFrequency, kDeviceReboot}));
     child<QComboBox>("comboBox")->setCurrentText(QStringLiteral("30"));
     child<QComboBox>("directionBox")->setCurrentIndex(1);
     script_.expect(QStringLiteral("修改频率失败"));
@@ -439,8 +441,7 @@ TEST_F(ToolBarSettings, ARefusedFrequencyAndRebootShowTheirChineseBoxes)
 
 TEST_F(ToolBarSettings, ARefusedDirectionStopsSilentlyAndARefusedAddressShowsItsEnglishBox)
 {
-    start(quickRestart({kSetScanDirection, kSetIpAddress}));
-    connectDiscovered();
+    startConnected(quickRestart({kSetScanDirection, kSetIpAddress}));
     click("toolButton_language");
     child<QComboBox>("directionBox")->setCurrentIndex(1);
     click("pushButton");
@@ -469,8 +470,7 @@ TEST_F(ToolBarSettings, ARefusedDirectionStopsSilentlyAndARefusedAddressShowsIts
 
 TEST_F(ToolBarSettings, FilterAndColourControlsReachTheDevice)
 {
-    start(quickRestart());
-    connectDiscovered();
+    startConnected(quickRestart());
     auto* slider = child<QSlider>("horizontalSlider");
     auto* edit = child<QLineEdit>("filterEdit");
     const auto filterIs = [this](uint32_t level) {
@@ -512,8 +512,7 @@ TEST_F(ToolBarFailure, AnUnpluggedLidarChimesOnceAndShowsTheEnglishAnomalyBox)
 {
     kes_sim::SimOptions options;
     options.silent_after_s = 1.0;
-    start(options);
-    connectDiscovered();
+    startConnected(options);
     click("toolButton_language");
     ASSERT_TRUE(QTest::qWaitFor([this] { return !logic_->first_block_pending_; }, 3000));
     script_.expect(QStringLiteral("Lidar connection anomaly."));
