@@ -92,11 +92,13 @@ QString imageFile(const QTemporaryDir& dir, const char* name, int size)
     return file.fileName();
 }
 
-QPointer<Lidar_Upgrade> upgradeWindow()
+// The upgrade window, or the count-down box while it is shown.
+template <class T>
+T* shown()
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<Lidar_Upgrade*>(widget))
-            return window;
+        if (auto* found = qobject_cast<T*>(widget); found && found->isVisible())
+            return found;
     return nullptr;
 }
 
@@ -189,7 +191,7 @@ protected:
     {
         start();
         bar_->update_clicked();
-        window_ = upgradeWindow();
+        window_ = shown<Lidar_Upgrade>();
         ASSERT_TRUE(window_);
         UpgradeTimings timings;
         timings.attempt_pause_ms = timings.settle_ms = 20;
@@ -373,11 +375,11 @@ TEST_F(ToolBarConnect, BuiltStateValidatorsAndTheUpgradeWindow)
     EXPECT_TRUE(child<QPushButton>("pushButton")->isEnabled());
     EXPECT_TRUE(sim_->snapshot().requests.empty()) << "nothing reaches the device while disconnected";
     bar_->update_clicked();
-    const QPointer<Lidar_Upgrade> first = upgradeWindow();
+    const QPointer<Lidar_Upgrade> first = shown<Lidar_Upgrade>();
     ASSERT_TRUE(first);
     bar_->update_clicked();
     EXPECT_TRUE(first.isNull()) << "an idle window is replaced";
-    EXPECT_TRUE(upgradeWindow());
+    EXPECT_TRUE(shown<Lidar_Upgrade>());
 }
 
 kes_sim::SimOptions quickRestart(std::set<uint16_t> refused = {})
@@ -554,14 +556,6 @@ TEST_F(ToolBarFailure, ClosingDuringAConnectOrASettingsSequenceEndsCleanly)
     logic_.reset();
 }
 
-QMessageBox* countdownBox()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
-            return box;
-    return nullptr;
-}
-
 using UpgradeWindow = UpgradeFixture;
 
 TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrWithoutAnImage)
@@ -605,10 +599,10 @@ TEST_F(UpgradeWindow, ATwoChunkImageUpgradesThroughTheHooksAndCountsDown)
     EXPECT_FALSE(sim_->snapshot().stream_on);
     EXPECT_TRUE(states_->texts().contains(QStringLiteral("升级")));
     EXPECT_TRUE(labelShows(child<QLabel>("stateLabel"), ":/Image/state.png"));
-    QMessageBox* box = countdownBox();
+    QMessageBox* box = shown<QMessageBox>();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("升级成功，等待设备重启: 10 秒"));
-    EXPECT_TRUE(QTest::qWaitFor([] { return countdownBox() == nullptr; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return shown<QMessageBox>() == nullptr; }, 3000));
     EXPECT_EQ(log.count(QStringLiteral("timer_countdown")), 11);
     EXPECT_TRUE(states_->waitFor(QStringLiteral("未连接")));
 }
@@ -634,12 +628,12 @@ TEST_F(UpgradeWindow, FiveRefusedStartsFailThenARetrySucceedsAndItsBoxCloses)
     clickStart();
     ASSERT_TRUE(flags_->waitFor(QVariant::fromValue(0u)));
     EXPECT_EQ(device->writes.load(), 1);
-    ASSERT_NE(countdownBox(), nullptr);
+    ASSERT_NE(shown<QMessageBox>(), nullptr);
     // Closing the last window ends the event loop as main runs it, long before the fallback.
     QTimer::singleShot(0, bar_.get(), &QWidget::close);
     QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(1); });
     EXPECT_EQ(QCoreApplication::exec(), 0) << "the count-down box keeps the process alive";
-    EXPECT_TRUE(QTest::qWaitFor([] { return countdownBox() == nullptr; }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return shown<QMessageBox>() == nullptr; }, 1000));
     EXPECT_EQ(log.count(QStringLiteral("rejected")), 1);
     const int ticks = log.count(QStringLiteral("timer_countdown"));
     QTest::qWait(200);
