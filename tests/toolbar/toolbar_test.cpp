@@ -12,7 +12,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QByteArray>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
@@ -22,14 +21,12 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QList>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -95,11 +92,13 @@ QString imageFile(const QTemporaryDir& dir, const char* name, int size)
     return file.fileName();
 }
 
-QPointer<Lidar_Upgrade> upgradeWindow()
+// The upgrade window, or the count-down box while it is shown.
+template <class T>
+T* shown()
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<Lidar_Upgrade*>(widget))
-            return window;
+        if (auto* found = qobject_cast<T*>(widget); found && found->isVisible())
+            return found;
     return nullptr;
 }
 
@@ -160,6 +159,11 @@ protected:
         clickSwitch();
         ASSERT_TRUE(QTest::qWaitFor([this] { return logic_->connected_ && switchButton()->isEnabled(); }, 5000));
     }
+    void startConnected(kes_sim::SimOptions options = {})
+    {
+        start(std::move(options));
+        connectDiscovered();
+    }
     void clickSwitch() { QTest::mouseClick(switchButton(), Qt::LeftButton); }
     void click(const char* name) { QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton); }
     bool waitEnabled(const char* name, int ms = 8000)
@@ -187,7 +191,7 @@ protected:
     {
         start();
         bar_->update_clicked();
-        window_ = upgradeWindow();
+        window_ = shown<Lidar_Upgrade>();
         ASSERT_TRUE(window_);
         UpgradeTimings timings;
         timings.attempt_pause_ms = timings.settle_ms = 20;
@@ -240,7 +244,7 @@ TEST_F(Transfer, ChunksOf512EndWithAnEmptyWriteAndTheImageDigest)
     EXPECT_EQ(shortImage.progress, QList<int>{98});
 }
 
-TEST_F(Transfer, EachFailedStepStopsTheRestWithItsText)
+TEST_F(Transfer, EachFailedStepStopsTheRestWithItsTextAndNoImageMakesNoCall)
 {
     const QString path = image(1500);
     const struct {
@@ -257,14 +261,10 @@ TEST_F(Transfer, EachFailedStepStopsTheRestWithItsText)
         EXPECT_EQ(upgradeFailureText(run(device, path)), QString::fromUtf8(c.text));
         EXPECT_EQ(device.calls.size(), c.calls) << c.step;
     }
-}
-
-TEST_F(Transfer, AnEmptyOrMissingImageIsRefusedBeforeAnyCall)
-{
-    FakeDevice device;
-    EXPECT_EQ(run(device, image(0)), UpgradeStep::NoImage);
-    EXPECT_EQ(run(device, dir_.filePath(QStringLiteral("none.bin"))), UpgradeStep::NoImage);
-    EXPECT_TRUE(device.calls.isEmpty());
+    FakeDevice none;
+    EXPECT_EQ(run(none, image(0)), UpgradeStep::NoImage);
+    EXPECT_EQ(run(none, dir_.filePath(QStringLiteral("none.bin"))), UpgradeStep::NoImage);
+    EXPECT_TRUE(none.calls.isEmpty()) << "an empty or missing image is refused before any call";
 }
 
 QString hoverText(QWidget* label)
@@ -330,8 +330,7 @@ TEST_F(ToolBarConnect, IpNotFoundThenATypedAddressConnectsAndTheSwitchDisconnect
 
 TEST_F(ToolBarConnect, TheLanguageSwitchRefillsTheBoxesAndDropsTheIndicator)
 {
-    start();
-    connectDiscovered();
+    startConnected();
     QSignalSpy language(bar_.get(), &LidarToolBar::sig_language);
     QSignalSpy modes(logic_.get(), &LidarLogic::sendColorMode);
     auto* direction = child<QComboBox>("directionBox");
@@ -376,11 +375,11 @@ TEST_F(ToolBarConnect, BuiltStateValidatorsAndTheUpgradeWindow)
     EXPECT_TRUE(child<QPushButton>("pushButton")->isEnabled());
     EXPECT_TRUE(sim_->snapshot().requests.empty()) << "nothing reaches the device while disconnected";
     bar_->update_clicked();
-    const QPointer<Lidar_Upgrade> first = upgradeWindow();
+    const QPointer<Lidar_Upgrade> first = shown<Lidar_Upgrade>();
     ASSERT_TRUE(first);
     bar_->update_clicked();
     EXPECT_TRUE(first.isNull()) << "an idle window is replaced";
-    EXPECT_TRUE(upgradeWindow());
+    EXPECT_TRUE(shown<Lidar_Upgrade>());
 }
 
 kes_sim::SimOptions quickRestart(std::set<uint16_t> refused = {})
@@ -397,8 +396,7 @@ using ToolBarSettings = ToolBarFixture;
 // Confirm is an address change; after the reboot the two agree.
 TEST_F(ToolBarSettings, AnAddressChangeRebootsThenConfirmAppliesTheSettingsAlone)
 {
-    start(quickRestart());
-    connectDiscovered();
+    startConnected(quickRestart());
     kes_test::DebugLog log;
     click("pushButton");
     ASSERT_TRUE(states_->waitFor(QStringLiteral("重启")));
@@ -428,8 +426,7 @@ TEST_F(ToolBarSettings, AnAddressChangeRebootsThenConfirmAppliesTheSettingsAlone
 
 TEST_F(ToolBarSettings, ARefusedFrequencyAndRebootShowTheirChineseBoxes)
 {
-    start(quickRestart({kSetScanFrequency, kDeviceReboot}));
-    connectDiscovered();
+    startConnected(quickRestart({kSetScanFrequency, kDeviceReboot}));
     child<QComboBox>("comboBox")->setCurrentText(QStringLiteral("30"));
     child<QComboBox>("directionBox")->setCurrentIndex(1);
     script_.expect(QStringLiteral("修改频率失败"));
@@ -446,8 +443,7 @@ TEST_F(ToolBarSettings, ARefusedFrequencyAndRebootShowTheirChineseBoxes)
 
 TEST_F(ToolBarSettings, ARefusedDirectionStopsSilentlyAndARefusedAddressShowsItsEnglishBox)
 {
-    start(quickRestart({kSetScanDirection, kSetIpAddress}));
-    connectDiscovered();
+    startConnected(quickRestart({kSetScanDirection, kSetIpAddress}));
     click("toolButton_language");
     child<QComboBox>("directionBox")->setCurrentIndex(1);
     click("pushButton");
@@ -476,26 +472,26 @@ TEST_F(ToolBarSettings, ARefusedDirectionStopsSilentlyAndARefusedAddressShowsIts
 
 TEST_F(ToolBarSettings, FilterAndColourControlsReachTheDevice)
 {
-    start(quickRestart());
-    connectDiscovered();
+    startConnected(quickRestart());
     auto* slider = child<QSlider>("horizontalSlider");
+    auto* edit = child<QLineEdit>("filterEdit");
     const auto filterIs = [this](uint32_t level) {
         return QTest::qWaitFor([&] { return sim_->snapshot().filter_level == level; }, 3000);
     };
     slider->setValue(3);
-    EXPECT_EQ(child<QLineEdit>("filterEdit")->text(), QStringLiteral("3"));
+    EXPECT_EQ(edit->text(), QStringLiteral("3"));
     EXPECT_TRUE(filterIs(3));
     ASSERT_TRUE(waitEnabled("horizontalSlider"));
-    child<QLineEdit>("filterEdit")->selectAll();
-    QTest::keyClicks(child<QLineEdit>("filterEdit"), QStringLiteral("5"));
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("5"));
     EXPECT_EQ(slider->value(), 5);
     EXPECT_TRUE(filterIs(5));
     ASSERT_TRUE(waitEnabled("horizontalSlider"));
     // Typed while the first level is on its way: only the last one follows it.
     const uint32_t sent = requests(kSetFilterLevel);
     for (const char* level : {"1", "2", "4"}) {
-        child<QLineEdit>("filterEdit")->selectAll();
-        QTest::keyClicks(child<QLineEdit>("filterEdit"), QString::fromLatin1(level));
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(level));
     }
     ASSERT_TRUE(waitEnabled("horizontalSlider"));
     EXPECT_EQ(requests(kSetFilterLevel), sent + 2);
@@ -518,8 +514,7 @@ TEST_F(ToolBarFailure, AnUnpluggedLidarChimesOnceAndShowsTheEnglishAnomalyBox)
 {
     kes_sim::SimOptions options;
     options.silent_after_s = 1.0;
-    start(options);
-    connectDiscovered();
+    startConnected(options);
     click("toolButton_language");
     ASSERT_TRUE(QTest::qWaitFor([this] { return !logic_->first_block_pending_; }, 3000));
     script_.expect(QStringLiteral("Lidar connection anomaly."));
@@ -559,14 +554,6 @@ TEST_F(ToolBarFailure, ClosingDuringAConnectOrASettingsSequenceEndsCleanly)
     EXPECT_EQ(requests(kGetIpAddress), 0u);
     logic_->disconnectLidar();
     logic_.reset();
-}
-
-QMessageBox* countdownBox()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
-            return box;
-    return nullptr;
 }
 
 using UpgradeWindow = UpgradeFixture;
@@ -612,10 +599,10 @@ TEST_F(UpgradeWindow, ATwoChunkImageUpgradesThroughTheHooksAndCountsDown)
     EXPECT_FALSE(sim_->snapshot().stream_on);
     EXPECT_TRUE(states_->texts().contains(QStringLiteral("升级")));
     EXPECT_TRUE(labelShows(child<QLabel>("stateLabel"), ":/Image/state.png"));
-    QMessageBox* box = countdownBox();
+    QMessageBox* box = shown<QMessageBox>();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("升级成功，等待设备重启: 10 秒"));
-    EXPECT_TRUE(QTest::qWaitFor([] { return countdownBox() == nullptr; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return shown<QMessageBox>() == nullptr; }, 3000));
     EXPECT_EQ(log.count(QStringLiteral("timer_countdown")), 11);
     EXPECT_TRUE(states_->waitFor(QStringLiteral("未连接")));
 }
@@ -641,12 +628,12 @@ TEST_F(UpgradeWindow, FiveRefusedStartsFailThenARetrySucceedsAndItsBoxCloses)
     clickStart();
     ASSERT_TRUE(flags_->waitFor(QVariant::fromValue(0u)));
     EXPECT_EQ(device->writes.load(), 1);
-    ASSERT_NE(countdownBox(), nullptr);
+    ASSERT_NE(shown<QMessageBox>(), nullptr);
     // Closing the last window ends the event loop as main runs it, long before the fallback.
     QTimer::singleShot(0, bar_.get(), &QWidget::close);
     QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(1); });
     EXPECT_EQ(QCoreApplication::exec(), 0) << "the count-down box keeps the process alive";
-    EXPECT_TRUE(QTest::qWaitFor([] { return countdownBox() == nullptr; }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return shown<QMessageBox>() == nullptr; }, 1000));
     EXPECT_EQ(log.count(QStringLiteral("rejected")), 1);
     const int ticks = log.count(QStringLiteral("timer_countdown"));
     QTest::qWait(200);

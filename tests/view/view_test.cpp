@@ -32,12 +32,50 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
-#include <limits>
 #include <memory>
+
+// What every case reads back from a view, shown or not, and the files it writes.
+class Unshown : public ::testing::Test {
+protected:
+    static QString appPath(const QString& name) { return QCoreApplication::applicationDirPath() + "/" + name; }
+    static QDir measureDir() { return QDir(appPath("MeasureData")); }
+    static QString labelText(const QWidget* w, const char* name) { return w->findChild<QLabel*>(name)->text(); }
+    static void feed(LidarGLWidget& view, const Revolution& blocks, int times = 1)
+    {
+        for (int t = 0; t < times; ++t)
+            for (const auto& block : blocks)
+                view.receiveBlock(block);
+    }
+    static QStringList fileLines(const QString& path, const char* codec = "UTF-8")
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QTextCodec::codecForName(codec)->toUnicode(file.readAll()).split('\n');
+    }
+    static double angleOf(const QVector3D& v)
+    {
+        const double a = std::atan2(double(v.y()), double(v.x())) * 180.0 / M_PI + 90.0;
+        return a < 0 ? a + 360.0 : a;
+    }
+    static std::vector<uint8_t> storedIds(const LidarGLWidget& view)
+    {
+        std::vector<uint8_t> ids;
+        for (const auto& block : view.frame().blocks())
+            ids.push_back(block.block_id);
+        return ids;
+    }
+    static void expectColour(const QVector3D& actual, const QVector3D& expected)
+    {
+        EXPECT_NEAR((actual - expected).length(), 0, 1e-5) << actual.x() << ", " << actual.y() << ", " << actual.z();
+    }
+};
+using FrameAssembly = Unshown;
+using Colouring = Unshown;
 
 // A shown view of 800 x 600 under the virtual display, with pixel functions that place world
 // points by the camera's own definition (45 degree field of view, height = zoom).
-class ViewTest : public ::testing::Test {
+class ViewTest : public Unshown {
 protected:
     static constexpr int kW = 800;
     static constexpr int kH = 600;
@@ -115,11 +153,7 @@ protected:
         action();
         return swapped.count() > 0 || swapped.wait(kes_test::scaled(2000));
     }
-    void send(const Revolution& blocks)
-    {
-        for (const auto& block : blocks)
-            view_->receiveBlock(block);
-    }
+    void send(const Revolution& blocks) { feed(*view_, blocks); }
     void moveMouse(QPoint pos, Qt::MouseButtons buttons = Qt::NoButton)
     {
         QMouseEvent move(QEvent::MouseMove, pos, view_->mapToGlobal(pos), Qt::NoButton, buttons, Qt::NoModifier);
@@ -135,51 +169,9 @@ protected:
     std::unique_ptr<LidarGLWidget> view_;
 };
 
-QString appPath(const QString& name)
-{
-    return QCoreApplication::applicationDirPath() + "/" + name;
-}
-
-QDir measureDir()
-{
-    return QDir(appPath("MeasureData"));
-}
-
-QStringList fileLines(const QString& path, const char* codec = "UTF-8")
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QTextCodec::codecForName(codec)->toUnicode(file.readAll()).split('\n');
-}
-
-double angleOf(const QVector3D& v)
-{
-    const double a = std::atan2(double(v.y()), double(v.x())) * 180.0 / M_PI + 90.0;
-    return a < 0 ? a + 360.0 : a;
-}
-
-std::vector<uint8_t> storedIds(const LidarGLWidget& view)
-{
-    std::vector<uint8_t> ids;
-    for (const auto& block : view.frame().blocks())
-        ids.push_back(block.block_id);
-    return ids;
-}
-
-void expectColour(const QVector3D& actual, const QVector3D& expected)
-{
-    EXPECT_NEAR((actual - expected).length(), 0, 1e-5) << actual.x() << ", " << actual.y() << ", " << actual.z();
-}
-
-QString labelText(const QWidget* panel, const char* name)
-{
-    return panel->findChild<QLabel*>(name)->text();
-}
-
 // Block 6 publishes; blocks replace their like by identifier and keep their first place; a
 // block coming again without returns takes its points away.
-TEST(FrameAssembly, PublishesAtBlockSixAndPlacesBlocksByIdentifier)
+TEST_F(FrameAssembly, PublishesAtBlockSixAndPlacesBlocksByIdentifier)
 {
     LidarGLWidget view;
     for (uint8_t id : {3, 4, 5}) {
@@ -204,11 +196,11 @@ TEST(FrameAssembly, PublishesAtBlockSixAndPlacesBlocksByIdentifier)
 // Identifier 7 is not stored but sets the point count the stored blocks are converted with;
 // block 0 lies below the sensor; a single block starts a frame of its own; a change of
 // direction drops the positions until the next frame.
-TEST(FrameAssembly, OddIdentifiersSingleBlocksAndDirectionChanges)
+TEST_F(FrameAssembly, OddIdentifiersSingleBlocksAndDirectionChanges)
 {
     LidarGLWidget view;
-    for (uint8_t id = 1; id <= 6; ++id)
-        view.receiveBlock(makeBlock(id, kN, 500));
+    feed(view, revolution(
+                   kN, [](size_t) { return 500; }, [](size_t) { return 0; }));
     view.receiveBlock(makeBlock(7, 10, 500));
     EXPECT_EQ(storedIds(view).size(), 6u);
     ASSERT_EQ(view.frame().vertices().size(), 6 * kN);
@@ -229,11 +221,11 @@ TEST(FrameAssembly, OddIdentifiersSingleBlocksAndDirectionChanges)
     EXPECT_EQ(view.drawVertices().size(), kN);
 }
 
-TEST(FrameAssembly, MalformedBlocksAreNeverReadPastTheirEnd)
+TEST_F(FrameAssembly, MalformedBlocksAreNeverReadPastTheirEnd)
 {
     LidarGLWidget view;
-    for (uint8_t id = 1; id <= 6; ++id)
-        view.receiveBlock(makeBlock(id, kN, 500, 255));
+    feed(view, revolution(
+                   kN, [](size_t) { return 500; }, [](size_t) { return 255; }));
     kes_sdk::ScanBlockData noLayers;
     noLayers.block_id = 2;
     view.receiveBlock(noLayers);
@@ -250,7 +242,7 @@ TEST(FrameAssembly, MalformedBlocksAreNeverReadPastTheirEnd)
     EXPECT_EQ(view.frame().vertices().size(), 5 * kN);
 }
 
-TEST(Colouring, ModesFollowTheRampsAndReachTheLegend)
+TEST_F(Colouring, ModesFollowTheRampsAndReachTheLegendAndStatusValuesThePanelInTheirFormats)
 {
     const struct {
         uint32_t mode;
@@ -272,24 +264,6 @@ TEST(Colouring, ModesFollowTheRampsAndReachTheLegend)
     EXPECT_EQ(labelText(view.colorLabel(), "label_2"), "Max:255");
     view.receiveSingleBlock(makeBlock(6, 4, 12500, 0));
     expectColour(view.drawColors().front(), {0, 0, 1});
-}
-
-// The zoom's steps are checked on the shown view; here its floor and the bearing.
-TEST(ViewMaths, TheLeastZoomStaysAndTheBearingAtTheOriginAndOnSignedZeros)
-{
-    EXPECT_FLOAT_EQ(view_camera::zoomedIn(0.1f), 0.1f);
-    const struct {
-        double x, y;
-        float bearing;
-    } bearings[] = {{0, 0, 180}, {0, 1, 180},  {1, 0, 90},    {1, -0.0, 90},
-                    {0, -1, 0},  {-1, 0, 270}, {-1, -1, 315}, {1, -1, 45}};
-    for (const auto& b : bearings)
-        EXPECT_FLOAT_EQ(view_camera::bearing(b.x, b.y), b.bearing) << b.x << ", " << b.y;
-}
-
-TEST(Forwarding, StatusValuesReachThePanelInTheirFormats)
-{
-    LidarGLWidget view;
     QWidget* info = view.infoWidget();
     view.receiveMotor(600);
     EXPECT_EQ(labelText(info, "label"), "10.0Hz");
@@ -303,16 +277,36 @@ TEST(Forwarding, StatusValuesReachThePanelInTheirFormats)
     EXPECT_EQ(labelText(info, "stateLabel"), "NORAML");
 }
 
-// The last line of a measure data file.
-const QString kEnd = QStringLiteral("*****************************");
+// The zoom's steps are checked on the shown view; here its floor, the bearing and the
+// perpendicular distance to the nearest wall.
+TEST(ViewMaths, TheLeastZoomTheBearingAtTheOriginAndOnSignedZerosAndTheProjectionFactor)
+{
+    EXPECT_FLOAT_EQ(view_camera::zoomedIn(0.1f), 0.1f);
+    const struct {
+        double x, y;
+        float bearing;
+    } bearings[] = {{0, 0, 180}, {0, 1, 180},  {1, 0, 90},    {1, -0.0, 90},
+                    {0, -1, 0},  {-1, 0, 270}, {-1, -1, 315}, {1, -1, 45}};
+    for (const auto& b : bearings)
+        EXPECT_FLOAT_EQ(view_camera::bearing(b.x, b.y), b.bearing) << b.x << ", " << b.y;
+    // The cosine of the angle to the nearest main direction, inside each octant, on its
+    // boundaries and beyond.
+    // clang-format off
+    const std::pair<float, float> cases[] = {
+        {10, 0.98480775f}, {60, 0.8660254f},  {120, 0.8660254f}, {170, 0.98480775f}, {200, 0.93969262f},
+        {260, 0.98480775f}, {300, 0.8660254f}, {350, 0.98480775f}, {0, 1},             {45, 0.70710678f},
+        {90, 1},            {180, 1},          {360, 1},           {361, 0},            {-1, 0}};
+    // clang-format on
+    for (const auto& [angle, factor] : cases)
+        EXPECT_NEAR(projectionFactor(angle), factor, 1e-6) << angle;
+}
+
+const QString kFileEnd = QStringLiteral("*****************************");
 
 // The index of the one point that sits 280 mm from its wall in the NG scenes.
 constexpr size_t kNgIndex = kN * 3 + 40;
 
-Revolution ngRoom()
-{
-    return room(250.0, kNgIndex, 280.0);
-}
+const Revolution kNgRoom = room(250.0, kNgIndex, 280.0);
 
 // The angles of the records between two section lines of a measure data file.
 std::vector<double> sectionAngles(const QStringList& lines, const QString& from, const QString& to)
@@ -326,7 +320,7 @@ std::vector<double> sectionAngles(const QStringList& lines, const QString& from,
 }
 
 // A view never shown, its measurements' signals logged; their files removed before and after.
-class RangeMeasureTest : public ::testing::Test {
+class RangeMeasureTest : public Unshown {
 protected:
     void SetUp() override { removeFiles(); }
     void TearDown() override { removeFiles(); }
@@ -335,12 +329,8 @@ protected:
         for (const char* dir : {"MeasureData", "SN_TrueValue_Data", "ThresholdValueConfig", "AccuracyInfoConfig"})
             QDir(appPath(dir)).removeRecursively();
     }
-    void send(const Revolution& blocks, int times = 1)
-    {
-        for (int t = 0; t < times; ++t)
-            for (const auto& block : blocks)
-                view_.receiveBlock(block);
-    }
+    void send(const Revolution& blocks, int times = 1) { feed(view_, blocks, times); }
+    QStringList dayLines() const { return fileLines(dayFile(), "gb2312"); }
     QString dayFile() const
     {
         return appPath("SN_TrueValue_Data/" + QDate::currentDate().toString("yyyy_MM_dd") + ".csv");
@@ -360,23 +350,8 @@ protected:
     QSignalSpy trueRounds_{&view_, &LidarGLWidget::sig_true_cur_round};
     QSignalSpy status_{&view_, &LidarGLWidget::sig_true_status_changed};
 };
-using TrueValueTest = RangeMeasureTest;
 
-// One angle inside each octant, its boundaries and beyond: the cosine of the angle to the
-// nearest main direction.
-TEST(ProjectionFactor, GivesThePerpendicularDistanceToTheNearestWall)
-{
-    // clang-format off
-    const std::pair<float, float> cases[] = {
-        {10, 0.98480775f}, {60, 0.8660254f},  {120, 0.8660254f}, {170, 0.98480775f}, {200, 0.93969262f},
-        {260, 0.98480775f}, {300, 0.8660254f}, {350, 0.98480775f}, {0, 1},             {45, 0.70710678f},
-        {90, 1},            {180, 1},          {360, 1},           {361, 0},            {-1, 0}};
-    // clang-format on
-    for (const auto& [angle, factor] : cases)
-        EXPECT_NEAR(projectionFactor(angle), factor, 1e-6) << angle;
-}
-
-TEST_F(RangeMeasureTest, CountsItsRoundsAndReportsOkOnTheFirstPointAfterThem)
+TEST_F(RangeMeasureTest, CountsItsRoundsOrNoneAndReportsOkOnTheFirstPointAfterThem)
 {
     send(room(250.0));
     view_.startMeasure(270, 230, 3);
@@ -389,14 +364,10 @@ TEST_F(RangeMeasureTest, CountsItsRoundsAndReportsOkOnTheFirstPointAfterThem)
     EXPECT_EQ(view_.drawVertices().size(), kPoints);
     send(room(280.0), 2);
     EXPECT_EQ(results_.size(), 1) << "an ended measurement judges nothing";
-}
-
-TEST_F(RangeMeasureTest, ZeroRoundsEndsOnTheFirstCollectedPoint)
-{
     view_.startMeasure(270, 230, 0);
     send(room(280.0));
-    EXPECT_EQ(results_.firsts(), QVariantList{true});
-    EXPECT_TRUE(rounds_.size() == 0);
+    EXPECT_EQ(results_.firsts(), (QVariantList{true, true})) << "zero rounds end on the first collected point";
+    EXPECT_EQ(rounds_.size(), 3);
     EXPECT_EQ(view_.drawVertices().size(), kPoints) << "the frame is published live";
 }
 
@@ -404,7 +375,7 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
 {
     view_.setSnCode("HOLD/1");
     // Blocks first stored in the order 4, 5, 6, 1, 2, 3: the records come unsorted.
-    const auto ng = ngRoom();
+    const auto ng = kNgRoom;
     for (size_t b : {3, 4, 5, 0, 1, 2})
         view_.receiveBlock(ng[b]);
     view_.startMeasure(270, 230, 100);
@@ -412,10 +383,7 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
     EXPECT_EQ(rounds_.firsts(), QVariantList{1});
     EXPECT_EQ(results_.firsts(), QVariantList{false});
     ASSERT_EQ(view_.drawVertices().size(), kPoints) << "the measured points of the NG frame";
-    size_t red = 0;
-    for (const QVector3D& colour : view_.drawColors())
-        red += colour == QVector3D(1, 0, 0) ? 1 : 0;
-    EXPECT_EQ(red, 1u);
+    EXPECT_EQ(std::count(view_.drawColors().begin(), view_.drawColors().end(), QVector3D(1, 0, 0)), 1);
     send(room(250.0), 4);
     EXPECT_EQ(results_.size(), 5);
     EXPECT_TRUE(screenshots_.size() == 0);
@@ -429,7 +397,7 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
     EXPECT_NE(view_.drawColors().front(), QVector3D(0, 0, 1));
     const QString path = view_.measureFileName();
     EXPECT_TRUE(path.startsWith(measureDir().path() + "/HOLD_1_"));
-    ASSERT_TRUE(kes_test::waitFor([&] { return fileLines(path).contains(kEnd); }));
+    ASSERT_TRUE(kes_test::waitFor([&] { return fileLines(path).contains(kFileEnd); }));
     const QStringList lines = fileLines(path);
     EXPECT_EQ(lines.mid(0, 3),
               (QStringList{"SN,HOLD_1", "angle,disVal,distance", "***************NG_data***************"}));
@@ -448,13 +416,13 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
 TEST_F(RangeMeasureTest, ANewStartDuringTheHoldOnlyChangesTheWindow)
 {
     view_.startMeasure(270, 230, 100);
-    send(ngRoom());
+    send(kNgRoom);
     view_.startMeasure(300, 200, 5);
     send(room(250.0), 5);
     EXPECT_EQ(results_.size(), 6);
     EXPECT_EQ(screenshots_.size(), 1);
     EXPECT_FALSE(view_.rangeMeasure().measuring_);
-    EXPECT_TRUE(kes_test::waitFor([&] { return fileLines(view_.measureFileName()).contains(kEnd); }))
+    EXPECT_TRUE(kes_test::waitFor([&] { return fileLines(view_.measureFileName()).contains(kFileEnd); }))
         << "the save thread has written the file";
 }
 
@@ -466,7 +434,7 @@ TEST_F(RangeMeasureTest, DirectoryErrorNamesItsSourceLine)
     in_the_way.close();
     kes_test::DebugLog log;
     view_.startMeasure(270, 230, 100);
-    send(ngRoom());
+    send(kNgRoom);
     ASSERT_TRUE(in_the_way.remove());
     const QString line = log.lines().filter("data path create error:").value(0);
     const QRegularExpressionMatch place =
@@ -503,39 +471,30 @@ Revolution ring(int r)
         [=](size_t) { return uint8_t(r % 2 ? 111 : 100); });
 }
 
-Revolution empty()
-{
-    return revolutionWithPoint(kN, 0, 0, 0, 0);
-}
-
-QLineEdit* field(AccuracyInfo* info, const QString& name)
-{
-    return info->findChild<QLineEdit*>(name);
-}
-
 // Rows: (180, 2), (90, 1), (270, 0.05), an empty row, and ten more empty rows.
-void configure(AccuracyInfo* info, const QString& ab = "0.01", const QString& re = "0.01")
-{
-    const QStringList angles{"180", "90", "270"};
-    const QStringList values{"2", "1", "0.05"};
-    for (int i = 0; i < angles.size(); ++i) {
-        field(info, QString("lineEdit_angle_%1").arg(i + 1))->setText(angles[i]);
-        field(info, QString("lineEdit_true_value_%1").arg(i + 1))->setText(values[i]);
+class TrueValueTest : public RangeMeasureTest {
+protected:
+    static Revolution empty() { return revolutionWithPoint(kN, 0, 0, 0, 0); }
+    static QString fieldsAfterTime(const QString& line) { return line.section(',', 1); }
+    QLineEdit* field(const QString& name) { return view_.accuracyInfo()->findChild<QLineEdit*>(name); }
+    void configure(const QString& ab = "0.01", const QString& re = "0.01", int rows = -1)
+    {
+        const QStringList angles{"180", "90", "270"}, values{"2", "1", "0.05"};
+        for (int i = 0; i < angles.size(); ++i) {
+            field(QString("lineEdit_angle_%1").arg(i + 1))->setText(angles[i]);
+            field(QString("lineEdit_true_value_%1").arg(i + 1))->setText(values[i]);
+        }
+        field("lineEdit_ab_value")->setText(ab);
+        field("lineEdit_re_value")->setText(re);
+        view_.accuracyInfo()->okBtnClicked();
+        if (rows >= 0)
+            view_.accuracyInfo()->true_values_.resize(rows);
     }
-    field(info, "lineEdit_ab_value")->setText(ab);
-    field(info, "lineEdit_re_value")->setText(re);
-    info->okBtnClicked();
-}
-
-// The fields after the time stamp.
-QString fieldsAfterTime(const QString& line)
-{
-    return line.section(',', 1);
-}
+};
 
 TEST_F(TrueValueTest, EvaluatesEveryTargetOverAHundredRevolutionsAndAppendsTheDayFile)
 {
-    configure(view_.accuracyInfo());
+    configure();
     for (int r = 0; r < 100; ++r)
         send(ring(r));
     EXPECT_TRUE(trueRounds_.isEmpty()) << "nothing runs before the start";
@@ -545,7 +504,7 @@ TEST_F(TrueValueTest, EvaluatesEveryTargetOverAHundredRevolutionsAndAppendsTheDa
         EXPECT_EQ(trueRounds_.at(r).at(0).toInt(), r + 1);
     ASSERT_EQ(status_.count(), 1);
     EXPECT_FALSE(status_.at(0).at(0).toBool()) << "the 0.05 m target is always NG";
-    const QStringList lines = fileLines(dayFile(), "gb2312");
+    const QStringList lines = dayLines();
     ASSERT_EQ(lines.size(), 1 + 14 + 1);
     EXPECT_EQ(lines[0], QString::fromUtf8(kHeader));
     EXPECT_EQ(fieldsAfterTime(lines[1]), "U1,180,2,2.001,0.001,0.001,2.002,2,105.5,OK");
@@ -555,8 +514,8 @@ TEST_F(TrueValueTest, EvaluatesEveryTargetOverAHundredRevolutionsAndAppendsTheDa
         EXPECT_EQ(fieldsAfterTime(lines[i]), "U1,0,0,0,0,0,0,0,0,NG") << i;
     EXPECT_TRUE(QTime::fromString(lines[1].section(',', 0, 0), "hh:mm:ss").isValid());
     EXPECT_EQ(lines.last(), "");
-    EXPECT_EQ(field(view_.accuracyInfo(), "lineEdit_intensity_1")->text(), "105.5");
-    EXPECT_EQ(field(view_.accuracyInfo(), "lineEdit_intensity_4")->text(), "0");
+    EXPECT_EQ(field("lineEdit_intensity_1")->text(), "105.5");
+    EXPECT_EQ(field("lineEdit_intensity_4")->text(), "0");
 }
 
 // Target 180 averages 2.001 m (1 mm off) with a repeatability of 1 mm: each limit alone
@@ -567,11 +526,10 @@ TEST_F(TrueValueTest, EachLimitDecidesTheVerdictAndUnitsShareTheDayFileWithOneHe
         const char *sn, *ab, *re, *verdict;
     } units[] = {{"U1", "0.01", "0.0005", "NG"}, {"U2", "0.0005", "0.01", "NG"}, {"U3", "0.01", "0.01", "OK"}};
     for (const auto& unit : units) {
-        configure(view_.accuracyInfo(), unit.ab, unit.re);
-        view_.accuracyInfo()->true_values_.resize(2);
+        configure(unit.ab, unit.re, 2);
         runTest(unit.sn, ring);
     }
-    const QStringList lines = fileLines(dayFile(), "gb2312");
+    const QStringList lines = dayLines();
     ASSERT_EQ(lines.size(), 1 + 3 * 2 + 1);
     EXPECT_EQ(lines.count(QString::fromUtf8(kHeader)), 1);
     for (int u = 0; u < 3; ++u) {
@@ -600,15 +558,14 @@ TEST_F(TrueValueTest, AnEmptyTableIsRefusedWithAReasonAndNoVerdictOfOk)
 
 TEST_F(TrueValueTest, FramesWithoutPointsAreLeftOutAndATargetWithoutAnyValueIsNg)
 {
-    configure(view_.accuracyInfo());
-    view_.accuracyInfo()->true_values_.resize(1);
+    configure("0.01", "0.01", 1);
     runTest("GAPS", [](int r) { return r % 4 == 3 ? empty() : ring(r); });
-    QStringList lines = fileLines(dayFile(), "gb2312");
+    QStringList lines = dayLines();
     ASSERT_EQ(lines.size(), 3);
     // 75 revolutions: 50 at 2.000 m with 100, 25 at 2.002 m with 111.
     EXPECT_EQ(fieldsAfterTime(lines[1]), "GAPS,180,2,2.001,0.001,0.001,2.002,2,103.667,OK");
     runTest("NONE", [](int) { return empty(); });
-    lines = fileLines(dayFile(), "gb2312");
+    lines = dayLines();
     ASSERT_EQ(lines.size(), 4);
     EXPECT_EQ(fieldsAfterTime(lines[2]), "NONE,180,2,0,0,0,0,0,0,NG");
     EXPECT_FALSE(status_.last().at(0).toBool());
@@ -732,7 +689,7 @@ protected:
     {
         QTest::mouseClick(view_->resetWidget()->findChild<QToolButton*>(button), Qt::LeftButton);
     }
-    QString panel(const char* name) const { return view_->infoWidget()->findChild<QLabel*>(name)->text(); }
+    QString panel(const char* name) const { return labelText(view_->infoWidget(), name); }
 };
 
 // Each step of the buttons and the wheel, near the sensor and far out; the rings follow.

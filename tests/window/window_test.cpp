@@ -192,9 +192,7 @@ TEST_F(WindowLayout, EveryTextFitsInBothLanguagesConnectedOrNot)
         EXPECT_EQ(logic()->language_, step.english);
         if (step.port) {
             logic()->lidar_port_ = step.port;
-            QTest::mouseClick(child<QToolButton>("switchButton"), Qt::LeftButton);
-            ASSERT_TRUE(QTest::qWaitFor(
-                [&] { return logic()->connected_ && child<QWidget>("switchButton")->isEnabled(); }, 10000));
+            ASSERT_TRUE(clickConnect(*window_));
             const bool streams = step.port == sim_->port();
             ASSERT_TRUE(!streams || QTest::qWaitFor([&] { return temperature->text() != "--"; }, 5000));
         }
@@ -250,16 +248,13 @@ bool showsBackground(const QImage& image)
 
 using WindowScreenshot = WindowFixture;
 
-TEST_F(WindowScreenshot, NameIsSerialNumberThenStampWithMilliseconds)
+// Named by the serial number, then the stamp with milliseconds.
+TEST_F(WindowScreenshot, ToolBarRequestSavesTheViewAreaOfTheScreen)
 {
     const QDateTime at(QDate(2024, 3, 5), QTime(14, 7, 9, 45));
     const QString dir = appDir("Screenshots").path() + "/";
     EXPECT_EQ(MainWindow::screenshotPath("A123", at), dir + "A1232024-03-05_14_07_09_045-Screenshot.png");
     EXPECT_EQ(MainWindow::screenshotPath("", at), dir + "2024-03-05_14_07_09_045-Screenshot.png");
-}
-
-TEST_F(WindowScreenshot, ToolBarRequestSavesTheViewAreaOfTheScreen)
-{
     ASSERT_TRUE(appDir("Screenshots").exists()) << "the tool bar creates it";
     const QDateTime before = QDateTime::currentDateTime().addMSecs(-1);
     emit child<LidarToolBar>("LidarToolBar")->sig_screenshot_clicked("WinTest1_");
@@ -307,9 +302,9 @@ TEST_F(WindowStream, ClosingTheWindowWhileStreamingStopsEveryDeviceThread)
     startSimulator();
     emit logic()->sendIP("127.0.0.1");
     EXPECT_EQ(child<QLineEdit>("lineEdit")->text(), "127.0.0.1");
-    QTest::mouseClick(child<QToolButton>("switchButton"), Qt::LeftButton);
     QSignalSpy swaps(child<LidarGLWidget>("openGLWidget"), &QOpenGLWidget::frameSwapped);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return logic()->connected_ && swaps.count() >= 3; }, 10000));
+    ASSERT_TRUE(clickConnect(*window_));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return swaps.count() >= 3; }, 10000));
     QElapsedTimer closing;
     closing.start();
     window_->close();
@@ -363,8 +358,7 @@ TEST_F(WindowMeasure, ARangeTestOnTheLiveStreamEndsNgWithItsFileAndScreenshot)
     table->close();
     pressMeasureShortcut(*window_);
     EXPECT_FALSE(bar->isVisible());
-    for (const QString& name : appDir("Screenshots").entryList({screenshots}))
-        appDir("Screenshots").remove(name);
+    takeScreenshots("WinMeasure1_");
     appDir("MeasureData").removeRecursively();
 }
 
