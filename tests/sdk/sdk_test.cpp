@@ -296,34 +296,21 @@ TEST(DriverExchange, EachOperationSendsItsCodeAndPayloadAndDecodesItsAnswer)
     uint32_t dir = 0, ip = 0, hz = 0, level = 0, u16 = 0, u32 = 0, rpm = 0;
     float t = 0;
     std::string hw, fw;
-    for (CommandResult r : {driver.trackConnect(),
-                            driver.setLidarIPAddress(inet_addr("192.168.1.57")),
-                            driver.setScanFrequency(25),
-                            driver.setFilterLevel(3),
-                            driver.setScanDirection(1),
-                            driver.enableDataStream(),
-                            driver.disableDataStream(),
-                            driver.applyConfigs(),
-                            driver.writeCommandU16(cmd::kWrite0102, 0x0A0B),
-                            driver.writeCommand(cmd::kWrite0107, 9),
-                            driver.getScanDirection(dir),
-                            driver.getApdTemperature(t),
-                            driver.getLidarIPAddress(ip),
-                            driver.getHardwareVersion(hw),
-                            driver.getFirmwareVersion(fw),
-                            driver.getScanFrequency(hz),
-                            driver.getFilterLevel(level),
-                            driver.readCommand(cmd::kRead0202, u16),
-                            driver.readCommand(cmd::kRead0207, u32),
-                            driver.getMotorSpeed(rpm),
-                            driver.deviceReboot()})
-        EXPECT_EQ(r, kSuccess);
+    // clang-format off
+    const std::vector<CommandResult> results = {
+        driver.trackConnect(), driver.setLidarIPAddress(inet_addr("192.168.1.57")), driver.setScanFrequency(25),
+        driver.setFilterLevel(3), driver.setScanDirection(1), driver.enableDataStream(), driver.disableDataStream(),
+        driver.applyConfigs(), driver.writeCommandU16(cmd::kWrite0102, 0x0A0B),
+        driver.writeCommand(cmd::kWrite0107, 9), driver.getScanDirection(dir), driver.getApdTemperature(t),
+        driver.getLidarIPAddress(ip), driver.getHardwareVersion(hw), driver.getFirmwareVersion(fw),
+        driver.getScanFrequency(hz), driver.getFilterLevel(level), driver.readCommand(cmd::kRead0202, u16),
+        driver.readCommand(cmd::kRead0207, u32), driver.getMotorSpeed(rpm), driver.deviceReboot()};
+    EXPECT_EQ(results, std::vector<CommandResult>(results.size(), kSuccess));
     EXPECT_EQ(std::vector<uint32_t>({dir, ip, hz, level, u16, u32}),
               std::vector<uint32_t>({1, uint32_t(inet_addr("192.168.1.57")), 25, 3, 0x0A0B, 9}));
     EXPECT_NEAR(t, 40.0f, 3.0f);
     EXPECT_EQ(hw, std::string("H2.1").append(12, '\0'));
     EXPECT_EQ(fw.substr(0, 6), "A1.0.7");
-    // clang-format off
     const std::vector<std::pair<uint16_t, Bytes>> expected = {
         {0x0108, {0x12, 0x34, 0x56, 0x78}}, {0x0101, {0x39, 0x01, 0xA8, 0xC0}}, {0x0105, {0, 0, 0, 25}},
         {0x0106, {0, 0, 0, 3}},             {0x0115, {0, 0, 0, 1}},             {0x010A, {0, 0, 0, 1}},
