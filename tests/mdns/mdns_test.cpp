@@ -84,9 +84,8 @@ TEST(WireFormat, ResponsesRoundTripWithFlagsTtlsAndEmptyOrNullAttributes)
     EXPECT_EQ(decoded.queries(), QList<Query>{query});
     ASSERT_EQ(decoded.records().size(), sent.records().size());
     for (int i = 0; i < sent.records().size(); ++i) {
-        EXPECT_TRUE(decoded.records()[i] == sent.records()[i]) << i;
-        EXPECT_EQ(decoded.records()[i].ttl(), sent.records()[i].ttl()) << i;
-        EXPECT_EQ(decoded.records()[i].flushCache(), sent.records()[i].flushCache()) << i;
+        const Record got = decoded.records()[i], put = sent.records()[i];
+        EXPECT_TRUE(got == put && got.ttl() == put.ttl() && got.flushCache() == put.flushCache()) << i;
     }
     EXPECT_TRUE(decoded.records()[2].attributes().value("flag").isNull());
     EXPECT_FALSE(decoded.records()[2].attributes().value("empty").isNull());
@@ -154,9 +153,8 @@ TEST(WireFormat, AReplyGoesToTheGroupOrToASenderOffTheMdnsPort)
     query.setAddress(QHostAddress("127.0.0.1"));
     query.setPort(40000);
     answer.reply(query);
-    EXPECT_EQ(answer.address(), QHostAddress("127.0.0.1"));
-    EXPECT_EQ(answer.port(), 40000);
-    EXPECT_EQ(answer.transactionId(), 9);
+    EXPECT_EQ(std::make_tuple(answer.address(), answer.port(), answer.transactionId()),
+              std::make_tuple(QHostAddress("127.0.0.1"), quint16(40000), quint16(9)));
 }
 
 TEST(MdnsCache, AsksAgainThenExpiresAtTheTtlAndAGoodbyeAfterOneSecond)
