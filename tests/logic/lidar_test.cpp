@@ -132,9 +132,8 @@ TEST_F(LidarTest, FirmwareBGetsTheReUpgradeTextNoStreamAndConnectIsRefusedDuring
 
     logic_->receive_update_flag(0);
     EXPECT_TRUE(states().contains(QStringLiteral("未连接")));
-    EXPECT_EQ(logic_->scan_frequency_.load(), 20);
-    EXPECT_EQ(logic_->busy_count_.load(), 0);
-    EXPECT_EQ(blocks.size(), 0);
+    EXPECT_EQ(std::make_tuple(logic_->scan_frequency_.load(), logic_->busy_count_.load(), blocks.size()),
+              std::make_tuple(20, 0, 0));
 }
 
 TEST_F(LidarTest, DestroyingWhileStreamingOrUpgradingReturnsWithinTheBound)
@@ -249,8 +248,8 @@ TEST_F(LidarTest, AnAddressChangeGivesRestartAndTheRebootEndsInDisconnect)
     ASSERT_TRUE(logic_->connectLidar());
     logic_->ip_addr_ = QStringLiteral("192.168.1.57");
     EXPECT_EQ(logic_->applyLidarIPAddress(), 1);
-    EXPECT_EQ(sim_->snapshot().ip_address, "192.168.1.57");
-    EXPECT_EQ(requests(kApplyConfigs), 1u);
+    EXPECT_EQ(std::make_tuple(sim_->snapshot().ip_address, requests(kApplyConfigs)),
+              std::make_tuple("192.168.1.57", 1u));
     EXPECT_TRUE(states().contains(QStringLiteral("Restart")));
 
     EXPECT_TRUE(logic_->rebootLidar());
@@ -288,11 +287,9 @@ TEST_F(LidarTest, WithoutAConnectionNothingReachesTheDevice)
     EXPECT_FALSE(logic_->connectLidar());
     EXPECT_EQ(states(), QStringList({QStringLiteral("故障"), QStringLiteral("未连接"), QStringLiteral("故障"),
                                      QStringLiteral("Malfunction")}));
-    EXPECT_EQ(log.count(QStringLiteral("new")) - drivers, 2);
-    EXPECT_EQ(requests(kTrackConnect), 2u);
-    EXPECT_EQ(requests(kDataStream), 0u);
-    EXPECT_FALSE(logic_->connected_);
-    EXPECT_EQ(logic_->last_result_.load(), kes_sdk::kDeviceFailure);
+    EXPECT_EQ(std::make_tuple(log.count(QStringLiteral("new")) - drivers, requests(kTrackConnect),
+                              requests(kDataStream), bool(logic_->connected_), logic_->last_result_.load()),
+              std::make_tuple(2, 2u, 0u, false, kes_sdk::kDeviceFailure));
 }
 
 // Unplugged 0.8 s in, just after a frequency change: a failed scan inside the settle window
