@@ -198,23 +198,21 @@ TEST_F(LidarTest, EachSettingReachesTheDeviceOnlyWhenItDiffers)
     startSimulator();
     kes_test::SignalLog dirChanged(logic_.get(), &LidarLogic::sigDirChanged);
     ASSERT_TRUE(logic_->connectLidar());
-    const int hz = logic_->scan_frequency_;
     EXPECT_TRUE(logic_->applyScanFrequency());
     EXPECT_EQ(requests(kSetScanFrequency), 0u);
-    logic_->scan_frequency_ = hz == 30 ? 25 : 30;
+    logic_->scan_frequency_ = logic_->scan_frequency_ == 30 ? 25 : 30;
     EXPECT_TRUE(logic_->applyScanFrequency());
-    EXPECT_EQ(requests(kSetScanFrequency), 1u);
-    EXPECT_EQ(int(sim_->snapshot().scan_frequency_hz), logic_->scan_frequency_.load());
-    EXPECT_TRUE(logic_->scan_set_flag_);
+    EXPECT_EQ(std::make_tuple(requests(kSetScanFrequency), int(sim_->snapshot().scan_frequency_hz),
+                              bool(logic_->scan_set_flag_)),
+              std::make_tuple(1u, logic_->scan_frequency_.load(), true));
 
     const int direction = logic_->scan_direction_;
     EXPECT_TRUE(logic_->applyScanDirection());
     EXPECT_EQ(requests(kSetScanDirection), 0u);
     logic_->scan_direction_ = 1 - direction;
     EXPECT_TRUE(logic_->applyScanDirection());
-    EXPECT_EQ(requests(kSetScanDirection), 1u);
-    EXPECT_EQ(int(sim_->snapshot().scan_direction), 1 - direction);
-    EXPECT_EQ(dirChanged.size(), 2);
+    EXPECT_EQ(std::make_tuple(requests(kSetScanDirection), int(sim_->snapshot().scan_direction), dirChanged.size()),
+              std::make_tuple(1u, 1 - direction, 2));
 
     logic_->setFilterLevel(4);
     EXPECT_EQ(sim_->snapshot().filter_level, 4u);
@@ -222,9 +220,8 @@ TEST_F(LidarTest, EachSettingReachesTheDeviceOnlyWhenItDiffers)
     EXPECT_EQ(sim_->snapshot().filter_level, 0u);
     EXPECT_EQ(logic_->setFilterEnable(true), kes_sdk::kSuccess);
     EXPECT_EQ(sim_->snapshot().filter_level, 4u);
-    EXPECT_EQ(requests(kSetFilterLevel), 3u);
     // Every operation runs its own handshake before touching the device.
-    EXPECT_EQ(requests(kTrackConnect), 8u);
+    EXPECT_EQ(std::make_pair(requests(kSetFilterLevel), requests(kTrackConnect)), std::make_pair(3u, 8u));
 
     // Half-typed, shorthand or unusable addresses: nothing is sent at all.
     for (const char* bad : {"192.168.1.", "192.168.1", "1.2.3.4.5", "192.168.1.256", "0.0.0.0", "255.255.255.255",
