@@ -17,15 +17,11 @@
 using namespace kes_sdk;
 using namespace std::chrono_literals;
 
-namespace {
-
-Bytes withCrc(Bytes d)
+static Bytes withCrc(Bytes d)
 {
     appendU32(d, crc32Mpeg2(d.data(), d.size()));
     return d;
 }
-
-} // namespace
 
 TEST(WireFormat, CrcAndRequestsAreByteExact)
 {
@@ -97,19 +93,12 @@ TEST(WireFormat, ScanDatagramsDecodeEveryFieldForEachRateCode)
     for (const auto& [code, n] : rates) {
         ScanPacketData p;
         ASSERT_TRUE(parseScanDatagram(scanDatagram(code, 3, 0x01020304, n), p)) << int(code);
-        EXPECT_EQ(p.block_id, 3);
-        EXPECT_EQ(p.time_stamp, 0x01020304u);
-        EXPECT_EQ(p.reserved8, 0x5A);
         uint16_t raw;
         std::memcpy(&raw, Bytes{0xBE, 0xEF}.data(), 2);
-        EXPECT_EQ(p.reserved16, raw);
-        ASSERT_EQ(p.layers.size(), 1u);
-        ASSERT_EQ(p.layers[0].ranges.size(), n);
-        ASSERT_EQ(p.layers[0].intensities.size(), n);
-        if (n > 0) {
-            EXPECT_EQ(p.layers[0].ranges[n - 1], 1003);
-            EXPECT_EQ(p.layers[0].intensities[0], 30);
-        }
+        EXPECT_EQ(std::make_tuple(p.block_id, p.time_stamp, p.reserved8, p.reserved16, p.layers.size()),
+                  std::make_tuple(uint8_t(3), 0x01020304u, uint8_t(0x5A), raw, size_t(1)));
+        ASSERT_EQ(p.layers.at(0).ranges, std::vector<uint16_t>(n, 1003));
+        ASSERT_EQ(p.layers[0].intensities, std::vector<uint8_t>(n, 30));
     }
     // Too short for its points: rejected, the record untouched.
     Bytes cut = scanDatagram(6, 1, 0, 192);
@@ -232,8 +221,9 @@ TEST(TailFilter, EveryFrequencyAndLevelAgreesWithTheReferenceOnRandomScans)
 
 namespace {
 
-// Asked for the motor speed, streams `burst` before it answers: once the answer is in, every
-// datagram of the burst has been dispatched. Filter level reads answer `level`, others 10.
+// With an open driver; asked for the motor speed, streams `burst` before it answers: once the
+// answer is in, every datagram of the burst has been dispatched. Filter level reads answer
+// `level`, others 10.
 struct BurstPeer : FakePeer {
     explicit BurstPeer(std::vector<Bytes> burst, uint32_t level = 0)
         : FakePeer([burst, level](FakePeer& p, const Bytes& request, const Endpoint& from) {
@@ -243,12 +233,14 @@ struct BurstPeer : FakePeer {
               p.send(response(code, 0, u32Value(code == cmd::kGetFilterLevel ? level : 10)), from);
           })
     {
+        openQuietly(driver);
     }
-    void deliver(KesDriver& driver)
+    void deliver()
     {
         uint32_t rpm = 0;
         ASSERT_EQ(driver.getMotorSpeed(rpm), kSuccess);
     }
+    KesDriver driver{address()};
 };
 
 } // namespace
@@ -304,34 +296,21 @@ TEST(DriverExchange, EachOperationSendsItsCodeAndPayloadAndDecodesItsAnswer)
     uint32_t dir = 0, ip = 0, hz = 0, level = 0, u16 = 0, u32 = 0, rpm = 0;
     float t = 0;
     std::string hw, fw;
-    for (CommandResult r : {driver.trackConnect(),
-                            driver.setLidarIPAddress(inet_addr("192.168.1.57")),
-                            driver.setScanFrequency(25),
-                            driver.setFilterLevel(3),
-                            driver.setScanDirection(1),
-                            driver.enableDataStream(),
-                            driver.disableDataStream(),
-                            driver.applyConfigs(),
-                            driver.writeCommandU16(cmd::kWrite0102, 0x0A0B),
-                            driver.writeCommand(cmd::kWrite0107, 9),
-                            driver.getScanDirection(dir),
-                            driver.getApdTemperature(t),
-                            driver.getLidarIPAddress(ip),
-                            driver.getHardwareVersion(hw),
-                            driver.getFirmwareVersion(fw),
-                            driver.getScanFrequency(hz),
-                            driver.getFilterLevel(level),
-                            driver.readCommand(cmd::kRead0202, u16),
-                            driver.readCommand(cmd::kRead0207, u32),
-                            driver.getMotorSpeed(rpm),
-                            driver.deviceReboot()})
-        EXPECT_EQ(r, kSuccess);
+    // clang-format off
+    const std::vector<CommandResult> results = {
+        driver.trackConnect(), driver.setLidarIPAddress(inet_addr("192.168.1.57")), driver.setScanFrequency(25),
+        driver.setFilterLevel(3), driver.setScanDirection(1), driver.enableDataStream(), driver.disableDataStream(),
+        driver.applyConfigs(), driver.writeCommandU16(cmd::kWrite0102, 0x0A0B),
+        driver.writeCommand(cmd::kWrite0107, 9), driver.getScanDirection(dir), driver.getApdTemperature(t),
+        driver.getLidarIPAddress(ip), driver.getHardwareVersion(hw), driver.getFirmwareVersion(fw),
+        driver.getScanFrequency(hz), driver.getFilterLevel(level), driver.readCommand(cmd::kRead0202, u16),
+        driver.readCommand(cmd::kRead0207, u32), driver.getMotorSpeed(rpm), driver.deviceReboot()};
+    EXPECT_EQ(results, std::vector<CommandResult>(results.size(), kSuccess));
     EXPECT_EQ(std::vector<uint32_t>({dir, ip, hz, level, u16, u32}),
               std::vector<uint32_t>({1, uint32_t(inet_addr("192.168.1.57")), 25, 3, 0x0A0B, 9}));
     EXPECT_NEAR(t, 40.0f, 3.0f);
     EXPECT_EQ(hw, std::string("H2.1").append(12, '\0'));
     EXPECT_EQ(fw.substr(0, 6), "A1.0.7");
-    // clang-format off
     const std::vector<std::pair<uint16_t, Bytes>> expected = {
         {0x0108, {0x12, 0x34, 0x56, 0x78}}, {0x0101, {0x39, 0x01, 0xA8, 0xC0}}, {0x0105, {0, 0, 0, 25}},
         {0x0106, {0, 0, 0, 3}},             {0x0115, {0, 0, 0, 1}},             {0x010A, {0, 0, 0, 1}},
@@ -363,19 +342,14 @@ TEST(DriverExchange, NoExchangeWithoutAnOpenDriverAndATimeoutFailuresForeignAndS
     FakePeer peer([&](FakePeer& p, const Bytes& request, const Endpoint& from) {
         const uint16_t code = codeOf(request);
         const int call = calls++;
-        if (call < 3)
-            p.send(response(code,
-                            code == cmd::kGetFilterLevel ? 9
-                            : isReadCommand(code)        ? 1
-                                                         : 7,
-                            u32Value(55)),
-                   from);
-        else if (call == 3)
-            p.send(response(cmd::kGetFilterLevel, 0, u32Value(3)), from);
-        else if (call == 4) {
+        const uint32_t failure = code == cmd::kGetFilterLevel ? 9 : isReadCommand(code) ? 1 : 7;
+        if (call == 4)
             std::this_thread::sleep_for(200ms);
-            p.send(response(code, 0, u32Value(600)), from);
-        }
+        if (call <= 4)
+            p.send(call < 3    ? response(code, failure, u32Value(55))
+                   : call == 3 ? response(cmd::kGetFilterLevel, 0, u32Value(3))
+                               : response(code, 0, u32Value(600)),
+                   from);
     });
     KesDriver driver(peer.address());
     uint32_t value = 1234;
@@ -457,15 +431,14 @@ TEST(DriverScan, QueueKeepsTheNewestThirtyTwoUntilClosed)
     for (uint32_t ts = 0; ts < 40; ++ts)
         burst.push_back(scanDatagram(8, 1, ts, 126));
     BurstPeer peer(burst);
-    KesDriver driver(peer.address());
-    openQuietly(driver);
-    peer.deliver(driver);
+    KesDriver& driver = peer.driver;
+    peer.deliver();
     driver.close();
     openQuietly(driver);
     driver.setTimeout(100);
     ScanPacketData packet;
     EXPECT_EQ(driver.readScanPacket(packet), kNoAnswer);
-    peer.deliver(driver);
+    peer.deliver();
     for (uint32_t ts = 8; ts < 40; ++ts) {
         ASSERT_EQ(driver.readScanPacket(packet), kSuccess);
         EXPECT_EQ(packet.time_stamp, ts);
@@ -489,9 +462,8 @@ TEST(DriverScan, AssemblyPlacesSubBlocksByIndexAndRestartsAtARateChange)
         burst.push_back(scanDatagram(b == 3 ? 9 : 6, b == 3 ? 3 : 7, 3, b == 3 ? 0 : 192));
     }
     BurstPeer peer(burst);
-    KesDriver driver(peer.address());
-    openQuietly(driver);
-    peer.deliver(driver);
+    KesDriver& driver = peer.driver;
+    peer.deliver();
     const struct {
         uint32_t stamp;
         size_t points;
@@ -526,10 +498,9 @@ TEST(DriverScan, FilterParametersAreReadOnceAndFollowTheSettings)
     burst[1][20 + 3 * 100] = 0x13; // one far spike among 1002s
     burst[1][20 + 3 * 100 + 1] = 0x88;
     BurstPeer peer(burst, 1);
-    KesDriver driver(peer.address());
-    openQuietly(driver);
+    KesDriver& driver = peer.driver;
     const auto spikeAfterGrab = [&] {
-        peer.deliver(driver);
+        peer.deliver();
         FullScanBlock scan;
         EXPECT_EQ(driver.grabFullScanBlock(scan), kSuccess);
         const auto& r = scan.layers.at(0).ranges;

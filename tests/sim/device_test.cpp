@@ -82,9 +82,8 @@ TEST(SimulatorCommands, FailsBadValuesRefusedAndUnknownCodes)
     EXPECT_EQ(statusOf(host.request(0x0301)), 2u);
     EXPECT_EQ(host.request(0x02FF).size(), 20u);
     const DeviceSnapshot state = sim->snapshot();
-    EXPECT_EQ(state.scan_frequency_hz, 10u);
-    EXPECT_EQ(state.scan_direction, 0u);
-    EXPECT_EQ(state.filter_level, 1u);
+    EXPECT_EQ(std::make_tuple(state.scan_frequency_hz, state.scan_direction, state.filter_level),
+              std::make_tuple(10u, 0u, 1u));
 }
 
 TEST(SimulatorCommands, DropsMalformedRequestsAndAnswersLateWhenAsked)
@@ -117,8 +116,8 @@ TEST(SimulatorSilence, ApplyConfigsStoresTheAddressAndRebootRestartsWithIt)
     ASSERT_EQ(statusOf(host.request(cmd::kApplyConfigs, payloadU32(0))), 0u);
     EXPECT_EQ(host.request(cmd::kGetScanFrequency, {}, Ms(100)).size(), 20u);
     EXPECT_FALSE(host.nextScan().empty());
-    EXPECT_EQ(sim->snapshot().active_ip_address, "192.168.1.70");
-    EXPECT_EQ(sim->snapshot().restarts, 0u);
+    EXPECT_EQ(std::make_tuple(sim->snapshot().active_ip_address, sim->snapshot().restarts),
+              std::make_tuple("192.168.1.70", 0u));
 
     const Bytes later = kes_sdk::payloadIPv4(inet_addr("192.168.1.71"));
     ASSERT_EQ(statusOf(host.request(cmd::kSetIpAddress, later)), 0u);
@@ -133,10 +132,9 @@ TEST(SimulatorSilence, ApplyConfigsStoresTheAddressAndRebootRestartsWithIt)
     ASSERT_EQ(answer.size(), 20u);
     EXPECT_EQ(Bytes(answer.begin() + 12, answer.begin() + 16), later);
     const DeviceSnapshot state = sim->snapshot();
-    EXPECT_EQ(state.active_ip_address, "192.168.1.71");
-    EXPECT_EQ(state.restarts, 1u);
-    EXPECT_FALSE(state.stream_on);
-    EXPECT_GT(state.ignored_while_silent, 0u);
+    EXPECT_EQ(
+        std::make_tuple(state.active_ip_address, state.restarts, state.stream_on, state.ignored_while_silent > 0),
+        std::make_tuple("192.168.1.71", 1u, false, true));
 }
 
 // Everything lost: the request reaches the device, its answer and the stream do not.
@@ -171,10 +169,8 @@ TEST(SimulatorStream, SixBlocksPerRevolutionAtEveryFrequencyOnScheduleUntilTurne
             const Bytes& d = r[k];
             ASSERT_EQ(d.size(), 20 + 3 * n + 4) << hz;
             EXPECT_EQ(Bytes(d.begin(), d.begin() + 6), (Bytes{0x4D, 0x53, 0x01, 0xF4, 0xEB, 0x90}));
-            EXPECT_EQ(kes_sdk::readU16(d.data() + 6), d.size());
-            EXPECT_EQ(d[10], rate);
-            EXPECT_EQ(d[11], k + 1);
-            EXPECT_EQ(stampOf(d), stampOf(r[0]));
+            EXPECT_EQ(std::make_tuple(size_t(kes_sdk::readU16(d.data() + 6)), d[10], size_t(d[11]), stampOf(d)),
+                      std::make_tuple(d.size(), rate, k + 1, stampOf(r[0])));
             EXPECT_NE(kes_sdk::readU32(d.data() + d.size() - 4), 0u);
         }
         const Revolution following = nextFullRevolution(host);

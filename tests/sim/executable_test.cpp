@@ -38,8 +38,7 @@ TEST(SimulatorExecutable, ServesOnTheAnnouncedPortAndStopsOnSigterm)
     EXPECT_TRUE(sim.readUntil("0x0105 payload 00000014 -> status 1\n").contains("status 1"));
     sim.terminate();
     ASSERT_TRUE(sim.waitForFinished(kes_test::scaled(3000)));
-    EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(sim.exitCode(), 0);
+    EXPECT_EQ(std::make_pair(sim.exitStatus(), sim.exitCode()), std::make_pair(QProcess::NormalExit, 0));
 }
 
 TEST(SimulatorExecutable, BadOptionsAndATakenPortExitWithTheirCodeAndReason)
