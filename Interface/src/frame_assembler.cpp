@@ -2,6 +2,8 @@
 
 #include "kes_view/point_colour.h"
 
+#include <kes_sdk/scan_geometry.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -10,24 +12,14 @@ namespace {
 constexpr uint8_t kLastBlockId = 6;
 constexpr float kRangeUnit = 0.002f;
 constexpr float kSelectTolerance = 0.2f;
-constexpr float kPi = 3.14159265358979f;
-
-float planeAngle(float deviceAngle)
-{
-    return (deviceAngle - 90.0f) / 180.0f * kPi;
-}
+using kes_sdk::angleStep;
+using kes_sdk::planeAngle;
 
 } // namespace
 
 uint32_t blockPointCount(const kes_sdk::ScanBlockData& block)
 {
     return block.layers.empty() ? 0 : static_cast<uint32_t>(block.layers.front().ranges.size());
-}
-
-float angleStep(uint32_t n)
-{
-    const uint32_t divisor = 6u * n - 1u;
-    return 270.0f / static_cast<float>(divisor);
 }
 
 bool FrameAssembler::receiveBlock(const kes_sdk::ScanBlockData& block, uint32_t colorMode, float selectAngle,

@@ -75,5 +75,3 @@ private:
 
 // Points per block of a revolution as the device sends it: the ranges of the first layer.
 uint32_t blockPointCount(const kes_sdk::ScanBlockData& block);
-// Degrees between neighbouring points: 270 / (6n - 1), the divisor as unsigned 32-bit.
-float angleStep(uint32_t n);

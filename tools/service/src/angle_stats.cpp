@@ -1,6 +1,6 @@
 #include "kes_service/angle_stats.h"
 
-#include "kes_service/scan_geometry.h"
+#include <kes_sdk/scan_geometry.h>
 
 #include <algorithm>
 #include <cmath>
@@ -76,7 +76,7 @@ std::vector<AngleRow> AngleStatistics::rows() const
     for (size_t i = 0; i < t->points.size(); ++i) {
         const Point& p = t->points[i];
         AngleRow row;
-        row.angle_deg = deviceAngleDeg(n, unsigned(i / n + 1), i % n);
+        row.angle_deg = kes_sdk::pointAngleDeg(uint32_t(n), unsigned(i / n + 1), i % n);
         row.samples = p.samples;
         row.valid_share = p.samples ? double(p.valid) / double(p.samples) : 0.0;
         row.mean_m = row.std_mm = row.min_m = row.max_m = row.mean_intensity = kNaN;

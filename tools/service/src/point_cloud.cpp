@@ -1,9 +1,10 @@
 #include "kes_service/point_cloud.h"
 
-#include "kes_service/scan_geometry.h"
+#include <kes_sdk/scan_geometry.h>
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -64,9 +65,10 @@ std::vector<CloudPoint> framePoints(const kes_sdk::ScanBlockData* blocks, size_t
         for (size_t j = 0; j < layer.ranges.size(); ++j) {
             if (layer.ranges[j] == 0)
                 continue;
-            const PlanePoint p = planePoint(deviceAngleDeg(n, id, j), layer.ranges[j]);
+            const float d = float(layer.ranges[j]) * 0.002f;
+            const float theta = kes_sdk::planeAngle(kes_sdk::pointAngleDeg(uint32_t(n), id, j));
             const float intensity = j < layer.intensities.size() ? float(layer.intensities[j]) : 0.0f;
-            points.push_back({p.x, p.y, 0.0f, intensity});
+            points.push_back({d * std::cos(theta), d * std::sin(theta), 0.0f, intensity});
         }
     }
     return points;
