@@ -31,7 +31,7 @@ Bytes readValue(const Bytes& d, uint16_t code)
         return hostBytes(readU16(p));
     if (code == cmd::kGetApdTemperature) {
         // The one little-endian field on the wire.
-        uint32_t bits = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+        const uint32_t bits = readU32LittleEndian(p);
         float f;
         std::memcpy(&f, &bits, sizeof f);
         return hostBytes(f);
@@ -60,8 +60,7 @@ Bytes payloadIPv4(uint32_t inetAddr)
 {
     // inet_addr's value holds the first octet in its lowest byte: big-endian it reads reversed.
     const auto* octets = reinterpret_cast<const uint8_t*>(&inetAddr);
-    return payloadU32((uint32_t(octets[0]) << 0) | (uint32_t(octets[1]) << 8) | (uint32_t(octets[2]) << 16)
-                      | (uint32_t(octets[3]) << 24));
+    return payloadU32(readU32LittleEndian(octets));
 }
 
 Bytes buildRequest(uint16_t code, const Bytes& payload)

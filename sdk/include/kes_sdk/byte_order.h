@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-// Network-order reads and writes over raw bytes; the caller has checked the bounds.
+// Reads and writes over raw bytes, network order unless named otherwise; the caller has checked
+// the bounds.
 namespace kes_sdk {
 
 inline uint16_t readU16(const uint8_t* p)
@@ -14,6 +15,12 @@ inline uint16_t readU16(const uint8_t* p)
 inline uint32_t readU32(const uint8_t* p)
 {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+// The few fields that come least significant byte first.
+inline uint32_t readU32LittleEndian(const uint8_t* p)
+{
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
 inline void appendU16(std::vector<uint8_t>& out, uint16_t v)

@@ -30,7 +30,7 @@ std::optional<size_t> ipOffset(int link_type, const uint8_t* f, size_t size)
             return std::nullopt;
         // AF_INET is 2 everywhere; DLT_NULL writes it in the capturing host's byte order.
         const uint32_t big = readU32(f);
-        const uint32_t little = uint32_t(f[0]) | uint32_t(f[1]) << 8 | uint32_t(f[2]) << 16 | uint32_t(f[3]) << 24;
+        const uint32_t little = kes_sdk::readU32LittleEndian(f);
         const bool inet = big == 2 || (link_type == link::kNull && little == 2);
         return inet ? std::optional<size_t>(4) : std::nullopt;
     }
