@@ -137,13 +137,18 @@ protected:
 using FrameAssembly = Unshown;
 using Colouring = Unshown;
 
-// A shown view of 800 x 600 under the virtual display, with pixel functions that place world
-// points by the camera's own definition (45 degree field of view, height = zoom).
+// A shown view of 800 x 600 at 14 m under the virtual display, with pixel functions that place
+// world points by the camera's own definition (45 degree field of view, height = zoom).
 class ViewTest : public Unshown {
 protected:
     static constexpr int kW = 800;
     static constexpr int kH = 600;
-    void SetUp() override { view_ = makeView(); }
+    void SetUp() override
+    {
+        view_ = makeView();
+        ASSERT_TRUE(view_->glReady());
+        zoomTo(14.0f);
+    }
     static std::unique_ptr<LidarGLWidget> makeView(const QString& fontPath = QString())
     {
         auto view = std::make_unique<LidarGLWidget>();
@@ -227,6 +232,7 @@ protected:
     }
     std::unique_ptr<LidarGLWidget> view_;
 };
+using RenderTest = ViewTest;
 using ControlTest = ViewTest;
 
 // Block 6 publishes; blocks replace their like by identifier and keep their first place; a
@@ -372,7 +378,7 @@ TEST(ViewMaths, TheBearingAndTheProjectionFactor)
 const QString kFileEnd = QStringLiteral("*****************************");
 
 // A view never shown, its measurements' signals logged; their files removed before and after.
-class RangeMeasureTest : public Unshown {
+class MeasureTest : public Unshown {
 protected:
     void SetUp() override { removeFiles(); }
     void TearDown() override { removeFiles(); }
@@ -382,13 +388,48 @@ protected:
             QDir(appPath(dir)).removeRecursively();
     }
     void send(const Revolution& blocks, int times = 1) { feed(view_, blocks, times); }
+    // Rows: (180, 2), (90, 1), (270, 0.05) and eleven empty rows, or the first `rows` of them.
+    // Target 180 averages 2.001 m (1 mm off) with a repeatability of 1 mm.
+    QLineEdit* field(const QString& name) { return view_.accuracyInfo()->findChild<QLineEdit*>(name); }
+    void configure(const QString& ab = "0.01", const QString& re = "0.01", int rows = -1)
+    {
+        const QStringList angles{"180", "90", "270"}, values{"2", "1", "0.05"};
+        for (int i = 0; i < angles.size(); ++i) {
+            field(QString("lineEdit_angle_%1").arg(i + 1))->setText(angles[i]);
+            field(QString("lineEdit_true_value_%1").arg(i + 1))->setText(values[i]);
+        }
+        field("lineEdit_ab_value")->setText(ab);
+        field("lineEdit_re_value")->setText(re);
+        view_.accuracyInfo()->okBtnClicked();
+        if (rows >= 0)
+            view_.accuracyInfo()->true_values_.resize(rows);
+    }
+    // One whole true-value test of unit `sn` over 100 revolutions made by `frame`; the day
+    // file's lines after it, the time stripped.
+    QStringList runTest(const QString& sn, const std::function<Revolution(int)>& frame)
+    {
+        view_.setSnCode(sn);
+        view_.receieveTrueInfo();
+        for (int r = 0; r < 100; ++r)
+            send(frame(r));
+        QStringList lines = fileLines(dayFile(), "gb2312");
+        for (QString& line : lines)
+            line = line.section(',', 1);
+        return lines;
+    }
+    QString dayFile() const
+    {
+        return appPath("SN_TrueValue_Data/" + QDate::currentDate().toString("yyyy_MM_dd") + ".csv");
+    }
     LidarGLWidget view_;
     kes_test::SignalLog rounds_{&view_, &LidarGLWidget::sig_update_cur_round};
     kes_test::SignalLog results_{&view_, &LidarGLWidget::sig_update_res};
     kes_test::SignalLog screenshots_{&view_, &LidarGLWidget::sig_update_screenshot};
+    QSignalSpy trueRounds_{&view_, &LidarGLWidget::sig_true_cur_round};
+    QSignalSpy status_{&view_, &LidarGLWidget::sig_true_status_changed};
 };
 
-TEST_F(RangeMeasureTest, CountsItsRoundsOrNoneAndReportsOkOnTheFirstPointAfterThem)
+TEST_F(MeasureTest, CountsItsRoundsOrNoneReportsOkOnTheFirstPointAfterThemAndDirectoryErrors)
 {
     send(room(250.0));
     view_.startMeasure(270, 230, 3);
@@ -406,10 +447,27 @@ TEST_F(RangeMeasureTest, CountsItsRoundsOrNoneAndReportsOkOnTheFirstPointAfterTh
     EXPECT_EQ(results_.firsts(), (QVariantList{true, true})) << "zero rounds end on the first collected point";
     EXPECT_EQ(rounds_.size(), 3);
     EXPECT_EQ(view_.drawVertices().size(), kPoints) << "the frame is published live";
+    // The line that reports a directory error names the source file and line it is in.
+    QFile in_the_way(measureDir().path());
+    ASSERT_TRUE(in_the_way.open(QIODevice::WriteOnly));
+    in_the_way.close();
+    kes_test::DebugLog log;
+    view_.startMeasure(270, 230, 100);
+    send(kNgRoom);
+    ASSERT_TRUE(in_the_way.remove());
+    const QString line = log.lines().filter("data path create error:").value(0);
+    const QRegularExpressionMatch place =
+        QRegularExpression(
+            "^\\[([^:]+):(\\d+):createSaveFile \\d{4}-\\d\\d-\\d\\d [0-9:]+\\] data path create error:")
+            .match(line);
+    ASSERT_TRUE(place.hasMatch()) << line.toStdString();
+    QFile source(QStringLiteral(KES_SOURCE_DIR "/") + place.captured(1));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << source.fileName().toStdString();
+    EXPECT_TRUE(source.readAll().split('\n').value(place.captured(2).toInt() - 1).contains("createSaveFile"));
 }
 
 // A new start during the hold only changes the window.
-TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot)
+TEST_F(MeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot)
 {
     view_.setSnCode("HOLD/1");
     // Blocks first stored in the order 4, 5, 6, 1, 2, 3: the records come unsorted.
@@ -451,27 +509,6 @@ TEST_F(RangeMeasureTest, HoldsTheNgFrameForSixFramesSavesItAndAsksForAScreenshot
     EXPECT_EQ(lines.mid(int(kPoints) + 7), (QStringList{kFileEnd, ""}));
 }
 
-// The line that reports a directory error names the source file and line it is in.
-TEST_F(RangeMeasureTest, DirectoryErrorNamesItsSourceLine)
-{
-    QFile in_the_way(measureDir().path());
-    ASSERT_TRUE(in_the_way.open(QIODevice::WriteOnly));
-    in_the_way.close();
-    kes_test::DebugLog log;
-    view_.startMeasure(270, 230, 100);
-    send(kNgRoom);
-    ASSERT_TRUE(in_the_way.remove());
-    const QString line = log.lines().filter("data path create error:").value(0);
-    const QRegularExpressionMatch place =
-        QRegularExpression(
-            "^\\[([^:]+):(\\d+):createSaveFile \\d{4}-\\d\\d-\\d\\d [0-9:]+\\] data path create error:")
-            .match(line);
-    ASSERT_TRUE(place.hasMatch()) << line.toStdString();
-    QFile source(QStringLiteral(KES_SOURCE_DIR "/") + place.captured(1));
-    ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << source.fileName().toStdString();
-    EXPECT_TRUE(source.readAll().split('\n').value(place.captured(2).toInt() - 1).contains("createSaveFile"));
-}
-
 // The point nearest to 180 degrees (179.88) is 2 m away and its neighbours 1 m, so only the
 // right choice gives the 2 m figures.
 constexpr size_t kAt180 = 503;
@@ -486,48 +523,9 @@ Revolution ring(int r)
         [=](size_t) { return uint8_t(r % 2 ? 111 : 100); });
 }
 
-// Rows: (180, 2), (90, 1), (270, 0.05) and eleven empty rows, or the first `rows` of them.
-// Target 180 averages 2.001 m (1 mm off) with a repeatability of 1 mm.
-class TrueValueTest : public RangeMeasureTest {
-protected:
-    QLineEdit* field(const QString& name) { return view_.accuracyInfo()->findChild<QLineEdit*>(name); }
-    void configure(const QString& ab = "0.01", const QString& re = "0.01", int rows = -1)
-    {
-        const QStringList angles{"180", "90", "270"}, values{"2", "1", "0.05"};
-        for (int i = 0; i < angles.size(); ++i) {
-            field(QString("lineEdit_angle_%1").arg(i + 1))->setText(angles[i]);
-            field(QString("lineEdit_true_value_%1").arg(i + 1))->setText(values[i]);
-        }
-        field("lineEdit_ab_value")->setText(ab);
-        field("lineEdit_re_value")->setText(re);
-        view_.accuracyInfo()->okBtnClicked();
-        if (rows >= 0)
-            view_.accuracyInfo()->true_values_.resize(rows);
-    }
-    // One whole true-value test of unit `sn` over 100 revolutions made by `frame`; the day
-    // file's lines after it, the time stripped.
-    QStringList runTest(const QString& sn, const std::function<Revolution(int)>& frame)
-    {
-        view_.setSnCode(sn);
-        view_.receieveTrueInfo();
-        for (int r = 0; r < 100; ++r)
-            send(frame(r));
-        QStringList lines = fileLines(dayFile(), "gb2312");
-        for (QString& line : lines)
-            line = line.section(',', 1);
-        return lines;
-    }
-    QString dayFile() const
-    {
-        return appPath("SN_TrueValue_Data/" + QDate::currentDate().toString("yyyy_MM_dd") + ".csv");
-    }
-    QSignalSpy trueRounds_{&view_, &LidarGLWidget::sig_true_cur_round};
-    QSignalSpy status_{&view_, &LidarGLWidget::sig_true_status_changed};
-};
-
 // One day of units. A table never confirmed since the start judges nothing, so it must not
 // pass the unit; each limit alone turns a target NG; frames without points are left out.
-TEST_F(TrueValueTest, EvaluatesEveryTargetOverAHundredRevolutionsIntoTheDayFile)
+TEST_F(MeasureTest, EvaluatesEveryTargetOverAHundredRevolutionsIntoTheDayFile)
 {
     {
         kes_test::PromptScript boxes;
@@ -576,18 +574,9 @@ TEST_F(TrueValueTest, EvaluatesEveryTargetOverAHundredRevolutionsIntoTheDayFile)
     EXPECT_EQ(lines.count(lines[0]), 1) << "one header";
 }
 
-class RenderTest : public ViewTest {
-protected:
-    void SetUp() override
-    {
-        ViewTest::SetUp();
-        ASSERT_TRUE(view_->glReady());
-        zoomTo(14.0f);
-    }
-};
-
-// The logo's white plate covers its whole 177 x 37, margins included, over the grid.
-TEST_F(RenderTest, GridRingsBlindSectorAndLogoLieWhereTheyBelong)
+// The logo's white plate covers its whole 177 x 37, margins included, over the grid. A point
+// is drawn in the colour of its mode at its place.
+TEST_F(RenderTest, GridRingsBlindSectorLogoAndAPointLieWhereTheyBelong)
 {
     const QImage image = grab();
     ASSERT_EQ(image.size(), QSize(kW, kH));
@@ -608,10 +597,6 @@ TEST_F(RenderTest, GridRingsBlindSectorAndLogoLieWhereTheyBelong)
             return image.size() == QSize(177, 37) && all - inner == 177 * 37 - 171 * 31;
         },
         3000));
-}
-
-TEST_F(RenderTest, PointIsDrawnInTheColourOfItsModeAtItsPosition)
-{
     const QPointF at = planeOf(2 * kN + 84, 3.5);
     const Revolution revolution = revolutionWithPoint(2 * kN + 84, 1750, 100);
     const struct {
@@ -685,6 +670,7 @@ TEST_F(ControlTest, ButtonsAndWheelStepTheZoomAndTheRingsFollow)
     } steps[] = {{"ampliftyButton", 0, 0.9f}, {nullptr, 120, 0.8f},  {nullptr, -120, 0.9f},
                  {"narrowButton", 0, 1.0f},   {nullptr, -120, 1.1f}, {nullptr, -120, 2.1f},
                  {nullptr, 120, 1.1f}};
+    view_ = makeView(); // at the default zoom of 1 m
     for (const auto& step : steps) {
         if (step.button) {
             click(step.button);
@@ -704,37 +690,11 @@ TEST_F(ControlTest, ButtonsAndWheelStepTheZoomAndTheRingsFollow)
     }
 }
 
-// The panels are placed at the edges on a resize.
-TEST_F(ControlTest, DragPansWithTheCursorAndRecentreKeepsTheZoom)
-{
-    zoomTo(10.0f);
-    const float zoom = view_->zoom();
-    QTest::mousePress(view_.get(), Qt::LeftButton, Qt::NoModifier, QPoint(400, 300));
-    moveMouse(QPoint(500, 250), Qt::LeftButton);
-    QTest::mouseRelease(view_.get(), Qt::LeftButton, Qt::NoModifier, QPoint(500, 250));
-    EXPECT_NEAR(view_->panX(), -100 * zoom * 0.001f, 1e-5);
-    EXPECT_NEAR(view_->panY(), -50 * zoom * 0.001f, 1e-5);
-    EXPECT_TRUE(ringAt(grab())) << "the grid moved with the camera";
-    moveMouse(QPoint(300, 300), Qt::RightButton);
-    EXPECT_NEAR(view_->panX(), -100 * zoom * 0.001f, 1e-5) << "right button does not pan";
-    click("resetButton");
-    EXPECT_EQ(QPointF(view_->panX(), view_->panY()), QPointF(0, 0));
-    EXPECT_FLOAT_EQ(view_->zoom(), zoom);
-    EXPECT_TRUE(ringAt(grab()));
-    view_->resize(1000, 700);
-    ASSERT_TRUE(kes_test::waitFor([&] { return view_->size() == QSize(1000, 700); }));
-    const QWidget* info = view_->infoWidget();
-    const QWidget* legend = view_->colorLabel();
-    EXPECT_EQ(info->geometry(), QRect(QPoint(0, 700 - info->height()), info->size()));
-    EXPECT_EQ(legend->geometry(), QRect(QPoint(1000 - legend->width(), 600 - legend->height()), legend->size()));
-    EXPECT_EQ(view_->resetWidget()->pos(), QPoint(0, 0));
-    EXPECT_EQ(view_->findChild<QWidget*>("logo")->geometry(), QRect(1000 - 177, 700 - 37, 177, 37));
-}
-
 // The bearing under the cursor in the four directions and at the origin; on a 4:3 view 150
 // pixels are the same distance across and up. The point found there is shown, with a yellow
-// line, once a frame and only while the cursor is inside.
-TEST_F(ControlTest, TheBearingUnderTheCursorAndItsPoint)
+// line, once a frame and only while the cursor is inside. A drag pans with the cursor and a
+// recentre keeps the zoom; the panels keep to the edges on a resize.
+TEST_F(ControlTest, TheBearingUnderTheCursorItsPointThenDragRecentreAndResize)
 {
     zoomTo(10.0f);
     grab();
@@ -765,4 +725,24 @@ TEST_F(ControlTest, TheBearingUnderTheCursorAndItsPoint)
     for (const char* name : {"angle_label", "distance_label", "intensity_label"})
         EXPECT_EQ(labelText(info, name), "--") << name;
     EXPECT_TRUE(kes_test::waitFor([&] { return !anyNear(screen(view_.get()), at, 2, 255, 255, 0); }, 3000));
+    const float zoom = view_->zoom();
+    QTest::mousePress(view_.get(), Qt::LeftButton, Qt::NoModifier, QPoint(400, 300));
+    moveMouse(QPoint(500, 250), Qt::LeftButton);
+    QTest::mouseRelease(view_.get(), Qt::LeftButton, Qt::NoModifier, QPoint(500, 250));
+    EXPECT_NEAR(view_->panX(), -100 * zoom * 0.001f, 1e-5);
+    EXPECT_NEAR(view_->panY(), -50 * zoom * 0.001f, 1e-5);
+    EXPECT_TRUE(ringAt(grab())) << "the grid moved with the camera";
+    moveMouse(QPoint(300, 300), Qt::RightButton);
+    EXPECT_NEAR(view_->panX(), -100 * zoom * 0.001f, 1e-5) << "right button does not pan";
+    click("resetButton");
+    EXPECT_EQ(QPointF(view_->panX(), view_->panY()), QPointF(0, 0));
+    EXPECT_FLOAT_EQ(view_->zoom(), zoom);
+    EXPECT_TRUE(ringAt(grab()));
+    view_->resize(1000, 700);
+    ASSERT_TRUE(kes_test::waitFor([&] { return view_->size() == QSize(1000, 700); }));
+    const QWidget* legend = view_->colorLabel();
+    EXPECT_EQ(info->geometry(), QRect(QPoint(0, 700 - info->height()), info->size()));
+    EXPECT_EQ(legend->geometry(), QRect(QPoint(1000 - legend->width(), 600 - legend->height()), legend->size()));
+    EXPECT_EQ(view_->resetWidget()->pos(), QPoint(0, 0));
+    EXPECT_EQ(view_->findChild<QWidget*>("logo")->geometry(), QRect(1000 - 177, 700 - 37, 177, 37));
 }
