@@ -32,6 +32,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 using Revolution = std::vector<kes_sdk::ScanBlockData>;
 
@@ -121,13 +122,6 @@ protected:
     {
         const double a = std::atan2(double(v.y()), double(v.x())) * 180.0 / M_PI + 90.0;
         return a < 0 ? a + 360.0 : a;
-    }
-    static std::vector<uint8_t> storedIds(const LidarGLWidget& view)
-    {
-        std::vector<uint8_t> ids;
-        for (const auto& block : view.frame().blocks())
-            ids.push_back(block.block_id);
-        return ids;
     }
     static void expectColour(const QVector3D& actual, const QVector3D& expected)
     {
@@ -241,6 +235,12 @@ using ControlTest = ViewTest;
 TEST_F(FrameAssembly, BlocksAreStoredByIdentifierAndPublishedAtBlockSix)
 {
     LidarGLWidget view;
+    const auto storedIds = [&view] {
+        std::vector<uint8_t> ids;
+        for (const auto& block : view.frame().blocks())
+            ids.push_back(block.block_id);
+        return ids;
+    };
     for (uint8_t id : {3, 4, 5}) {
         view.receiveBlock(makeBlock(id, kN, 1000, 10));
         EXPECT_TRUE(view.drawVertices().empty()) << int(id);
@@ -257,7 +257,7 @@ TEST_F(FrameAssembly, BlocksAreStoredByIdentifierAndPublishedAtBlockSix)
     kes_sdk::ScanBlockData shortIntensities = makeBlock(6, kN, 500, 255);
     shortIntensities.layers[0].intensities.resize(2);
     view.receiveBlock(shortIntensities);
-    EXPECT_EQ(storedIds(view), (std::vector<uint8_t>{3, 4, 5, 6, 1, 2}));
+    EXPECT_EQ(storedIds(), (std::vector<uint8_t>{3, 4, 5, 6, 1, 2}));
     ASSERT_EQ(view.drawVertices().size(), 5 * kN);
     EXPECT_NEAR(angleOf(view.drawVertices().front()), deviceAngle(4 * kN), 1e-3);
     // Block 6's points from index 2 on have no intensity and are coloured as 0.
@@ -268,11 +268,11 @@ TEST_F(FrameAssembly, BlocksAreStoredByIdentifierAndPublishedAtBlockSix)
     view.receiveBlock(noLayers);
     EXPECT_EQ(view.frame().vertices().size(), 4 * kN);
     view.receiveBlock(makeBlock(7, 10, 500));
-    EXPECT_EQ(storedIds(view).size(), 6u);
+    EXPECT_EQ(storedIds().size(), 6u);
     ASSERT_EQ(view.frame().vertices().size(), 4 * kN);
     EXPECT_NEAR(angleOf(view.frame().vertices()[1]), deviceAngle(41, 10), 1e-3);
     view.receiveSingleBlock(makeBlock(6, kN, 750));
-    EXPECT_EQ(storedIds(view), (std::vector<uint8_t>{6}));
+    EXPECT_EQ(storedIds(), (std::vector<uint8_t>{6}));
     ASSERT_EQ(view.drawVertices().size(), kN);
     EXPECT_NEAR(view.drawVertices().front().length(), 1.5, 1e-5);
     view.receieveDirChanged();
@@ -291,32 +291,25 @@ TEST_F(FrameAssembly, BlocksAreStoredByIdentifierAndPublishedAtBlockSix)
 // lidar reports (others stay as sent; a language other than 0 and 1 changes nothing).
 TEST_F(Colouring, ModesFollowTheRampsAndReachTheLegendAndThePanelInTheirFormats)
 {
-    const struct {
-        uint32_t mode;
-        float intensity, distance;
-        QVector3D colour;
-    } cases[] = {{2, 0, 5, {0, 1, 1}},       {2, 0, 10, {0, 1, 0}},
-                 {2, 0, 15, {1, 1, 0}},      {2, 0, 25, {1, 0, 0}},
-                 {2, 0, 2.5f, {0, 0.5f, 1}}, {0, 0, 3, {0, 0, 1}},
-                 {0, 255, 3, {1, 0, 0}},     {0, 100, 3, {0, 1, (255 - 4 * 36.25f) / 255}},
-                 {9, 255, 3, {1, 0, 0}},     {1, 100, 30, {0, 0, 1}}};
-    for (const auto& c : cases)
-        expectColour(pointColour(c.mode, c.intensity, c.distance), c.colour);
+    const std::tuple<uint32_t, float, float, QVector3D> cases[] = {
+        {2, 0, 5, {0, 1, 1}},       {2, 0, 10, {0, 1, 0}},
+        {2, 0, 15, {1, 1, 0}},      {2, 0, 25, {1, 0, 0}},
+        {2, 0, 2.5f, {0, 0.5f, 1}}, {0, 0, 3, {0, 0, 1}},
+        {0, 255, 3, {1, 0, 0}},     {0, 100, 3, {0, 1, (255 - 4 * 36.25f) / 255}},
+        {9, 255, 3, {1, 0, 0}},     {1, 100, 30, {0, 0, 1}}};
+    for (const auto& [mode, intensity, distance, colour] : cases)
+        expectColour(pointColour(mode, intensity, distance), colour);
     LidarGLWidget view;
-    const struct {
-        uint32_t mode;
-        const char* max;
-        QVector3D colour;
-    } modes[] = {{2, "Max:20m", {1, 0, 0}},
-                 {1, "Max:20m", {0, 0, 1}},
-                 {0x100, "Max:255", {0, 0, 1}},
-                 {1, "Max:255", {0, 0, 1}},
-                 {7, "Max:255", {0, 0, 1}}};
-    for (const auto& m : modes) {
-        view.receiveColorMode(m.mode);
-        EXPECT_EQ(labelText(view.colorLabel(), "label_2"), m.max) << m.mode;
+    const std::tuple<uint32_t, const char*, QVector3D> modes[] = {{2, "Max:20m", {1, 0, 0}},
+                                                                  {1, "Max:20m", {0, 0, 1}},
+                                                                  {0x100, "Max:255", {0, 0, 1}},
+                                                                  {1, "Max:255", {0, 0, 1}},
+                                                                  {7, "Max:255", {0, 0, 1}}};
+    for (const auto& [mode, max, colour] : modes) {
+        view.receiveColorMode(mode);
+        EXPECT_EQ(labelText(view.colorLabel(), "label_2"), max) << mode;
         view.receiveSingleBlock(makeBlock(6, 4, 12500, 0));
-        expectColour(view.drawColors().front(), m.colour);
+        expectColour(view.drawColors().front(), colour);
     }
     // The legend's bar is the distance ramp, red at the top to blue at the bottom.
     const QImage bar(":/Image/color.png");
@@ -358,13 +351,10 @@ TEST_F(Colouring, ModesFollowTheRampsAndReachTheLegendAndThePanelInTheirFormats)
 // main direction inside each octant, on its boundaries and beyond.
 TEST(ViewMaths, TheBearingAndTheProjectionFactor)
 {
-    const struct {
-        double x, y;
-        float bearing;
-    } bearings[] = {{0, 0, 180}, {0, 1, 180},  {1, 0, 90},    {1, -0.0, 90},
-                    {0, -1, 0},  {-1, 0, 270}, {-1, -1, 315}, {1, -1, 45}};
-    for (const auto& b : bearings)
-        EXPECT_FLOAT_EQ(view_camera::bearing(b.x, b.y), b.bearing) << b.x << ", " << b.y;
+    const std::tuple<double, double, float> bearings[] = {{0, 0, 180}, {0, 1, 180},  {1, 0, 90},    {1, -0.0, 90},
+                                                          {0, -1, 0},  {-1, 0, 270}, {-1, -1, 315}, {1, -1, 45}};
+    for (const auto& [x, y, bearing] : bearings)
+        EXPECT_FLOAT_EQ(view_camera::bearing(x, y), bearing) << x << ", " << y;
     // clang-format off
     const std::pair<float, float> cases[] = {
         {10, 0.98480775f}, {60, 0.8660254f},  {120, 0.8660254f}, {170, 0.98480775f}, {200, 0.93969262f},
@@ -599,16 +589,13 @@ TEST_F(RenderTest, GridRingsBlindSectorLogoAndAPointLieWhereTheyBelong)
         3000));
     const QPointF at = planeOf(2 * kN + 84, 3.5);
     const Revolution revolution = revolutionWithPoint(2 * kN + 84, 1750, 100);
-    const struct {
-        uint32_t mode;
-        int r, g, b;
-    } modes[] = {{0, 0, 255, 110}, {2, 0, 178, 255}, {1, 0, 0, 255}};
-    for (const auto& m : modes) {
-        view_->receiveColorMode(m.mode);
+    const std::tuple<uint32_t, int, int, int> modes[] = {{0, 0, 255, 110}, {2, 0, 178, 255}, {1, 0, 0, 255}};
+    for (const auto& [mode, r, g, b] : modes) {
+        view_->receiveColorMode(mode);
         send(revolution);
         const QImage image = grab();
-        EXPECT_TRUE(anyNear(image, at, 2, m.r, m.g, m.b)) << m.mode;
-        EXPECT_FALSE(anyNear(image, {-at.x(), at.y()}, 3, m.r, m.g, m.b)) << "mirrored, mode " << m.mode;
+        EXPECT_TRUE(anyNear(image, at, 2, r, g, b)) << mode;
+        EXPECT_FALSE(anyNear(image, {-at.x(), at.y()}, 3, r, g, b)) << "mirrored, mode " << mode;
     }
     view_->receieveDirChanged();
     EXPECT_FALSE(anyNear(grab(), at, 2, 0, 0, 255)) << "after a direction change";
@@ -663,23 +650,19 @@ TEST_F(RenderTest, TheNgFrameStaysOnScreenUntilTheHoldEnds)
 // rings follow.
 TEST_F(ControlTest, ButtonsAndWheelStepTheZoomAndTheRingsFollow)
 {
-    const struct {
-        const char* button;
-        int wheel;
-        float zoom;
-    } steps[] = {{"ampliftyButton", 0, 0.9f}, {nullptr, 120, 0.8f},  {nullptr, -120, 0.9f},
-                 {"narrowButton", 0, 1.0f},   {nullptr, -120, 1.1f}, {nullptr, -120, 2.1f},
-                 {nullptr, 120, 1.1f}};
+    const std::tuple<const char*, int, float> steps[] = {
+        {"ampliftyButton", 0, 0.9f}, {nullptr, 120, 0.8f},  {nullptr, -120, 0.9f}, {"narrowButton", 0, 1.0f},
+        {nullptr, -120, 1.1f},       {nullptr, -120, 2.1f}, {nullptr, 120, 1.1f}};
     view_ = makeView(); // at the default zoom of 1 m
-    for (const auto& step : steps) {
-        if (step.button) {
-            click(step.button);
+    for (const auto& [button, delta, zoom] : steps) {
+        if (button) {
+            click(button);
         } else {
             QWheelEvent wheel(QPointF(kW / 2.0, kH / 2.0), view_->mapToGlobal(QPoint(kW / 2, kH / 2)), QPoint(),
-                              QPoint(0, step.wheel), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                              QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(view_.get(), &wheel);
         }
-        EXPECT_NEAR(view_->zoom(), step.zoom, 1e-4) << step.zoom;
+        EXPECT_NEAR(view_->zoom(), zoom, 1e-4) << zoom;
     }
     for (int k = 0; k < 12; ++k)
         click("ampliftyButton");
