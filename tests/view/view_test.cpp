@@ -378,9 +378,9 @@ protected:
             QDir(appPath(dir)).removeRecursively();
     }
     void send(const Revolution& blocks, int times = 1) { feed(view_, blocks, times); }
+    QLineEdit* field(const QString& name) { return view_.accuracyInfo()->findChild<QLineEdit*>(name); }
     // Rows: (180, 2), (90, 1), (270, 0.05) and eleven empty rows, or the first `rows` of them.
     // Target 180 averages 2.001 m (1 mm off) with a repeatability of 1 mm.
-    QLineEdit* field(const QString& name) { return view_.accuracyInfo()->findChild<QLineEdit*>(name); }
     void configure(const QString& ab = "0.01", const QString& re = "0.01", int rows = -1)
     {
         const QStringList angles{"180", "90", "270"}, values{"2", "1", "0.05"};
