@@ -1,5 +1,4 @@
 #include "kes_view/lidargl_widget.h"
-#include "scan_blocks.h"
 
 #include <kes_test/qt_support.h>
 
@@ -23,8 +22,10 @@ TEST(ContextCheck, ACoreContextIsReportedOnceAndTheViewStaysAlive)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     view.grabFramebuffer();
     EXPECT_FALSE(view.glReady());
-    for (uint8_t id = 1; id <= 6; ++id)
-        view.receiveBlock(makeBlock(id, 378, 1000));
+    kes_sdk::ScanBlockData block;
+    block.layers.push_back({std::vector<uint16_t>(378, 1000), std::vector<uint8_t>(378)});
+    for (block.block_id = 1; block.block_id <= 6; ++block.block_id)
+        view.receiveBlock(block);
     view.zoomIn();
     view.grabFramebuffer();
     QApplication::processEvents();
