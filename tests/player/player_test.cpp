@@ -96,6 +96,8 @@ protected:
         bar_.reset();
         logic_->connected_ = false;
         logic_.reset();
+        for (const QString& path : recordings_)
+            QFile::remove(path);
     }
     template <class T>
     T* child(const char* name)
@@ -134,6 +136,21 @@ protected:
     {
         return std::vector<uint32_t>(shown_.begin() + long(from), shown_.end());
     }
+    void startRecording(const char* firmware = "T1.0")
+    {
+        logic_->connected_ = true;
+        logic_->firmware_version_ = QString::fromLatin1(firmware);
+        bar_->receive_status(1);
+        button("recordButton")->click();
+        ASSERT_TRUE(button("recordButton")->isChecked());
+        record_path_ = bar_->recordPath();
+        recordings_ << record_path_;
+    }
+    void send(uint32_t from, uint32_t to, std::size_t points = 8)
+    {
+        for (uint32_t i = from; i < to; ++i)
+            emit logic_->sendBlock(makeBlock(i, points));
+    }
     kes_test::PromptScript script_;
     QTemporaryDir dir_;
     kes_test::FakeMdnsServer mdns_;
@@ -141,6 +158,8 @@ protected:
     std::unique_ptr<PlayerToolBar> bar_;
     QObject sink_;
     std::vector<uint32_t> shown_;
+    QString record_path_;
+    QStringList recordings_;
 };
 
 // Loading shows the whole frames and the first; each button, the field and the slider then
@@ -148,6 +167,7 @@ protected:
 TEST_F(PlayerTest, NavigationShowsTheChosenFrames)
 {
     load("four.csv", 26);
+    EXPECT_FALSE(child<QProgressBar>("progressBar")->isVisible());
     EXPECT_EQ(child<QLabel>("indexLabel")->text(), "/4");
     EXPECT_EQ(child<QLabel>("label")->text(), "four.csv");
     EXPECT_EQ(shown_, frameStamps(0));
@@ -171,17 +191,6 @@ TEST_F(PlayerTest, NavigationShowsTheChosenFrames)
     const std::size_t mark = shown_.size();
     child<QLineEdit>("lineEdit")->setText("0");
     EXPECT_TRUE(shownSince(mark).empty());
-}
-
-TEST_F(PlayerTest, ProgressBarAppearsOnlyWhileLoading)
-{
-    auto* progress = child<QProgressBar>("progressBar");
-    QSignalSpy opened(bar_.get(), &PlayerToolBar::openFile);
-    load("big.csv", 3000, 600, false);
-    EXPECT_TRUE(kes_test::waitFor([&] { return progress->isVisible(); })) << "the file takes a while";
-    EXPECT_TRUE(kes_test::waitFor([&] { return opened.count() == 1; }, 10000));
-    EXPECT_FALSE(progress->isVisible());
-    EXPECT_EQ(child<QLabel>("indexLabel")->text(), "/500");
 }
 
 // Typed digits: two from ten frames (one above the count is clamped); none, quietly, from a
@@ -286,18 +295,8 @@ TEST_F(PlayerTest, PauseResumeAndANewFileDuringPlayback)
     EXPECT_EQ(text("lineEdit"), "20");
 }
 
-TEST_F(PlayerTest, ConnectingStopsPlayback)
-{
-    load("twenty.csv", 120);
-    button("playButton")->click();
-    ASSERT_TRUE(waitShown(6 * 3));
-    logic_->connected_ = true;
-    bar_->receive_status(1);
-    ASSERT_TRUE(waitIdle());
-    EXPECT_TRUE(staysStill(150));
-}
-
-// A pass of the long file takes 10 s; closing must not wait for it, nor for a load.
+// A pass of the long file takes 10 s; closing must not wait for it, nor for a load (which
+// shows its progress).
 TEST_F(PlayerTest, ClosingIsPromptWhateverThePlayerDoes)
 {
     const struct {
@@ -311,6 +310,8 @@ TEST_F(PlayerTest, ClosingIsPromptWhateverThePlayerDoes)
         if (c.play_ms >= 0) {
             button("playButton")->click();
             QTest::qWait(c.play_ms);
+        } else {
+            EXPECT_TRUE(kes_test::waitFor([&] { return child<QProgressBar>("progressBar")->isVisible(); }));
         }
         QElapsedTimer timer;
         timer.start();
@@ -329,49 +330,9 @@ std::function<bool()> fillDisk(const QString& path)
     return [=] { return QFile::remove(path) && QFile::rename(kept, path); };
 }
 
-class RecordTest : public PlayerTest {
-protected:
-    void startRecording(const char* firmware = "T1.0")
-    {
-        logic_->connected_ = true;
-        logic_->firmware_version_ = QString::fromLatin1(firmware);
-        bar_->receive_status(1);
-        button("recordButton")->click();
-        ASSERT_TRUE(button("recordButton")->isChecked());
-        record_path_ = bar_->recordPath();
-        paths_ << record_path_;
-    }
-    void send(uint32_t from, uint32_t to, std::size_t points = 8)
-    {
-        for (uint32_t i = from; i < to; ++i)
-            emit logic_->sendBlock(makeBlock(i, points));
-    }
-    void stopRecording(int answer = 1)
-    {
-        script_.expect("录制完成，文件保存为:" + record_path_, answer);
-        button("recordButton")->click();
-    }
-    void TearDown() override
-    {
-        PlayerTest::TearDown();
-        for (const QString& path : paths_)
-            QFile::remove(path);
-    }
-    QString record_path_;
-    QStringList paths_;
-};
-
-TEST_F(RecordTest, ClosingDuringRecordingKeepsQueuedBlocks)
-{
-    startRecording();
-    send(0, 200, 400);
-    bar_.reset();
-    EXPECT_EQ(stampsIn(record_path_), counting(0, 200));
-}
-
 // While recording, blocks the disk refuses wait and reach the file once it takes them again;
 // those still refused when the drain gives up are counted in a warning, not a completion box.
-TEST_F(RecordTest, BlocksThatDoNotReachTheFileAreRetriedAndTheLossIsReported)
+TEST_F(PlayerTest, BlocksThatDoNotReachTheFileAreRetriedAndTheLossIsReported)
 {
     startRecording();
     auto restore = fillDisk(record_path_);
@@ -390,8 +351,9 @@ TEST_F(RecordTest, BlocksThatDoNotReachTheFileAreRetriedAndTheLossIsReported)
 }
 
 // The connection drops (which stops without a box) while the disk refuses the last blocks; a
-// new recording at once must neither hang on the draining one nor share its file.
-TEST_F(RecordTest, ANewRecordingRightAfterALostConnectionStartsPromptly)
+// new recording at once must neither hang on the draining one nor share its file, and closing
+// during it keeps what is queued.
+TEST_F(PlayerTest, ANewRecordingRightAfterALostConnectionStartsPromptly)
 {
     startRecording();
     const auto restore = fillDisk(record_path_);
@@ -405,15 +367,16 @@ TEST_F(RecordTest, ANewRecordingRightAfterALostConnectionStartsPromptly)
     timer.start();
     startRecording("T2.0");
     EXPECT_LT(timer.elapsed(), kes_test::scaled(2000));
-    send(3, 6);
-    stopRecording();
-    EXPECT_EQ(stampsIn(record_path_), counting(3, 6));
+    send(3, 203, 400);
+    bar_.reset();
+    EXPECT_EQ(stampsIn(record_path_), counting(3, 203)) << "closing keeps the queued blocks";
     EXPECT_TRUE(restore());
 }
 
-// The shown frame is appended beside the file, never while a lidar is connected; a frame the
-// file does not complete gives the header alone.
-TEST_F(RecordTest, InterceptAppendsTheShownFrameBesideTheFile)
+// The shown frame is appended beside the file, never while a lidar is connected, and a file
+// that cannot be opened or written is reported; a frame the file does not complete gives the
+// header alone.
+TEST_F(PlayerTest, InterceptAppendsTheShownFrameBesideTheFile)
 {
     load("twelve.csv", 12);
     button("endFrameButton")->click();
@@ -429,6 +392,15 @@ TEST_F(RecordTest, InterceptAppendsTheShownFrameBesideTheFile)
     button("saveButton")->click();
     EXPECT_EQ(stampsIn(target), twice) << "nothing is cut out while a lidar is connected";
     logic_->connected_ = false;
+    const QString blocked = path("twelve_block_position_1.csv");
+    button("preFrameButton")->click();
+    ASSERT_TRUE(QDir().mkdir(blocked));
+    script_.expect("截取失败，无法打开文件:" + blocked);
+    button("saveButton")->click();
+    ASSERT_TRUE(QDir().rmdir(blocked));
+    ASSERT_TRUE(QFile::link("/dev/full", blocked));
+    script_.expect("截取失败，无法写入文件:" + blocked);
+    button("saveButton")->click();
     load("five.csv", 5);
     const QString partial = path("five_block_position_1.csv");
     script_.expect("截取完成，文件保存为:" + partial);
@@ -437,7 +409,8 @@ TEST_F(RecordTest, InterceptAppendsTheShownFrameBesideTheFile)
 }
 
 // A pass of this file takes 6 s; the intercept must neither wait for it nor take another frame.
-TEST_F(RecordTest, InterceptDuringPlaybackIsPromptAndCopiesTheShownFrame)
+// Connecting then stops the playback.
+TEST_F(PlayerTest, InterceptDuringPlaybackIsPromptAndCopiesTheShownFrame)
 {
     load("long.csv", 6 * 120);
     button("playButton")->click();
@@ -451,26 +424,16 @@ TEST_F(RecordTest, InterceptDuringPlaybackIsPromptAndCopiesTheShownFrame)
     button("saveButton")->click();
     EXPECT_LT(timer.elapsed(), kes_test::scaled(500));
     EXPECT_EQ(stampsIn(target), frameStamps(on_screen));
-    button("playButton")->click();
-}
-
-TEST_F(RecordTest, InterceptThatDoesNotReachTheFileIsReported)
-{
-    load("twelve.csv", 12);
-    const QString target = path("twelve_block_position_1.csv");
-    ASSERT_TRUE(QDir().mkdir(target));
-    script_.expect("截取失败，无法打开文件:" + target);
-    button("saveButton")->click();
-    ASSERT_TRUE(QDir().rmdir(target));
-    ASSERT_TRUE(QFile::link("/dev/full", target));
-    script_.expect("截取失败，无法写入文件:" + target);
-    button("saveButton")->click();
+    logic_->connected_ = true;
+    bar_->receive_status(1);
+    ASSERT_TRUE(waitIdle()) << "connecting stops playback";
+    EXPECT_TRUE(staysStill(150));
 }
 
 // A live simulator at 30 Hz over loopback: the file keeps pace with the stream, never a
 // second behind, and ends up holding every block LidarLogic emitted, in order. The box comes
 // once the file is complete; its first button opens the file's folder.
-TEST_F(RecordTest, RecordingAtThirtyHertzKeepsUpWithTheStream)
+TEST_F(PlayerTest, RecordingAtThirtyHertzKeepsUpWithTheStream)
 {
     kes_sim::SimOptions options;
     options.port = 0;
@@ -500,7 +463,8 @@ TEST_F(RecordTest, RecordingAtThirtyHertzKeepsUpWithTheStream)
         QTest::qWait(1000);
         worst_lag = std::max(worst_lag, emitted.size() - std::min(emitted.size(), keysIn(record_path_).size()));
     }
-    stopRecording(0);
+    script_.expect("录制完成，文件保存为:" + record_path_, 0);
+    button("recordButton")->click();
     EXPECT_EQ(script_.folders, QStringList{QFileInfo(record_path_).absolutePath()});
     const std::size_t stopped = emitted.size(); // blocks that come later are no part of the file
     EXPECT_TRUE(kes_test::waitFor([&] { return keysIn(record_path_).size() >= stopped; }));
