@@ -56,53 +56,35 @@ TEST(ThresholdText, SplitsAtCommasUpToTheFirstNulAndFormatsSixDigits)
     EXPECT_EQ(threshold_config::format(0.1f, 1e-7f), "0.1,1e-07");
 }
 
-TEST_F(ConfigFiles, ThresholdFileIsWrittenWithoutLineEndAndReadBack)
-{
-    ASSERT_TRUE(threshold_config::write(app(), 1.5f, 3.0f));
-    EXPECT_EQ(threshold_config::filePath(app()), app() + "/ThresholdValueConfig/ThresholdValueConfig.txt");
-    EXPECT_EQ(contents(threshold_config::filePath(app())), "1.5,3");
-    ASSERT_TRUE(threshold_config::write(app(), 0.0f, 0.0f));
-    EXPECT_EQ(contents(threshold_config::filePath(app())), "0,0") << "truncated, not appended";
-    put(threshold_config::filePath(app()), QByteArray("0.7\0,5", 6));
-    threshold_config::Texts texts;
-    ASSERT_TRUE(threshold_config::read(app(), texts));
-    EXPECT_EQ(texts.absolute, "0.7");
-    EXPECT_TRUE(texts.relative.isEmpty());
-}
-
-TEST_F(ConfigFiles, ThresholdFileThatIsMissingOrUnreadableGivesNothing)
+// Reading gives nothing and keeps the texts without the directory, without the file or with a
+// directory in its place; writing truncates and adds no line end. A directory that cannot be
+// created is reported and nothing is written.
+TEST_F(ConfigFiles, ThresholdAndAccuracyFilesOnDisk)
 {
     kes_test::DebugLog debug;
+    const QString threshold_file = threshold_config::filePath(app());
     threshold_config::Texts texts{"keep", "keep"};
     EXPECT_FALSE(threshold_config::read(app(), texts)) << "no directory";
     EXPECT_TRUE(debug.lines().isEmpty());
     QDir().mkpath(threshold_config::directory(app()));
     EXPECT_FALSE(threshold_config::read(app(), texts)) << "directory without file";
-    QDir().mkpath(threshold_config::filePath(app()));
+    EXPECT_EQ(texts.absolute, "keep");
+    ASSERT_TRUE(threshold_config::write(app(), 1.5f, 3.0f));
+    EXPECT_EQ(threshold_file, app() + "/ThresholdValueConfig/ThresholdValueConfig.txt");
+    EXPECT_EQ(contents(threshold_file), "1.5,3");
+    ASSERT_TRUE(threshold_config::write(app(), 0.0f, 0.0f));
+    EXPECT_EQ(contents(threshold_file), "0,0") << "truncated, not appended";
+    put(threshold_file, QByteArray("0.7\0,5", 6));
+    ASSERT_TRUE(threshold_config::read(app(), texts));
+    EXPECT_EQ(texts.absolute, "0.7");
+    EXPECT_TRUE(texts.relative.isEmpty());
+    QFile::remove(threshold_file);
+    QDir().mkpath(threshold_file);
     EXPECT_FALSE(threshold_config::read(app(), texts)) << "a directory in the file's place";
     EXPECT_EQ(debug.lines(), (QStringList{"file.open", "file.open"}));
-    EXPECT_EQ(texts.absolute, "keep");
+    EXPECT_EQ(texts.absolute, "0.7");
     EXPECT_FALSE(threshold_config::write(app(), 1.0f, 2.0f)) << "a directory in the file's place";
-}
 
-TEST_F(ConfigFiles, DirectoriesThatCannotBeCreatedAreReportedAndNothingIsWritten)
-{
-    put(app() + "/ThresholdValueConfig", "a file");
-    put(app() + "/AccuracyInfoConfig", "a file");
-    kes_test::DebugLog debug;
-    EXPECT_FALSE(threshold_config::write(app(), 1.0f, 2.0f));
-    EXPECT_FALSE(accuracy_config::write(app(), accuracy_config::jsonText({})));
-    ASSERT_EQ(debug.lines().size(), 2);
-    EXPECT_TRUE(debug.lines()[0].startsWith("Config path create error: "));
-    EXPECT_TRUE(debug.lines()[0].contains(app() + "/ThresholdValueConfig"));
-    EXPECT_TRUE(debug.lines()[1].startsWith("Accuracy infomation comfig path create error: "));
-    EXPECT_TRUE(debug.lines()[1].contains(app() + "/AccuracyInfoConfig"));
-    EXPECT_EQ(contents(app() + "/ThresholdValueConfig"), "a file");
-    EXPECT_EQ(contents(app() + "/AccuracyInfoConfig"), "a file");
-}
-
-TEST_F(ConfigFiles, AccuracyFileHoldsTheRowsInQtIndentedForm)
-{
     ASSERT_TRUE(accuracy_config::write(app(), accuracy_config::jsonText({{90.5, 1.25}, {180, 3}})));
     EXPECT_EQ(accuracy_config::filePath(app()), app() + "/AccuracyInfoConfig/AccuracyInfoConfig.json");
     const char* const row = "        {\n            \"Angle\": %1,\n            \"True Value\": %2\n        }";
@@ -111,16 +93,25 @@ TEST_F(ConfigFiles, AccuracyFileHoldsTheRowsInQtIndentedForm)
                   .arg(QString(row).arg(90.5).arg(1.25), QString(row).arg(180).arg(3)));
     ASSERT_TRUE(accuracy_config::write(app(), accuracy_config::jsonText({})));
     EXPECT_EQ(contents(accuracy_config::filePath(app())), "{\n    \"Array\": [\n    ]\n}\n");
+
+    const QString blocked = app() + "/blocked";
+    put(blocked + "/ThresholdValueConfig", "a file");
+    put(blocked + "/AccuracyInfoConfig", "a file");
+    EXPECT_FALSE(threshold_config::write(blocked, 1.0f, 2.0f));
+    EXPECT_FALSE(accuracy_config::write(blocked, accuracy_config::jsonText({})));
+    const QStringList lines = debug.lines().mid(2);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("Config path create error: ")
+                && lines[0].contains(blocked + "/ThresholdValueConfig"));
+    EXPECT_TRUE(lines[1].startsWith("Accuracy infomation comfig path create error: ")
+                && lines[1].contains(blocked + "/AccuracyInfoConfig"));
+    EXPECT_EQ(contents(blocked + "/ThresholdValueConfig"), "a file");
+    EXPECT_EQ(contents(blocked + "/AccuracyInfoConfig"), "a file");
 }
 
 QString appDir()
 {
     return QCoreApplication::applicationDirPath();
-}
-
-void putThresholdFile(const QByteArray& bytes)
-{
-    put(threshold_config::filePath(appDir()), bytes);
 }
 
 QLineEdit* field(AccuracyInfo& info, const QString& name)
@@ -153,6 +144,7 @@ private:
     static constexpr const char* kAside = ".before-test";
 };
 
+// Then the intensities fill at most the fourteen fields, and the start clears them.
 TEST_F(AccuracyInfoFiles, RowsNeedBothTextsAndNumbersAreStoredAsParsed)
 {
     AccuracyInfo info;
@@ -180,21 +172,22 @@ TEST_F(AccuracyInfoFiles, RowsNeedBothTextsAndNumbersAreStoredAsParsed)
     EXPECT_EQ(info.getThresholds(), std::make_pair(12.345678f, 0.0f));
     EXPECT_EQ(field(info, "lineEdit_re_value")->text(), "x") << "fields stay as typed";
     EXPECT_EQ(contents(accuracy_config::filePath(appDir())), accuracy_config::jsonText(info.true_values_).toUtf8());
+    QList<float> values;
+    for (int i = 0; i < 20; ++i)
+        values.append(100.5f + float(i));
+    info.showIntensities(values);
+    EXPECT_EQ(field(info, "lineEdit_intensity_1")->text(), "100.5");
+    EXPECT_EQ(field(info, "lineEdit_intensity_14")->text(), "113.5");
+    EXPECT_FALSE(field(info, "lineEdit_intensity_14")->isEnabled());
+    info.showIntensities({1.23456789f});
+    EXPECT_EQ(field(info, "lineEdit_intensity_1")->text(), "1.23457");
+    EXPECT_EQ(field(info, "lineEdit_intensity_2")->text(), "101.5") << "later fields untouched";
+    info.recieveStartBtnClicked();
+    for (int n = 1; n <= 14; ++n)
+        EXPECT_TRUE(field(info, QString("lineEdit_intensity_%1").arg(n))->text().isEmpty());
 }
 
-TEST_F(AccuracyInfoFiles, ConstructionReadsTheThresholdFileVerbatim)
-{
-    putThresholdFile("1.5,3");
-    AccuracyInfo info;
-    EXPECT_EQ(field(info, "lineEdit_ab_value")->text(), "1.5");
-    EXPECT_EQ(field(info, "lineEdit_re_value")->text(), "3");
-    EXPECT_EQ(info.getThresholds(), std::make_pair(1.5f, 3.0f));
-    putThresholdFile("0.7");
-    AccuracyInfo withoutComma;
-    EXPECT_EQ(withoutComma.getThresholds(), std::make_pair(0.7f, 0.0f));
-    EXPECT_TRUE(field(withoutComma, "lineEdit_re_value")->text().isEmpty());
-}
-
+// A new window then reads the threshold file as it stands.
 TEST_F(AccuracyInfoFiles, NoDirectoryMeansNoLimitsAndClosingKeepsTheLastConfirmedTable)
 {
     AccuracyInfo info;
@@ -214,24 +207,15 @@ TEST_F(AccuracyInfoFiles, NoDirectoryMeansNoLimitsAndClosingKeepsTheLastConfirme
     EXPECT_EQ(info.getThresholds(), std::make_pair(0.5f, 0.0f));
     EXPECT_EQ(contents(accuracy_config::filePath(appDir())), json);
     EXPECT_EQ(contents(threshold_config::filePath(appDir())), "0.5,0");
-}
-
-TEST_F(AccuracyInfoFiles, IntensitiesFillAtMostTheFourteenFieldsAndTheStartClearsThem)
-{
-    AccuracyInfo info;
-    QList<float> values;
-    for (int i = 0; i < 20; ++i)
-        values.append(100.5f + float(i));
-    info.showIntensities(values);
-    EXPECT_EQ(field(info, "lineEdit_intensity_1")->text(), "100.5");
-    EXPECT_EQ(field(info, "lineEdit_intensity_14")->text(), "113.5");
-    EXPECT_FALSE(field(info, "lineEdit_intensity_14")->isEnabled());
-    info.showIntensities({1.23456789f});
-    EXPECT_EQ(field(info, "lineEdit_intensity_1")->text(), "1.23457");
-    EXPECT_EQ(field(info, "lineEdit_intensity_2")->text(), "101.5") << "later fields untouched";
-    info.recieveStartBtnClicked();
-    for (int n = 1; n <= 14; ++n)
-        EXPECT_TRUE(field(info, QString("lineEdit_intensity_%1").arg(n))->text().isEmpty());
+    put(threshold_config::filePath(appDir()), "1.5,3");
+    AccuracyInfo reading;
+    EXPECT_EQ(field(reading, "lineEdit_ab_value")->text(), "1.5");
+    EXPECT_EQ(field(reading, "lineEdit_re_value")->text(), "3");
+    EXPECT_EQ(reading.getThresholds(), std::make_pair(1.5f, 3.0f));
+    put(threshold_config::filePath(appDir()), "0.7");
+    AccuracyInfo without_comma;
+    EXPECT_EQ(without_comma.getThresholds(), std::make_pair(0.7f, 0.0f));
+    EXPECT_TRUE(field(without_comma, "lineEdit_re_value")->text().isEmpty());
 }
 
 class MeasureToolBarTest : public ::testing::Test {
@@ -285,7 +269,9 @@ TEST_F(MeasureToolBarTest, RangeTestSendsItsFieldsAndStaysLockedUntilItsVerdict)
     EXPECT_EQ(starts_.at(1), (QVariantList{12345, 230, 0}));
 }
 
-TEST_F(MeasureToolBarTest, ReturnInTheSerialFieldSendsItOnceAndTheButtonOpensTheTable)
+// The SN names files: separators are replaced where the operator sees it, and said why,
+// before the true-value test announces itself and then the serial number, once.
+TEST_F(MeasureToolBarTest, ReturnInTheSerialFieldSendsItOnceAndTheTrueValueTestAnnouncesItselfThenTheSerialNumber)
 {
     bar_.showPanels(true);
     bar_.show();
@@ -303,21 +289,13 @@ TEST_F(MeasureToolBarTest, ReturnInTheSerialFieldSendsItOnceAndTheButtonOpensThe
     click("pushButton_set_config");
     EXPECT_EQ(config.size(), 1);
     EXPECT_EQ(sent.size(), 2) << "leaving the field finishes the editing too";
-    bar_.showPanels(false);
-    EXPECT_TRUE(child("widget_measure")->isHidden() && child("widget_result")->isHidden());
-}
 
-// The SN names files: separators are replaced where the operator sees it, and said why,
-// before the test announces itself and then the serial number, once.
-TEST_F(MeasureToolBarTest, TrueValueTestAnnouncesItselfThenTheSerialNumberOnce)
-{
-    bar_.receive_status(1);
-    child<QLineEdit>("lineEdit_sn_code")->setText("../SN\\1");
+    sn->setText("../SN\\1");
     child<QLabel>("label_true_result")->setText("OK");
     QStringList order;
     QObject::connect(&bar_, &MeasureToolBar::sig_true_status,
                      [&] { order << (script_.allShown() ? "status" : "early"); });
-    QObject::connect(&bar_, &MeasureToolBar::sig_true_, [&](QString sn) { order << "sn:" + sn; });
+    QObject::connect(&bar_, &MeasureToolBar::sig_true_, [&](QString code) { order << "sn:" + code; });
     script_.expect("SN码中的“/”和“\\”已替换为“_”：.._SN_1");
     click("true_start_button");
     EXPECT_EQ(order, (QStringList{"status", "sn:.._SN_1"}));
@@ -331,4 +309,6 @@ TEST_F(MeasureToolBarTest, TrueValueTestAnnouncesItselfThenTheSerialNumberOnce)
     bar_.updateTrueStatus(true);
     EXPECT_EQ(child<QLabel>("label_true_result")->styleSheet(), "color:green;");
     EXPECT_TRUE(enabled({"lineEdit_sn_code", "true_start_button", "start_measure_button"}));
+    bar_.showPanels(false);
+    EXPECT_TRUE(child("widget_measure")->isHidden() && child("widget_result")->isHidden());
 }
