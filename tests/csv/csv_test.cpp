@@ -66,11 +66,14 @@ QByteArray recording(const std::vector<ScanBlockData>& blocks, float motor_frequ
 
 using Key = std::tuple<int, uint32_t, std::vector<uint16_t>, std::vector<int>>;
 
-// Id, time stamp, ranges and intensities of the first layer: what a comparison prints.
-std::vector<Key> keys(const std::vector<ScanBlockData>& blocks)
+// Loads a file, which must succeed; gives each block's id, time stamp, ranges and intensities,
+// which a failed comparison prints.
+std::vector<Key> keys(const QString& path, size_t chunk_bytes = kes_csv::kDefaultChunkBytes)
 {
+    const auto loaded = kes_csv::loadBlocks(path, chunk_bytes);
+    EXPECT_EQ(loaded.status, kes_csv::ReadStatus::Ok);
     std::vector<Key> out;
-    for (const auto& b : blocks)
+    for (const auto& b : loaded.blocks)
         out.emplace_back(b.block_id, b.time_stamp, b.layers.at(0).ranges,
                          std::vector<int>(b.layers[0].intensities.begin(), b.layers[0].intensities.end()));
     return out;
@@ -90,18 +93,6 @@ public:
 private:
     QTemporaryDir dir_;
 };
-
-// Through readBlocks, batches appended in order; fails the test on a bad status.
-std::vector<ScanBlockData> load(const QString& path, size_t chunk_bytes = kes_csv::kDefaultChunkBytes)
-{
-    std::vector<ScanBlockData> blocks;
-    const auto append = [&](std::vector<ScanBlockData>&& batch, const kes_csv::ReadProgress&) {
-        for (auto& b : batch)
-            blocks.push_back(std::move(b));
-    };
-    EXPECT_EQ(kes_csv::readBlocks(path, append, nullptr, chunk_bytes), kes_csv::ReadStatus::Ok);
-    return blocks;
-}
 
 const QByteArray kHeader = QByteArray(kes_csv::kHeaderLine) + '\n';
 
@@ -139,8 +130,8 @@ TEST_F(CsvReader, FilesGiveTheBlocksOfTheReadingRules)
     };
     for (const auto& c : cases) {
         const QString path = files_.write(c.bytes);
-        EXPECT_EQ(keys(load(path)), c.blocks) << c.bytes.toStdString();
-        EXPECT_EQ(keys(load(path, 1)), c.blocks) << c.bytes.toStdString();
+        EXPECT_EQ(keys(path), c.blocks) << c.bytes.toStdString();
+        EXPECT_EQ(keys(path, 1), c.blocks) << c.bytes.toStdString();
     }
 }
 
@@ -154,7 +145,7 @@ TEST_F(CsvReader, ChunkSizeDoesNotChangeTheBlocksNoneHoldsSpareCapacityAndProgre
         EXPECT_TRUE(b.layers.capacity() == 1 && b.layers[0].ranges.capacity() == b.layers[0].ranges.size()
                     && b.layers[0].intensities.capacity() == b.layers[0].intensities.size());
     for (size_t chunk : {1, 3, 64, 1000})
-        EXPECT_EQ(keys(load(path, chunk)), keys(whole)) << "chunk " << chunk;
+        EXPECT_EQ(keys(path, chunk), keys(path)) << "chunk " << chunk;
     std::vector<double> fractions;
     const auto track = [&](std::vector<ScanBlockData>&&, const kes_csv::ReadProgress& p) {
         fractions.push_back(p.fraction());
@@ -187,7 +178,7 @@ TEST_F(CsvReader, SkipsALineLongerThanTheBound)
     const QByteArray long_row = "1,1,1,0," + QByteArray(int(kes_csv::kMaxLineBytes), '0') + "1,5,20\n";
     const QString path = files_.write(long_row + recording(scans(2, 1, 3)) + long_row.chopped(1));
     for (size_t chunk : {size_t(4096), kes_csv::kDefaultChunkBytes})
-        EXPECT_EQ(keys(load(path, chunk)),
+        EXPECT_EQ(keys(path, chunk),
                   (std::vector<Key>{{1, 1000, {0, 30, 61}, {0, 1, 2}}, {2, 1001, {976, 1008, 1039}, {1, 2, 3}}}))
             << "chunk " << chunk;
 }
@@ -291,7 +282,7 @@ TEST(CsvAppend, AFileNeverEndsInsideARow)
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(file.size(), whole);
     file.close();
-    const auto loaded = load(file.fileName());
+    const auto loaded = kes_csv::loadBlocks(file.fileName()).blocks;
     ASSERT_EQ(loaded.size(), 2u);
     EXPECT_EQ(loaded[0].time_stamp, blocks[0].time_stamp);
     EXPECT_EQ(loaded[0].layers[0].ranges.size(), 300u);
@@ -328,27 +319,6 @@ const std::vector<std::string> kTricky = {
     "\xc3\xa9", "12a", "a12", "1_0", "0.0000001"};
 // clang-format on
 
-std::vector<std::string> randomTexts(size_t count)
-{
-    static const char alphabet[] = "0123456789+-.eE nNaAiIfFx\t\xA0\x85;";
-    std::mt19937 rng(7);
-    std::vector<std::string> out;
-    for (size_t i = 0; i < count; ++i) {
-        std::string s(rng() % 12, ' ');
-        for (char& c : s)
-            c = alphabet[rng() % (sizeof alphabet - 1)];
-        out.push_back(s);
-    }
-    return out;
-}
-
-uint32_t bits(float f)
-{
-    uint32_t b = 0;
-    std::memcpy(&b, &f, sizeof b);
-    return b;
-}
-
 void expectLikeQt(const std::string& text)
 {
     const QString q = QString::fromLatin1(text.data(), int(text.size()));
@@ -360,7 +330,7 @@ void expectLikeQt(const std::string& text)
     const float f = kes_csv::toFloat(text, &ok);
     const float qt_f = q.toFloat(&qt_ok);
     EXPECT_EQ(ok, qt_ok);
-    EXPECT_TRUE(bits(f) == bits(qt_f) || (std::isnan(f) && std::isnan(qt_f))) << f << " vs " << qt_f;
+    EXPECT_TRUE(std::memcmp(&f, &qt_f, sizeof f) == 0 || (std::isnan(f) && std::isnan(qt_f))) << f << " vs " << qt_f;
     EXPECT_EQ(kes_csv::rangeFromText(text), qt_ok ? kes_csv::rangeFromMetres(qt_f) : 0);
 }
 
@@ -368,8 +338,14 @@ TEST(CsvFields, ConvertLikeQtDoes)
 {
     for (const auto& t : kTricky)
         expectLikeQt(t);
-    for (const auto& t : randomTexts(20000))
-        expectLikeQt(t);
+    static const char alphabet[] = "0123456789+-.eE nNaAiIfFx\t\xA0\x85;";
+    std::mt19937 rng(7);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text(rng() % 12, ' ');
+        for (char& c : text)
+            c = alphabet[rng() % (sizeof alphabet - 1)];
+        expectLikeQt(text);
+    }
 }
 
 } // namespace
