@@ -163,7 +163,9 @@ protected:
 };
 
 // Loading shows the whole frames and the first; each button, the field and the slider then
-// show the frame they name, and the three agree.
+// show the frame they name, and the three agree. Typed digits: two from ten frames (one above
+// the count is clamped); none, quietly, from a file without a whole frame, and the next file's
+// slider starts at 0.
 TEST_F(PlayerTest, NavigationShowsTheChosenFrames)
 {
     load("four.csv", 26);
@@ -188,15 +190,9 @@ TEST_F(PlayerTest, NavigationShowsTheChosenFrames)
         EXPECT_EQ(child<QSlider>("horizontalSlider")->value(), int(step.frame));
         EXPECT_EQ(text("lineEdit"), QString::number(step.frame + 1));
     }
-    const std::size_t mark = shown_.size();
+    std::size_t mark = shown_.size();
     child<QLineEdit>("lineEdit")->setText("0");
-    EXPECT_TRUE(shownSince(mark).empty());
-}
-
-// Typed digits: two from ten frames (one above the count is clamped); none, quietly, from a
-// file without a whole frame, and the next file's slider starts at 0.
-TEST_F(PlayerTest, TheFrameFieldTakesOnlyFramesTheFileHas)
-{
+    EXPECT_TRUE(shownSince(mark).empty()) << "there is no frame 0";
     load("ten.csv", 60);
     QLineEdit* field = child<QLineEdit>("lineEdit");
     field->clear();
@@ -205,7 +201,7 @@ TEST_F(PlayerTest, TheFrameFieldTakesOnlyFramesTheFileHas)
     EXPECT_EQ(child<QSlider>("horizontalSlider")->value(), 9);
     load("five.csv", 5);
     EXPECT_EQ(child<QLabel>("indexLabel")->text(), "/0");
-    const std::size_t mark = shown_.size();
+    mark = shown_.size();
     button("endFrameButton")->click();
     button("nextFrameButton")->click();
     field->clear();
@@ -246,33 +242,10 @@ TEST_F(PlayerTest, NoPlayingWithoutAFileNorWithALidarNoRecordingWithoutAndTheLan
     }
 }
 
-// After the pass the view, the slider, the frame field and an intercept agree on the last frame.
-TEST_F(PlayerTest, PlayRunsToTheEndAndStaysOnTheLastFrame)
-{
-    load("four.csv", 24);
-    const std::size_t mark = shown_.size();
-    button("playButton")->click();
-    EXPECT_EQ(button("playButton")->text(), "暂停");
-    EXPECT_FALSE(child<QSlider>("horizontalSlider")->isEnabled());
-    ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(shownSince(mark), counting(0, 24));
-    EXPECT_EQ(button("playButton")->text(), "播放");
-    EXPECT_TRUE(child<QSlider>("horizontalSlider")->isEnabled());
-    EXPECT_EQ(child<QSlider>("horizontalSlider")->value(), 3);
-    EXPECT_EQ(text("lineEdit"), "4");
-    const std::size_t after = shown_.size();
-    button("nextFrameButton")->click();
-    EXPECT_EQ(shown_.size(), after) << "already on the last frame";
-    script_.expect("截取完成，文件保存为:" + path("four_block_position_4.csv"));
-    button("saveButton")->click();
-    EXPECT_EQ(stampsIn(path("four_block_position_4.csv")), frameStamps(3));
-    button("preFrameButton")->click();
-    EXPECT_EQ(shownSince(after), frameStamps(2));
-}
-
 // A pause stops within a frame and leaves the view still; playing on starts with the frame
-// shown. A file opened meanwhile plays all of its own frames.
-TEST_F(PlayerTest, PauseResumeAndANewFileDuringPlayback)
+// shown. A file opened meanwhile plays all of its own frames; after the pass the view, the
+// slider, the frame field and an intercept agree on the last frame.
+TEST_F(PlayerTest, PauseResumeANewFileDuringPlaybackAndThePassStaysOnTheLastFrame)
 {
     load("ten.csv", 60);
     button("playButton")->click();
@@ -290,9 +263,22 @@ TEST_F(PlayerTest, PauseResumeAndANewFileDuringPlayback)
     EXPECT_FALSE(button("playButton")->isChecked());
     const std::size_t mark = shown_.size();
     button("playButton")->click();
+    EXPECT_EQ(button("playButton")->text(), "暂停");
+    EXPECT_FALSE(child<QSlider>("horizontalSlider")->isEnabled());
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(shownSince(mark), counting(0, 120));
+    EXPECT_EQ(button("playButton")->text(), "播放");
+    EXPECT_TRUE(child<QSlider>("horizontalSlider")->isEnabled());
+    EXPECT_EQ(child<QSlider>("horizontalSlider")->value(), 19);
     EXPECT_EQ(text("lineEdit"), "20");
+    const std::size_t after = shown_.size();
+    button("nextFrameButton")->click();
+    EXPECT_EQ(shown_.size(), after) << "already on the last frame";
+    script_.expect("截取完成，文件保存为:" + path("twenty_block_position_20.csv"));
+    button("saveButton")->click();
+    EXPECT_EQ(stampsIn(path("twenty_block_position_20.csv")), frameStamps(19));
+    button("preFrameButton")->click();
+    EXPECT_EQ(shownSince(after), frameStamps(18));
 }
 
 // A pass of the long file takes 10 s; closing must not wait for it, nor for a load (which
@@ -332,7 +318,10 @@ std::function<bool()> fillDisk(const QString& path)
 
 // While recording, blocks the disk refuses wait and reach the file once it takes them again;
 // those still refused when the drain gives up are counted in a warning, not a completion box.
-TEST_F(PlayerTest, BlocksThatDoNotReachTheFileAreRetriedAndTheLossIsReported)
+// Then the connection drops (which stops without a box) while the disk refuses the last blocks;
+// a new recording at once must neither hang on the draining one nor share its file, and
+// closing during it keeps what is queued.
+TEST_F(PlayerTest, BlocksThatDoNotReachTheFileAreRetriedReportedAndHandedOverOnARestart)
 {
     startRecording();
     auto restore = fillDisk(record_path_);
@@ -348,28 +337,21 @@ TEST_F(PlayerTest, BlocksThatDoNotReachTheFileAreRetriedAndTheLossIsReported)
     button("recordButton")->click();
     ASSERT_TRUE(restore());
     EXPECT_EQ(stampsIn(record_path_), counting(0, 3));
-}
-
-// The connection drops (which stops without a box) while the disk refuses the last blocks; a
-// new recording at once must neither hang on the draining one nor share its file, and closing
-// during it keeps what is queued.
-TEST_F(PlayerTest, ANewRecordingRightAfterALostConnectionStartsPromptly)
-{
-    startRecording();
-    const auto restore = fillDisk(record_path_);
+    startRecording("T2.0");
+    restore = fillDisk(record_path_);
     ASSERT_TRUE(restore);
-    send(0, 3);
+    send(5, 8);
     logic_->connected_ = false;
     bar_->receive_status(0);
     EXPECT_FALSE(button("recordButton")->isChecked());
     EXPECT_EQ(button("recordButton")->text(), "录制");
     QElapsedTimer timer;
     timer.start();
-    startRecording("T2.0");
+    startRecording("T3.0");
     EXPECT_LT(timer.elapsed(), kes_test::scaled(2000));
-    send(3, 203, 400);
+    send(8, 208, 400);
     bar_.reset();
-    EXPECT_EQ(stampsIn(record_path_), counting(3, 203)) << "closing keeps the queued blocks";
+    EXPECT_EQ(stampsIn(record_path_), counting(8, 208)) << "closing keeps the queued blocks";
     EXPECT_TRUE(restore());
 }
 
