@@ -33,12 +33,6 @@ void put(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-class ConfigFiles : public ::testing::Test {
-protected:
-    QString app() const { return dir_.path(); }
-    QTemporaryDir dir_;
-};
-
 TEST(ThresholdText, SplitsAtCommasUpToTheFirstNulAndFormatsSixDigits)
 {
     const struct {
@@ -59,42 +53,44 @@ TEST(ThresholdText, SplitsAtCommasUpToTheFirstNulAndFormatsSixDigits)
 // Reading gives nothing and keeps the texts without the directory, without the file or with a
 // directory in its place; writing truncates and adds no line end. A directory that cannot be
 // created is reported and nothing is written.
-TEST_F(ConfigFiles, ThresholdAndAccuracyFilesOnDisk)
+TEST(ConfigFiles, ThresholdAndAccuracyFilesOnDisk)
 {
+    QTemporaryDir dir;
+    const QString app = dir.path();
     kes_test::DebugLog debug;
-    const QString threshold_file = threshold_config::filePath(app());
+    const QString threshold_file = threshold_config::filePath(app);
     threshold_config::Texts texts{"keep", "keep"};
-    EXPECT_FALSE(threshold_config::read(app(), texts)) << "no directory";
+    EXPECT_FALSE(threshold_config::read(app, texts)) << "no directory";
     EXPECT_TRUE(debug.lines().isEmpty());
-    QDir().mkpath(threshold_config::directory(app()));
-    EXPECT_FALSE(threshold_config::read(app(), texts)) << "directory without file";
+    QDir().mkpath(threshold_config::directory(app));
+    EXPECT_FALSE(threshold_config::read(app, texts)) << "directory without file";
     EXPECT_EQ(texts.absolute, "keep");
-    ASSERT_TRUE(threshold_config::write(app(), 1.5f, 3.0f));
-    EXPECT_EQ(threshold_file, app() + "/ThresholdValueConfig/ThresholdValueConfig.txt");
+    ASSERT_TRUE(threshold_config::write(app, 1.5f, 3.0f));
+    EXPECT_EQ(threshold_file, app + "/ThresholdValueConfig/ThresholdValueConfig.txt");
     EXPECT_EQ(contents(threshold_file), "1.5,3");
-    ASSERT_TRUE(threshold_config::write(app(), 0.0f, 0.0f));
+    ASSERT_TRUE(threshold_config::write(app, 0.0f, 0.0f));
     EXPECT_EQ(contents(threshold_file), "0,0") << "truncated, not appended";
     put(threshold_file, QByteArray("0.7\0,5", 6));
-    ASSERT_TRUE(threshold_config::read(app(), texts));
+    ASSERT_TRUE(threshold_config::read(app, texts));
     EXPECT_EQ(texts.absolute, "0.7");
     EXPECT_TRUE(texts.relative.isEmpty());
     QFile::remove(threshold_file);
     QDir().mkpath(threshold_file);
-    EXPECT_FALSE(threshold_config::read(app(), texts)) << "a directory in the file's place";
+    EXPECT_FALSE(threshold_config::read(app, texts)) << "a directory in the file's place";
     EXPECT_EQ(debug.lines(), (QStringList{"file.open", "file.open"}));
     EXPECT_EQ(texts.absolute, "0.7");
-    EXPECT_FALSE(threshold_config::write(app(), 1.0f, 2.0f)) << "a directory in the file's place";
+    EXPECT_FALSE(threshold_config::write(app, 1.0f, 2.0f)) << "a directory in the file's place";
 
-    ASSERT_TRUE(accuracy_config::write(app(), accuracy_config::jsonText({{90.5, 1.25}, {180, 3}})));
-    EXPECT_EQ(accuracy_config::filePath(app()), app() + "/AccuracyInfoConfig/AccuracyInfoConfig.json");
+    ASSERT_TRUE(accuracy_config::write(app, accuracy_config::jsonText({{90.5, 1.25}, {180, 3}})));
+    EXPECT_EQ(accuracy_config::filePath(app), app + "/AccuracyInfoConfig/AccuracyInfoConfig.json");
     const char* const row = "        {\n            \"Angle\": %1,\n            \"True Value\": %2\n        }";
-    EXPECT_EQ(contents(accuracy_config::filePath(app())),
+    EXPECT_EQ(contents(accuracy_config::filePath(app)),
               QString("{\n    \"Array\": [\n%1,\n%2\n    ]\n}\n")
                   .arg(QString(row).arg(90.5).arg(1.25), QString(row).arg(180).arg(3)));
-    ASSERT_TRUE(accuracy_config::write(app(), accuracy_config::jsonText({})));
-    EXPECT_EQ(contents(accuracy_config::filePath(app())), "{\n    \"Array\": [\n    ]\n}\n");
+    ASSERT_TRUE(accuracy_config::write(app, accuracy_config::jsonText({})));
+    EXPECT_EQ(contents(accuracy_config::filePath(app)), "{\n    \"Array\": [\n    ]\n}\n");
 
-    const QString blocked = app() + "/blocked";
+    const QString blocked = app + "/blocked";
     put(blocked + "/ThresholdValueConfig", "a file");
     put(blocked + "/AccuracyInfoConfig", "a file");
     EXPECT_FALSE(threshold_config::write(blocked, 1.0f, 2.0f));
@@ -144,10 +140,37 @@ private:
     static constexpr const char* kAside = ".before-test";
 };
 
-// Then the intensities fill at most the fourteen fields, and the start clears them.
-TEST_F(AccuracyInfoFiles, RowsNeedBothTextsAndNumbersAreStoredAsParsed)
+// Without a directory there are no limits, and closing keeps the last confirmed table; a new
+// window reads the threshold file as it stands. Rows need both texts, and numbers are stored as
+// parsed; the intensities fill at most the fourteen fields, and the start clears them.
+TEST_F(AccuracyInfoFiles, TablesThresholdsAndIntensities)
 {
     AccuracyInfo info;
+    EXPECT_EQ(info.getThresholds(), std::make_pair(0.0f, 0.0f));
+    EXPECT_TRUE(field(info, "lineEdit_ab_value")->text().isEmpty());
+    field(info, "lineEdit_angle_1")->setText("45");
+    field(info, "lineEdit_true_value_1")->setText("3");
+    field(info, "lineEdit_ab_value")->setText("0.5");
+    info.okBtnClicked();
+    const QByteArray json = contents(accuracy_config::filePath(appDir()));
+    info.recieveSetConfigBtnClicked();
+    field(info, "lineEdit_angle_1")->setText("50");
+    field(info, "lineEdit_ab_value")->setText("9");
+    info.close();
+    EXPECT_FALSE(info.isVisible());
+    EXPECT_EQ(info.true_values_[0].angle, 45.0);
+    EXPECT_EQ(info.getThresholds(), std::make_pair(0.5f, 0.0f));
+    EXPECT_EQ(contents(accuracy_config::filePath(appDir())), json);
+    EXPECT_EQ(contents(threshold_config::filePath(appDir())), "0.5,0");
+    put(threshold_config::filePath(appDir()), "1.5,3");
+    AccuracyInfo reading;
+    EXPECT_EQ(field(reading, "lineEdit_ab_value")->text(), "1.5");
+    EXPECT_EQ(field(reading, "lineEdit_re_value")->text(), "3");
+    EXPECT_EQ(reading.getThresholds(), std::make_pair(1.5f, 3.0f));
+    put(threshold_config::filePath(appDir()), "0.7");
+    AccuracyInfo without_comma;
+    EXPECT_EQ(without_comma.getThresholds(), std::make_pair(0.7f, 0.0f));
+    EXPECT_TRUE(field(without_comma, "lineEdit_re_value")->text().isEmpty());
     info.recieveSetConfigBtnClicked();
     ASSERT_TRUE(info.isVisible());
     field(info, "lineEdit_angle_1")->setText("90.5");
@@ -185,37 +208,6 @@ TEST_F(AccuracyInfoFiles, RowsNeedBothTextsAndNumbersAreStoredAsParsed)
     info.recieveStartBtnClicked();
     for (int n = 1; n <= 14; ++n)
         EXPECT_TRUE(field(info, QString("lineEdit_intensity_%1").arg(n))->text().isEmpty());
-}
-
-// A new window then reads the threshold file as it stands.
-TEST_F(AccuracyInfoFiles, NoDirectoryMeansNoLimitsAndClosingKeepsTheLastConfirmedTable)
-{
-    AccuracyInfo info;
-    EXPECT_EQ(info.getThresholds(), std::make_pair(0.0f, 0.0f));
-    EXPECT_TRUE(field(info, "lineEdit_ab_value")->text().isEmpty());
-    field(info, "lineEdit_angle_1")->setText("45");
-    field(info, "lineEdit_true_value_1")->setText("3");
-    field(info, "lineEdit_ab_value")->setText("0.5");
-    info.okBtnClicked();
-    const QByteArray json = contents(accuracy_config::filePath(appDir()));
-    info.recieveSetConfigBtnClicked();
-    field(info, "lineEdit_angle_1")->setText("50");
-    field(info, "lineEdit_ab_value")->setText("9");
-    info.close();
-    EXPECT_FALSE(info.isVisible());
-    EXPECT_EQ(info.true_values_[0].angle, 45.0);
-    EXPECT_EQ(info.getThresholds(), std::make_pair(0.5f, 0.0f));
-    EXPECT_EQ(contents(accuracy_config::filePath(appDir())), json);
-    EXPECT_EQ(contents(threshold_config::filePath(appDir())), "0.5,0");
-    put(threshold_config::filePath(appDir()), "1.5,3");
-    AccuracyInfo reading;
-    EXPECT_EQ(field(reading, "lineEdit_ab_value")->text(), "1.5");
-    EXPECT_EQ(field(reading, "lineEdit_re_value")->text(), "3");
-    EXPECT_EQ(reading.getThresholds(), std::make_pair(1.5f, 3.0f));
-    put(threshold_config::filePath(appDir()), "0.7");
-    AccuracyInfo without_comma;
-    EXPECT_EQ(without_comma.getThresholds(), std::make_pair(0.7f, 0.0f));
-    EXPECT_TRUE(field(without_comma, "lineEdit_re_value")->text().isEmpty());
 }
 
 class MeasureToolBarTest : public ::testing::Test {

@@ -164,9 +164,11 @@ protected:
 
 // Loading shows the whole frames and the first; each button, the field and the slider then
 // show the frame they name, and the three agree. Typed digits: two from ten frames (one above
-// the count is clamped); none, quietly, from a file without a whole frame, and the next file's
-// slider starts at 0.
-TEST_F(PlayerTest, NavigationShowsTheChosenFrames)
+// the count is clamped); none, quietly, from a file without a whole frame, whose intercept is
+// the header alone, and the next file's slider starts at 0. The shown frame is appended beside
+// the file, never while a lidar is connected, and a file that cannot be opened or written is
+// reported.
+TEST_F(PlayerTest, NavigationFrameFieldAndIntercept)
 {
     load("four.csv", 26);
     EXPECT_FALSE(child<QProgressBar>("progressBar")->isVisible());
@@ -212,9 +214,35 @@ TEST_F(PlayerTest, NavigationShowsTheChosenFrames)
     }
     EXPECT_EQ(field->text(), QString());
     EXPECT_TRUE(shownSince(mark).empty());
+    const QString partial = path("five_block_position_1.csv");
+    script_.expect("截取完成，文件保存为:" + partial);
+    button("saveButton")->click();
+    EXPECT_EQ(QFileInfo(partial).size(), qint64(sizeof(kes_csv::kHeaderLine)));
     load("twelve.csv", 12);
     EXPECT_EQ(child<QSlider>("horizontalSlider")->minimum(), 0);
     EXPECT_EQ(child<QSlider>("horizontalSlider")->maximum(), 1);
+    button("endFrameButton")->click();
+    const QString target = path("twelve_block_position_2.csv");
+    for (int pass = 0; pass < 2; ++pass) {
+        script_.expect("截取完成，文件保存为:" + QFileInfo(target).absoluteFilePath());
+        button("saveButton")->click();
+    }
+    std::vector<uint32_t> twice = frameStamps(1);
+    twice.insert(twice.end(), twice.begin(), twice.end());
+    EXPECT_EQ(stampsIn(target), twice);
+    logic_->connected_ = true;
+    button("saveButton")->click();
+    EXPECT_EQ(stampsIn(target), twice) << "nothing is cut out while a lidar is connected";
+    logic_->connected_ = false;
+    const QString blocked = path("twelve_block_position_1.csv");
+    button("preFrameButton")->click();
+    ASSERT_TRUE(QDir().mkdir(blocked));
+    script_.expect("截取失败，无法打开文件:" + blocked);
+    button("saveButton")->click();
+    ASSERT_TRUE(QDir().rmdir(blocked));
+    ASSERT_TRUE(QFile::link("/dev/full", blocked));
+    script_.expect("截取失败，无法写入文件:" + blocked);
+    button("saveButton")->click();
 }
 
 TEST_F(PlayerTest, NoPlayingWithoutAFileNorWithALidarNoRecordingWithoutAndTheLanguage)
@@ -353,41 +381,6 @@ TEST_F(PlayerTest, BlocksThatDoNotReachTheFileAreRetriedReportedAndHandedOverOnA
     bar_.reset();
     EXPECT_EQ(stampsIn(record_path_), counting(8, 208)) << "closing keeps the queued blocks";
     EXPECT_TRUE(restore());
-}
-
-// The shown frame is appended beside the file, never while a lidar is connected, and a file
-// that cannot be opened or written is reported; a frame the file does not complete gives the
-// header alone.
-TEST_F(PlayerTest, InterceptAppendsTheShownFrameBesideTheFile)
-{
-    load("twelve.csv", 12);
-    button("endFrameButton")->click();
-    const QString target = path("twelve_block_position_2.csv");
-    for (int pass = 0; pass < 2; ++pass) {
-        script_.expect("截取完成，文件保存为:" + QFileInfo(target).absoluteFilePath());
-        button("saveButton")->click();
-    }
-    std::vector<uint32_t> twice = frameStamps(1);
-    twice.insert(twice.end(), twice.begin(), twice.end());
-    EXPECT_EQ(stampsIn(target), twice);
-    logic_->connected_ = true;
-    button("saveButton")->click();
-    EXPECT_EQ(stampsIn(target), twice) << "nothing is cut out while a lidar is connected";
-    logic_->connected_ = false;
-    const QString blocked = path("twelve_block_position_1.csv");
-    button("preFrameButton")->click();
-    ASSERT_TRUE(QDir().mkdir(blocked));
-    script_.expect("截取失败，无法打开文件:" + blocked);
-    button("saveButton")->click();
-    ASSERT_TRUE(QDir().rmdir(blocked));
-    ASSERT_TRUE(QFile::link("/dev/full", blocked));
-    script_.expect("截取失败，无法写入文件:" + blocked);
-    button("saveButton")->click();
-    load("five.csv", 5);
-    const QString partial = path("five_block_position_1.csv");
-    script_.expect("截取完成，文件保存为:" + partial);
-    button("saveButton")->click();
-    EXPECT_EQ(QFileInfo(partial).size(), qint64(sizeof(kes_csv::kHeaderLine)));
 }
 
 // A pass of this file takes 6 s; the intercept must neither wait for it nor take another frame.
