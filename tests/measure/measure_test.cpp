@@ -230,8 +230,10 @@ protected:
 };
 
 // Locked until a lidar connects; a running range test keeps its controls locked across a
-// reconnect until its verdict comes. Empty or filtered fields send zero.
-TEST_F(MeasureToolBarTest, RangeTestSendsItsFieldsAndStaysLockedUntilItsVerdict)
+// reconnect until its verdict comes. Empty or filtered fields send zero. Return in the serial
+// field sends it once. The SN names files: separators are replaced where the operator sees it,
+// and said why, before the true-value test announces itself and then the serial number, once.
+TEST_F(MeasureToolBarTest, RangeTestThenSerialNumberAndTrueValueTest)
 {
     EXPECT_TRUE(child("widget_measure")->isHidden() && child("widget_result")->isHidden());
     EXPECT_FALSE(enabled({"start_measure_button"}) || enabled({"true_start_button"}));
@@ -259,17 +261,12 @@ TEST_F(MeasureToolBarTest, RangeTestSendsItsFieldsAndStaysLockedUntilItsVerdict)
     child<QLineEdit>("lineEdit_measure_round")->clear();
     click("start_measure_button");
     EXPECT_EQ(starts_.at(1), (QVariantList{12345, 230, 0}));
-}
+    bar_.updateMeasureResult(true);
 
-// The SN names files: separators are replaced where the operator sees it, and said why,
-// before the true-value test announces itself and then the serial number, once.
-TEST_F(MeasureToolBarTest, ReturnInTheSerialFieldSendsItOnceAndTheTrueValueTestAnnouncesItselfThenTheSerialNumber)
-{
     bar_.showPanels(true);
     bar_.show();
     bar_.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&bar_)) << "focus events need an active window";
-    bar_.receive_status(1);
     auto* sn = child<QLineEdit>("lineEdit_sn_code");
     sn->setFocus();
     kes_test::SignalLog sent(&bar_, &MeasureToolBar::sig_send_sn);

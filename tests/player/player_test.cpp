@@ -1,4 +1,3 @@
-
 #include <kes_csv/csv_format.h>
 #include <kes_csv/csv_reader.h>
 #include <kes_csv/csv_writer.h>
@@ -42,16 +41,15 @@ kes_sdk::ScanBlockData makeBlock(uint32_t index, std::size_t points = 8)
     return block;
 }
 
-bool writeFile(const QString& path, uint32_t blocks, std::size_t points = 8)
+void writeFile(const QString& path, uint32_t blocks, std::size_t points = 8)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     kes_csv::CsvWriter writer(file);
     writer.writeHeader();
     for (uint32_t i = 0; i < blocks; ++i)
         writer.writeBlock(makeBlock(i, points), 20.0f);
-    return writer.flush();
+    ASSERT_TRUE(writer.flush());
 }
 
 std::vector<uint32_t> counting(uint32_t from, uint32_t to)
@@ -105,20 +103,15 @@ protected:
         return bar_->findChild<T*>(QString::fromLatin1(name));
     }
     QToolButton* button(const char* name) { return child<QToolButton>(name); }
-    QString text(const char* name) { return child<QLineEdit>(name)->text(); }
     QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
     // Opens a file of `blocks` blocks and, unless told otherwise, waits until it is loaded.
     void load(const char* name, uint32_t blocks, std::size_t points = 8, bool wait = true)
     {
         script_.next_file = path(name);
-        ASSERT_TRUE(writeFile(script_.next_file, blocks, points));
+        writeFile(script_.next_file, blocks, points);
         QSignalSpy opened(bar_.get(), &PlayerToolBar::openFile);
         button("openButton")->click();
         ASSERT_TRUE(!wait || kes_test::waitFor([&] { return opened.count() == 1; }, 10000));
-    }
-    bool waitShown(std::size_t count)
-    {
-        return kes_test::waitFor([&] { return shown_.size() >= count; });
     }
     bool waitIdle()
     {
@@ -190,7 +183,7 @@ TEST_F(PlayerTest, NavigationFrameFieldAndIntercept)
         const bool stays = mark >= 6 && shown_[mark - 1] / 6 == step.frame;
         EXPECT_EQ(shownSince(mark), stays ? std::vector<uint32_t>{} : frameStamps(step.frame)) << step.frame;
         EXPECT_EQ(child<QSlider>("horizontalSlider")->value(), int(step.frame));
-        EXPECT_EQ(text("lineEdit"), QString::number(step.frame + 1));
+        EXPECT_EQ(child<QLineEdit>("lineEdit")->text(), QString::number(step.frame + 1));
     }
     std::size_t mark = shown_.size();
     child<QLineEdit>("lineEdit")->setText("0");
@@ -277,7 +270,7 @@ TEST_F(PlayerTest, PauseResumeANewFileDuringPlaybackAndThePassStaysOnTheLastFram
 {
     load("ten.csv", 60);
     button("playButton")->click();
-    ASSERT_TRUE(waitShown(6 * 3));
+    ASSERT_TRUE(kes_test::waitFor([&] { return shown_.size() >= 6 * 3; }));
     button("playButton")->click();
     EXPECT_EQ(button("playButton")->text(), "播放");
     ASSERT_TRUE(staysStill(120));
@@ -285,7 +278,7 @@ TEST_F(PlayerTest, PauseResumeANewFileDuringPlaybackAndThePassStaysOnTheLastFram
     ASSERT_EQ(seen % 6, 0u);
     const uint32_t last_frame = shown_.back() / 6;
     button("playButton")->click();
-    ASSERT_TRUE(waitShown(seen + 6));
+    ASSERT_TRUE(kes_test::waitFor([&] { return shown_.size() >= seen + 6; }));
     EXPECT_EQ(shownSince(seen).front(), last_frame * 6);
     load("twenty.csv", 120);
     EXPECT_FALSE(button("playButton")->isChecked());
@@ -298,7 +291,7 @@ TEST_F(PlayerTest, PauseResumeANewFileDuringPlaybackAndThePassStaysOnTheLastFram
     EXPECT_EQ(button("playButton")->text(), "播放");
     EXPECT_TRUE(child<QSlider>("horizontalSlider")->isEnabled());
     EXPECT_EQ(child<QSlider>("horizontalSlider")->value(), 19);
-    EXPECT_EQ(text("lineEdit"), "20");
+    EXPECT_EQ(child<QLineEdit>("lineEdit")->text(), "20");
     const std::size_t after = shown_.size();
     button("nextFrameButton")->click();
     EXPECT_EQ(shown_.size(), after) << "already on the last frame";
@@ -389,7 +382,7 @@ TEST_F(PlayerTest, InterceptDuringPlaybackIsPromptAndCopiesTheShownFrame)
 {
     load("long.csv", 6 * 120);
     button("playButton")->click();
-    ASSERT_TRUE(waitShown(6 * 6));
+    ASSERT_TRUE(kes_test::waitFor([&] { return shown_.size() >= 6 * 6; }));
     // The view repaints on a frame's sixth block, so the screen shows the last complete frame.
     const uint32_t on_screen = shown_[shown_.size() / 6 * 6 - 1] / 6;
     const QString target = path("long_block_position_%1.csv").arg(on_screen + 1);
