@@ -93,14 +93,10 @@ struct Files {
 
 const QByteArray kHeader = QByteArray(kes_csv::kHeaderLine) + '\n';
 
-class CsvReader : public ::testing::Test {
-protected:
-    Files files_;
-};
-
 // Each file is read whole and in chunks of one byte, so that every line straddles chunks.
-TEST_F(CsvReader, FilesGiveTheBlocksOfTheReadingRules)
+TEST(CsvReader, FilesGiveTheBlocksOfTheReadingRules)
 {
+    Files files;
     const struct {
         QByteArray bytes;
         std::vector<Key> blocks;
@@ -126,16 +122,17 @@ TEST_F(CsvReader, FilesGiveTheBlocksOfTheReadingRules)
         {"1,1,2,0,1,1,20\n1,1,2,1,1", {}},
     };
     for (const auto& c : cases) {
-        const QString path = files_.write(c.bytes);
+        const QString path = files.write(c.bytes);
         EXPECT_EQ(keys(path), c.blocks) << c.bytes.toStdString();
         EXPECT_EQ(keys(path, 1), c.blocks) << c.bytes.toStdString();
     }
 }
 
 // Then a cancel stops after the batch that asked for it; a file that cannot be opened is told.
-TEST_F(CsvReader, ChunkSizeDoesNotChangeTheBlocksNoneHoldsSpareCapacityAndProgressReachesTheEnd)
+TEST(CsvReader, ChunkSizeDoesNotChangeTheBlocksNoneHoldsSpareCapacityAndProgressReachesTheEnd)
 {
-    const QString path = files_.write(recording(scans(20, 2, 50)) + "1,1,1,0,1,1,20");
+    Files files;
+    const QString path = files.write(recording(scans(20, 2, 50)) + "1,1,1,0,1,1,20");
     const auto whole = kes_csv::loadBlocks(path).blocks;
     ASSERT_EQ(whole.size(), 21u);
     EXPECT_EQ(whole.capacity(), whole.size());
@@ -160,16 +157,17 @@ TEST_F(CsvReader, ChunkSizeDoesNotChangeTheBlocksNoneHoldsSpareCapacityAndProgre
     };
     EXPECT_EQ(kes_csv::readBlocks(path, stop_after_first, &cancel, 1024), kes_csv::ReadStatus::Cancelled);
     EXPECT_EQ(batches, 1u);
-    EXPECT_EQ(kes_csv::loadBlocks(files_.path("missing.csv")).status, kes_csv::ReadStatus::CannotOpen);
-    EXPECT_EQ(kes_csv::loadBlocks(files_.path("")).status, kes_csv::ReadStatus::CannotOpen);
+    EXPECT_EQ(kes_csv::loadBlocks(files.path("missing.csv")).status, kes_csv::ReadStatus::CannotOpen);
+    EXPECT_EQ(kes_csv::loadBlocks(files.path("")).status, kes_csv::ReadStatus::CannotOpen);
 }
 
 // Over the bound a line is malformed however it looks, so a file without line feeds costs no
 // more than the bound; the rows after it still count.
-TEST_F(CsvReader, SkipsALineLongerThanTheBound)
+TEST(CsvReader, SkipsALineLongerThanTheBound)
 {
+    Files files;
     const QByteArray long_row = "1,1,1,0," + QByteArray(int(kes_csv::kMaxLineBytes), '0') + "1,5,20\n";
-    const QString path = files_.write(long_row + recording(scans(2, 1, 3)) + long_row.chopped(1));
+    const QString path = files.write(long_row + recording(scans(2, 1, 3)) + long_row.chopped(1));
     for (size_t chunk : {size_t(4096), kes_csv::kDefaultChunkBytes})
         EXPECT_EQ(keys(path, chunk),
                   (std::vector<Key>{{1, 1000, {0, 30, 61}, {0, 1, 2}}, {2, 1001, {976, 1008, 1039}, {1, 2, 3}}}))
