@@ -33,12 +33,6 @@ void put(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-class ConfigFiles : public ::testing::Test {
-protected:
-    QString app() const { return dir_.path(); }
-    QTemporaryDir dir_;
-};
-
 TEST(ThresholdText, SplitsAtCommasUpToTheFirstNulAndFormatsSixDigits)
 {
     const struct {
@@ -56,71 +50,64 @@ TEST(ThresholdText, SplitsAtCommasUpToTheFirstNulAndFormatsSixDigits)
     EXPECT_EQ(threshold_config::format(0.1f, 1e-7f), "0.1,1e-07");
 }
 
-TEST_F(ConfigFiles, ThresholdFileIsWrittenWithoutLineEndAndReadBack)
+// Reading gives nothing and keeps the texts without the directory, without the file or with a
+// directory in its place; writing truncates and adds no line end. A directory that cannot be
+// created is reported and nothing is written.
+TEST(ConfigFiles, ThresholdAndAccuracyFilesOnDisk)
 {
-    ASSERT_TRUE(threshold_config::write(app(), 1.5f, 3.0f));
-    EXPECT_EQ(threshold_config::filePath(app()), app() + "/ThresholdValueConfig/ThresholdValueConfig.txt");
-    EXPECT_EQ(contents(threshold_config::filePath(app())), "1.5,3");
-    ASSERT_TRUE(threshold_config::write(app(), 0.0f, 0.0f));
-    EXPECT_EQ(contents(threshold_config::filePath(app())), "0,0") << "truncated, not appended";
-    put(threshold_config::filePath(app()), QByteArray("0.7\0,5", 6));
-    threshold_config::Texts texts;
-    ASSERT_TRUE(threshold_config::read(app(), texts));
+    QTemporaryDir dir;
+    const QString app = dir.path();
+    kes_test::DebugLog debug;
+    const QString threshold_file = threshold_config::filePath(app);
+    threshold_config::Texts texts{"keep", "keep"};
+    EXPECT_FALSE(threshold_config::read(app, texts)) << "no directory";
+    EXPECT_TRUE(debug.lines().isEmpty());
+    QDir().mkpath(threshold_config::directory(app));
+    EXPECT_FALSE(threshold_config::read(app, texts)) << "directory without file";
+    EXPECT_EQ(texts.absolute, "keep");
+    ASSERT_TRUE(threshold_config::write(app, 1.5f, 3.0f));
+    EXPECT_EQ(threshold_file, app + "/ThresholdValueConfig/ThresholdValueConfig.txt");
+    EXPECT_EQ(contents(threshold_file), "1.5,3");
+    ASSERT_TRUE(threshold_config::write(app, 0.0f, 0.0f));
+    EXPECT_EQ(contents(threshold_file), "0,0") << "truncated, not appended";
+    put(threshold_file, QByteArray("0.7\0,5", 6));
+    ASSERT_TRUE(threshold_config::read(app, texts));
     EXPECT_EQ(texts.absolute, "0.7");
     EXPECT_TRUE(texts.relative.isEmpty());
-}
-
-TEST_F(ConfigFiles, ThresholdFileThatIsMissingOrUnreadableGivesNothing)
-{
-    kes_test::DebugLog debug;
-    threshold_config::Texts texts{"keep", "keep"};
-    EXPECT_FALSE(threshold_config::read(app(), texts)) << "no directory";
-    EXPECT_TRUE(debug.lines().isEmpty());
-    QDir().mkpath(threshold_config::directory(app()));
-    EXPECT_FALSE(threshold_config::read(app(), texts)) << "directory without file";
-    QDir().mkpath(threshold_config::filePath(app()));
-    EXPECT_FALSE(threshold_config::read(app(), texts)) << "a directory in the file's place";
+    QFile::remove(threshold_file);
+    QDir().mkpath(threshold_file);
+    EXPECT_FALSE(threshold_config::read(app, texts)) << "a directory in the file's place";
     EXPECT_EQ(debug.lines(), (QStringList{"file.open", "file.open"}));
-    EXPECT_EQ(texts.absolute, "keep");
-    EXPECT_FALSE(threshold_config::write(app(), 1.0f, 2.0f)) << "a directory in the file's place";
-}
+    EXPECT_EQ(texts.absolute, "0.7");
+    EXPECT_FALSE(threshold_config::write(app, 1.0f, 2.0f)) << "a directory in the file's place";
 
-TEST_F(ConfigFiles, DirectoriesThatCannotBeCreatedAreReportedAndNothingIsWritten)
-{
-    put(app() + "/ThresholdValueConfig", "a file");
-    put(app() + "/AccuracyInfoConfig", "a file");
-    kes_test::DebugLog debug;
-    EXPECT_FALSE(threshold_config::write(app(), 1.0f, 2.0f));
-    EXPECT_FALSE(accuracy_config::write(app(), accuracy_config::jsonText({})));
-    ASSERT_EQ(debug.lines().size(), 2);
-    EXPECT_TRUE(debug.lines()[0].startsWith("Config path create error: "));
-    EXPECT_TRUE(debug.lines()[0].contains(app() + "/ThresholdValueConfig"));
-    EXPECT_TRUE(debug.lines()[1].startsWith("Accuracy infomation comfig path create error: "));
-    EXPECT_TRUE(debug.lines()[1].contains(app() + "/AccuracyInfoConfig"));
-    EXPECT_EQ(contents(app() + "/ThresholdValueConfig"), "a file");
-    EXPECT_EQ(contents(app() + "/AccuracyInfoConfig"), "a file");
-}
-
-TEST_F(ConfigFiles, AccuracyFileHoldsTheRowsInQtIndentedForm)
-{
-    ASSERT_TRUE(accuracy_config::write(app(), accuracy_config::jsonText({{90.5, 1.25}, {180, 3}})));
-    EXPECT_EQ(accuracy_config::filePath(app()), app() + "/AccuracyInfoConfig/AccuracyInfoConfig.json");
+    ASSERT_TRUE(accuracy_config::write(app, accuracy_config::jsonText({{90.5, 1.25}, {180, 3}})));
+    EXPECT_EQ(accuracy_config::filePath(app), app + "/AccuracyInfoConfig/AccuracyInfoConfig.json");
     const char* const row = "        {\n            \"Angle\": %1,\n            \"True Value\": %2\n        }";
-    EXPECT_EQ(contents(accuracy_config::filePath(app())),
+    EXPECT_EQ(contents(accuracy_config::filePath(app)),
               QString("{\n    \"Array\": [\n%1,\n%2\n    ]\n}\n")
                   .arg(QString(row).arg(90.5).arg(1.25), QString(row).arg(180).arg(3)));
-    ASSERT_TRUE(accuracy_config::write(app(), accuracy_config::jsonText({})));
-    EXPECT_EQ(contents(accuracy_config::filePath(app())), "{\n    \"Array\": [\n    ]\n}\n");
+    ASSERT_TRUE(accuracy_config::write(app, accuracy_config::jsonText({})));
+    EXPECT_EQ(contents(accuracy_config::filePath(app)), "{\n    \"Array\": [\n    ]\n}\n");
+
+    const QString blocked = app + "/blocked";
+    put(blocked + "/ThresholdValueConfig", "a file");
+    put(blocked + "/AccuracyInfoConfig", "a file");
+    EXPECT_FALSE(threshold_config::write(blocked, 1.0f, 2.0f));
+    EXPECT_FALSE(accuracy_config::write(blocked, accuracy_config::jsonText({})));
+    const QStringList lines = debug.lines().mid(2);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("Config path create error: ")
+                && lines[0].contains(blocked + "/ThresholdValueConfig"));
+    EXPECT_TRUE(lines[1].startsWith("Accuracy infomation comfig path create error: ")
+                && lines[1].contains(blocked + "/AccuracyInfoConfig"));
+    EXPECT_EQ(contents(blocked + "/ThresholdValueConfig"), "a file");
+    EXPECT_EQ(contents(blocked + "/AccuracyInfoConfig"), "a file");
 }
 
 QString appDir()
 {
     return QCoreApplication::applicationDirPath();
-}
-
-void putThresholdFile(const QByteArray& bytes)
-{
-    put(threshold_config::filePath(appDir()), bytes);
 }
 
 QLineEdit* field(AccuracyInfo& info, const QString& name)
@@ -153,9 +140,37 @@ private:
     static constexpr const char* kAside = ".before-test";
 };
 
-TEST_F(AccuracyInfoFiles, RowsNeedBothTextsAndNumbersAreStoredAsParsed)
+// Without a directory there are no limits, and closing keeps the last confirmed table; a new
+// window reads the threshold file as it stands. Rows need both texts, and numbers are stored as
+// parsed; the intensities fill at most the fourteen fields, and the start clears them.
+TEST_F(AccuracyInfoFiles, TablesThresholdsAndIntensities)
 {
     AccuracyInfo info;
+    EXPECT_EQ(info.getThresholds(), std::make_pair(0.0f, 0.0f));
+    EXPECT_TRUE(field(info, "lineEdit_ab_value")->text().isEmpty());
+    field(info, "lineEdit_angle_1")->setText("45");
+    field(info, "lineEdit_true_value_1")->setText("3");
+    field(info, "lineEdit_ab_value")->setText("0.5");
+    info.okBtnClicked();
+    const QByteArray json = contents(accuracy_config::filePath(appDir()));
+    info.recieveSetConfigBtnClicked();
+    field(info, "lineEdit_angle_1")->setText("50");
+    field(info, "lineEdit_ab_value")->setText("9");
+    info.close();
+    EXPECT_FALSE(info.isVisible());
+    EXPECT_EQ(info.true_values_[0].angle, 45.0);
+    EXPECT_EQ(info.getThresholds(), std::make_pair(0.5f, 0.0f));
+    EXPECT_EQ(contents(accuracy_config::filePath(appDir())), json);
+    EXPECT_EQ(contents(threshold_config::filePath(appDir())), "0.5,0");
+    put(threshold_config::filePath(appDir()), "1.5,3");
+    AccuracyInfo reading;
+    EXPECT_EQ(field(reading, "lineEdit_ab_value")->text(), "1.5");
+    EXPECT_EQ(field(reading, "lineEdit_re_value")->text(), "3");
+    EXPECT_EQ(reading.getThresholds(), std::make_pair(1.5f, 3.0f));
+    put(threshold_config::filePath(appDir()), "0.7");
+    AccuracyInfo without_comma;
+    EXPECT_EQ(without_comma.getThresholds(), std::make_pair(0.7f, 0.0f));
+    EXPECT_TRUE(field(without_comma, "lineEdit_re_value")->text().isEmpty());
     info.recieveSetConfigBtnClicked();
     ASSERT_TRUE(info.isVisible());
     field(info, "lineEdit_angle_1")->setText("90.5");
@@ -180,45 +195,6 @@ TEST_F(AccuracyInfoFiles, RowsNeedBothTextsAndNumbersAreStoredAsParsed)
     EXPECT_EQ(info.getThresholds(), std::make_pair(12.345678f, 0.0f));
     EXPECT_EQ(field(info, "lineEdit_re_value")->text(), "x") << "fields stay as typed";
     EXPECT_EQ(contents(accuracy_config::filePath(appDir())), accuracy_config::jsonText(info.true_values_).toUtf8());
-}
-
-TEST_F(AccuracyInfoFiles, ConstructionReadsTheThresholdFileVerbatim)
-{
-    putThresholdFile("1.5,3");
-    AccuracyInfo info;
-    EXPECT_EQ(field(info, "lineEdit_ab_value")->text(), "1.5");
-    EXPECT_EQ(field(info, "lineEdit_re_value")->text(), "3");
-    EXPECT_EQ(info.getThresholds(), std::make_pair(1.5f, 3.0f));
-    putThresholdFile("0.7");
-    AccuracyInfo withoutComma;
-    EXPECT_EQ(withoutComma.getThresholds(), std::make_pair(0.7f, 0.0f));
-    EXPECT_TRUE(field(withoutComma, "lineEdit_re_value")->text().isEmpty());
-}
-
-TEST_F(AccuracyInfoFiles, NoDirectoryMeansNoLimitsAndClosingKeepsTheLastConfirmedTable)
-{
-    AccuracyInfo info;
-    EXPECT_EQ(info.getThresholds(), std::make_pair(0.0f, 0.0f));
-    EXPECT_TRUE(field(info, "lineEdit_ab_value")->text().isEmpty());
-    field(info, "lineEdit_angle_1")->setText("45");
-    field(info, "lineEdit_true_value_1")->setText("3");
-    field(info, "lineEdit_ab_value")->setText("0.5");
-    info.okBtnClicked();
-    const QByteArray json = contents(accuracy_config::filePath(appDir()));
-    info.recieveSetConfigBtnClicked();
-    field(info, "lineEdit_angle_1")->setText("50");
-    field(info, "lineEdit_ab_value")->setText("9");
-    info.close();
-    EXPECT_FALSE(info.isVisible());
-    EXPECT_EQ(info.true_values_[0].angle, 45.0);
-    EXPECT_EQ(info.getThresholds(), std::make_pair(0.5f, 0.0f));
-    EXPECT_EQ(contents(accuracy_config::filePath(appDir())), json);
-    EXPECT_EQ(contents(threshold_config::filePath(appDir())), "0.5,0");
-}
-
-TEST_F(AccuracyInfoFiles, IntensitiesFillAtMostTheFourteenFieldsAndTheStartClearsThem)
-{
-    AccuracyInfo info;
     QList<float> values;
     for (int i = 0; i < 20; ++i)
         values.append(100.5f + float(i));
@@ -254,8 +230,10 @@ protected:
 };
 
 // Locked until a lidar connects; a running range test keeps its controls locked across a
-// reconnect until its verdict comes. Empty or filtered fields send zero.
-TEST_F(MeasureToolBarTest, RangeTestSendsItsFieldsAndStaysLockedUntilItsVerdict)
+// reconnect until its verdict comes. Empty or filtered fields send zero. Return in the serial
+// field sends it once. The SN names files: separators are replaced where the operator sees it,
+// and said why, before the true-value test announces itself and then the serial number, once.
+TEST_F(MeasureToolBarTest, RangeTestThenSerialNumberAndTrueValueTest)
 {
     EXPECT_TRUE(child("widget_measure")->isHidden() && child("widget_result")->isHidden());
     EXPECT_FALSE(enabled({"start_measure_button"}) || enabled({"true_start_button"}));
@@ -283,15 +261,12 @@ TEST_F(MeasureToolBarTest, RangeTestSendsItsFieldsAndStaysLockedUntilItsVerdict)
     child<QLineEdit>("lineEdit_measure_round")->clear();
     click("start_measure_button");
     EXPECT_EQ(starts_.at(1), (QVariantList{12345, 230, 0}));
-}
+    bar_.updateMeasureResult(true);
 
-TEST_F(MeasureToolBarTest, ReturnInTheSerialFieldSendsItOnceAndTheButtonOpensTheTable)
-{
     bar_.showPanels(true);
     bar_.show();
     bar_.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&bar_)) << "focus events need an active window";
-    bar_.receive_status(1);
     auto* sn = child<QLineEdit>("lineEdit_sn_code");
     sn->setFocus();
     kes_test::SignalLog sent(&bar_, &MeasureToolBar::sig_send_sn);
@@ -303,21 +278,13 @@ TEST_F(MeasureToolBarTest, ReturnInTheSerialFieldSendsItOnceAndTheButtonOpensThe
     click("pushButton_set_config");
     EXPECT_EQ(config.size(), 1);
     EXPECT_EQ(sent.size(), 2) << "leaving the field finishes the editing too";
-    bar_.showPanels(false);
-    EXPECT_TRUE(child("widget_measure")->isHidden() && child("widget_result")->isHidden());
-}
 
-// The SN names files: separators are replaced where the operator sees it, and said why,
-// before the test announces itself and then the serial number, once.
-TEST_F(MeasureToolBarTest, TrueValueTestAnnouncesItselfThenTheSerialNumberOnce)
-{
-    bar_.receive_status(1);
-    child<QLineEdit>("lineEdit_sn_code")->setText("../SN\\1");
+    sn->setText("../SN\\1");
     child<QLabel>("label_true_result")->setText("OK");
     QStringList order;
     QObject::connect(&bar_, &MeasureToolBar::sig_true_status,
                      [&] { order << (script_.allShown() ? "status" : "early"); });
-    QObject::connect(&bar_, &MeasureToolBar::sig_true_, [&](QString sn) { order << "sn:" + sn; });
+    QObject::connect(&bar_, &MeasureToolBar::sig_true_, [&](QString code) { order << "sn:" + code; });
     script_.expect("SN码中的“/”和“\\”已替换为“_”：.._SN_1");
     click("true_start_button");
     EXPECT_EQ(order, (QStringList{"status", "sn:.._SN_1"}));
@@ -331,4 +298,6 @@ TEST_F(MeasureToolBarTest, TrueValueTestAnnouncesItselfThenTheSerialNumberOnce)
     bar_.updateTrueStatus(true);
     EXPECT_EQ(child<QLabel>("label_true_result")->styleSheet(), "color:green;");
     EXPECT_TRUE(enabled({"lineEdit_sn_code", "true_start_button", "start_measure_button"}));
+    bar_.showPanels(false);
+    EXPECT_TRUE(child("widget_measure")->isHidden() && child("widget_result")->isHidden());
 }
