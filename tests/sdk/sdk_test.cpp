@@ -328,9 +328,10 @@ TEST(DriverExchange, EachOperationSendsItsCodeAndPayloadAndDecodesItsAnswer)
 }
 
 // Closed, never opened, foreign-addressed or with a zero time-out, a driver sends nothing and
-// answers 2 at once. Failures return 1 and leave the output alone; an answer for another
-// command, or one that belonged to an earlier request, never satisfies a request: it times out.
-TEST(DriverExchange, NoExchangeWithoutAnOpenDriverAndATimeoutFailuresForeignAndStaleAnswers)
+// answers 2 at once. A refusal returns 1 and leaves the output alone. Answers come 100 ms late:
+// one for another command, or one that belonged to an earlier request, never satisfies a
+// request; concurrent callers take turns, each with its own answer.
+TEST(DriverExchange, NoExchangeWithoutAnOpenDriverFailuresForeignAndStaleAnswersAndCallersTakeTurns)
 {
     struct OtherAddress : SocketAddress {};
     KesDriver foreign{OtherAddress{}};
@@ -338,20 +339,11 @@ TEST(DriverExchange, NoExchangeWithoutAnOpenDriverAndATimeoutFailuresForeignAndS
     EXPECT_FALSE(foreign.isOpen());
     EXPECT_EQ(foreign.trackConnect(), kNoAnswer);
 
-    std::atomic<int> calls{0};
-    FakePeer peer([&](FakePeer& p, const Bytes& request, const Endpoint& from) {
-        const uint16_t code = codeOf(request);
-        const int call = calls++;
-        const uint32_t failure = code == cmd::kGetFilterLevel ? 9 : isReadCommand(code) ? 1 : 7;
-        if (call == 4)
-            std::this_thread::sleep_for(200ms);
-        if (call <= 4)
-            p.send(call < 3    ? response(code, failure, u32Value(55))
-                   : call == 3 ? response(cmd::kGetFilterLevel, 0, u32Value(3))
-                               : response(code, 0, u32Value(600)),
-                   from);
+    const auto sim = kes_test::startSimulator([](kes_sim::SimOptions& o) {
+        o.delay_ms = 100;
+        o.refused = {cmd::kSetScanFrequency, cmd::kGetFilterLevel};
     });
-    KesDriver driver(peer.address());
+    KesDriver driver(LidarAddress(inet_addr("127.0.0.1"), htons(sim->port())));
     uint32_t value = 1234;
     EXPECT_EQ(driver.trackConnect(), kNoAnswer);
     openQuietly(driver);
@@ -364,64 +356,42 @@ TEST(DriverExchange, NoExchangeWithoutAnOpenDriverAndATimeoutFailuresForeignAndS
     ScanPacketData packet;
     EXPECT_EQ(driver.getScanFrequency(value), kNoAnswer);
     EXPECT_EQ(driver.readScanPacket(packet), kNoAnswer);
-    EXPECT_EQ(calls, 0);
-    driver.setTimeout(3000);
 
+    driver.setTimeout(3000);
     EXPECT_EQ(driver.setScanFrequency(20), kDeviceFailure);
-    EXPECT_EQ(driver.getScanFrequency(value), kDeviceFailure);
     EXPECT_EQ(driver.getFilterLevel(value), kDeviceFailure);
     EXPECT_EQ(value, 1234u);
+    EXPECT_EQ(sim->snapshot().requests.size(), 2u);
 
-    driver.setTimeout(100);
+    driver.setTimeout(50);
     const auto start = Clock::now();
-    EXPECT_EQ(driver.getScanFrequency(value), kNoAnswer);
-    EXPECT_GE(Clock::now() - start, 100ms);
     EXPECT_EQ(driver.getMotorSpeed(value), kNoAnswer);
-    std::this_thread::sleep_for(200ms); // let the late answer land first
+    EXPECT_GE(Clock::now() - start, 50ms);
+    driver.setTimeout(300);
+    EXPECT_EQ(driver.getScanFrequency(value), kSuccess);
+    EXPECT_EQ(value, 10u);
+    driver.setTimeout(50);
     EXPECT_EQ(driver.getMotorSpeed(value), kNoAnswer);
-    EXPECT_EQ(value, 1234u);
-}
+    std::this_thread::sleep_for(100ms); // let the late answer land first
+    EXPECT_EQ(driver.getMotorSpeed(value), kNoAnswer);
+    EXPECT_EQ(value, 10u);
 
-// The peer reads every request as it arrives and answers each 30 ms later from a thread of
-// its own, so a second request sent before the first answer would be seen early.
-TEST(DriverExchange, ConcurrentCallersEachGetTheirOwnAnswerOneAtATime)
-{
-    std::mutex m;
-    std::vector<Clock::time_point> answeredAt;
-    std::vector<std::thread> answering;
-    FakePeer peer([&](FakePeer& p, const Bytes& request, const Endpoint& from) {
-        std::lock_guard<std::mutex> lock(m);
-        answering.emplace_back([&, request, from] {
-            std::this_thread::sleep_for(30ms);
-            {
-                std::lock_guard<std::mutex> lock(m);
-                answeredAt.push_back(Clock::now());
-            }
-            p.send(response(codeOf(request), 0, u32Value(codeOf(request))), from);
-        });
-    });
-    KesDriver driver(peer.address());
-    openQuietly(driver);
+    driver.setTimeout(3000);
     std::atomic<int> wrong{0};
-    const auto caller = [&](uint16_t code) {
-        return std::thread([&, code] {
-            for (int i = 0; i < 5; ++i) {
-                uint32_t value = 0;
-                wrong += driver.readCommand(code, value) != kSuccess || value != code;
+    const auto caller = [&](uint16_t code, uint32_t expected) {
+        return std::thread([&, code, expected] {
+            for (int i = 0; i < 3; ++i) {
+                uint32_t got = 0xFFFF;
+                wrong += driver.readCommand(code, got) != kSuccess || got != expected;
             }
         });
     };
-    std::thread first = caller(cmd::kGetMotorSpeed), second = caller(cmd::kGetScanDirection);
+    const auto turns = Clock::now();
+    std::thread first = caller(cmd::kGetScanFrequency, 10), second = caller(cmd::kGetScanDirection, 0);
     first.join();
     second.join();
     EXPECT_EQ(wrong, 0);
-    std::lock_guard<std::mutex> lock(m);
-    for (std::thread& t : answering)
-        t.join();
-    const auto got = peer.received();
-    ASSERT_EQ(got.size(), 10u);
-    for (size_t i = 1; i < got.size(); ++i)
-        EXPECT_GE(got[i].at, answeredAt[i - 1]) << "request " << i << " went out before the previous answer";
+    EXPECT_GE(Clock::now() - turns, 6 * 100ms);
 }
 
 // Closing empties the queue, so a reopened driver starts clean.
