@@ -64,31 +64,16 @@ double timeWithPostAt(const Scene& scene, double fromDeg, double toDeg)
 
 } // namespace
 
-// Bad values, refused codes and unknown writes fail with status 1 and change nothing; an
-// unknown class gives 2; an unknown read still answers in full.
-TEST(SimulatorCommands, FailsBadValuesRefusedAndUnknownCodes)
+// Malformed requests are dropped. Bad values, refused codes and unknown writes fail with status
+// 1 and change nothing; an unknown class gives 2; an unknown read still answers in full; all of
+// them late when asked. Reordered, each revolution still sends its six blocks, not all in order.
+TEST(SimulatorCommands, DropsMalformedFailsBadValuesRefusedAndUnknownCodesAnswersLateAndReorders)
 {
-    auto sim = startSimulator([&](SimOptions& o) { o.refused = {cmd::kSetFilterLevel, cmd::kGetScanDirection}; });
-    LoopbackHost host(sim->port());
-    const std::pair<uint16_t, uint32_t> failing[] = {{cmd::kSetScanFrequency, 12},
-                                                     {cmd::kSetScanDirection, 2},
-                                                     {cmd::kTrackConnect, 1},
-                                                     {cmd::kSetFilterLevel, 2}};
-    for (const auto& [code, value] : failing)
-        EXPECT_EQ(statusOf(host.request(code, payloadU32(value))), 1u) << code;
-    const Bytes refusedRead = host.request(cmd::kGetScanDirection);
-    EXPECT_EQ(refusedRead.size(), 20u);
-    EXPECT_EQ(statusOf(refusedRead), 1u);
-    EXPECT_EQ(statusOf(host.request(0x0301)), 2u);
-    EXPECT_EQ(host.request(0x02FF).size(), 20u);
-    const DeviceSnapshot state = sim->snapshot();
-    EXPECT_EQ(std::make_tuple(state.scan_frequency_hz, state.scan_direction, state.filter_level),
-              std::make_tuple(10u, 0u, 1u));
-}
-
-TEST(SimulatorCommands, DropsMalformedRequestsAndAnswersLateWhenAsked)
-{
-    auto sim = startSimulator([&](SimOptions& o) { o.delay_ms = 60; });
+    auto sim = startSimulator([&](SimOptions& o) {
+        o.refused = {cmd::kSetFilterLevel, cmd::kGetScanDirection};
+        o.delay_ms = 60;
+        o.reorder = true;
+    });
     LoopbackHost host(sim->port());
     Bytes badCrc = kes_sdk::buildRequest(cmd::kGetScanFrequency);
     badCrc.back() ^= 1;
@@ -97,10 +82,37 @@ TEST(SimulatorCommands, DropsMalformedRequestsAndAnswersLateWhenAsked)
     for (const Bytes& d : {badCrc, badLength, Bytes{0, 5, 0, 2, 5}})
         host.send(d);
     EXPECT_TRUE(host.receive(0, Clock::now() + Ms(150)).empty());
-    const auto sent = Clock::now();
-    EXPECT_FALSE(host.request(cmd::kGetScanFrequency).empty());
-    EXPECT_GE(Clock::now() - sent, Ms(60));
     EXPECT_EQ(sim->snapshot().malformed_requests, 3u);
+
+    const std::pair<uint16_t, uint32_t> failing[] = {{cmd::kSetScanFrequency, 12},
+                                                     {cmd::kSetScanDirection, 2},
+                                                     {cmd::kTrackConnect, 1},
+                                                     {cmd::kSetFilterLevel, 2}};
+    for (const auto& [code, value] : failing)
+        EXPECT_EQ(statusOf(host.request(code, payloadU32(value))), 1u) << code;
+    const auto sent = Clock::now();
+    const Bytes refusedRead = host.request(cmd::kGetScanDirection);
+    EXPECT_GE(Clock::now() - sent, Ms(60));
+    EXPECT_EQ(refusedRead.size(), 20u);
+    EXPECT_EQ(statusOf(refusedRead), 1u);
+    EXPECT_EQ(statusOf(host.request(0x0301)), 2u);
+    EXPECT_EQ(host.request(0x02FF).size(), 20u);
+    const DeviceSnapshot state = sim->snapshot();
+    EXPECT_EQ(std::make_tuple(state.scan_frequency_hz, state.scan_direction, state.filter_level),
+              std::make_tuple(10u, 0u, 1u));
+
+    ASSERT_EQ(statusOf(host.request(cmd::kDataStream, payloadU32(1))), 0u);
+    std::map<uint32_t, std::vector<uint8_t>> blocks; // by time stamp, as they arrive
+    for (Bytes d; blocks.size() < 8 && !(d = host.nextScan()).empty();)
+        blocks[stampOf(d)].push_back(d[11]);
+    ASSERT_EQ(blocks.size(), 8u);
+    bool outOfOrder = false;
+    for (auto it = std::next(blocks.begin()); it != std::prev(blocks.end()); ++it) {
+        outOfOrder = outOfOrder || !std::is_sorted(it->second.begin(), it->second.end());
+        std::sort(it->second.begin(), it->second.end());
+        EXPECT_EQ(it->second, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6})) << it->first;
+    }
+    EXPECT_TRUE(outOfOrder);
 }
 
 // Applying makes the stored address the active one and answers at once; a reboot silences
@@ -192,28 +204,9 @@ TEST(SimulatorStream, SixBlocksPerRevolutionAtEveryFrequencyOnScheduleUntilTurne
     EXPECT_GE(hooked.load(), stampOf(last[0]));
 }
 
-// Reordered, each revolution still sends its six blocks, not all of them in order.
-TEST(SimulatorStream, ReorderedRevolutionsSendEveryBlockOutOfOrder)
+TEST(Scene, WallsReflectorMirroredSweepAndPostEdgesWithTailsTheHostFilterRemoves)
 {
-    auto sim = startSimulator([](SimOptions& o) { o.reorder = true; });
-    LoopbackHost host(sim->port());
-    ASSERT_EQ(statusOf(host.request(cmd::kDataStream, payloadU32(1))), 0u);
-    std::map<uint32_t, std::vector<uint8_t>> blocks; // by time stamp, as they arrive
-    for (Bytes d; blocks.size() < 8 && !(d = host.nextScan()).empty();)
-        blocks[stampOf(d)].push_back(d[11]);
-    ASSERT_EQ(blocks.size(), 8u);
-    bool outOfOrder = false;
-    for (auto it = std::next(blocks.begin()); it != std::prev(blocks.end()); ++it) {
-        outOfOrder = outOfOrder || !std::is_sorted(it->second.begin(), it->second.end());
-        std::sort(it->second.begin(), it->second.end());
-        EXPECT_EQ(it->second, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6})) << it->first;
-    }
-    EXPECT_TRUE(outOfOrder);
-}
-
-TEST(Scene, WallsReflectorAndMirroredSweep)
-{
-    Scene scene(7);
+    Scene scene(3);
     const double t = timeWithPostAt(scene, 160, 200);
     std::vector<ScanPoint> sweep, mirrored;
     scene.sweep(t, kN, false, sweep);
@@ -227,12 +220,7 @@ TEST(Scene, WallsReflectorAndMirroredSweep)
     std::reverse(mirrored.begin(), mirrored.end());
     EXPECT_TRUE(std::equal(sweep.begin(), sweep.end(), mirrored.begin(),
                            [](const ScanPoint& a, const ScanPoint& b) { return a.range == b.range; }));
-}
 
-TEST(Scene, PostEdgesCarryTailsTheHostFilterRemoves)
-{
-    Scene scene(3);
-    std::vector<ScanPoint> sweep;
     scene.sweep(timeWithPostAt(scene, 60, 110), kN, false, sweep);
     const auto nearPost = [](const ScanPoint& p) {
         return p.range > 0 && metres(p) < room::kPostOrbit + room::kPostRadius;
