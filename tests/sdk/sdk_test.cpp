@@ -1,12 +1,18 @@
-#include "fake_peer.h"
+#include "device_datagrams.h"
 #include "kes_sdk/network.h"
 #include "kes_sdk/tail_filter.h"
 
+#include <kes_sim/replay.h>
 #include <kes_test/simulator.h>
 
+#include <arpa/inet.h>
+
+#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <tuple>
 
 using namespace kes_sdk;
@@ -161,38 +167,40 @@ TEST(TailFilter, EdgesOfCountingNeighboursNeededAndJumpsAtEveryFrequencyAndLevel
     }
 }
 
-namespace {
-
-// With an open driver; asked for the motor speed, streams `burst` before it answers: once the
-// answer is in, every datagram of the burst has been dispatched. Filter level reads answer
-// `level`, others 10.
-struct BurstPeer : FakePeer {
-    explicit BurstPeer(std::vector<Bytes> burst, uint32_t level = 0)
-        : FakePeer([burst, level](FakePeer& p, const Bytes& request, const Endpoint& from) {
-              const uint16_t code = codeOf(request);
-              for (const Bytes& d : code == cmd::kGetMotorSpeed ? burst : std::vector<Bytes>{})
-                  p.send(d, from);
-              p.send(response(code, 0, u32Value(code == cmd::kGetFilterLevel ? level : 10)), from);
-          })
+// With an open driver to a simulator that plays `burst` at every stream-on.
+struct BurstSim {
+    explicit BurstSim(const std::vector<Bytes>& burst, uint32_t level = 0)
+        : size(burst.size()), sim(kes_test::startSimulator([&](kes_sim::SimOptions& o) {
+              auto replay = std::make_shared<kes_sim::Replay>();
+              for (const Bytes& d : burst)
+                  replay->stream.push_back({{}, d});
+              o.replay = replay;
+              o.filter_level = level;
+          }))
     {
         openQuietly(driver);
     }
+    // The burst is dispatched once it has come in and one more answer after it.
     void deliver()
     {
+        const uint64_t seen = driver.linkStats().datagrams;
+        ASSERT_EQ(driver.enableDataStream(), kSuccess);
+        ASSERT_TRUE(kes_test::waitUntil([&] { return driver.linkStats().datagrams >= seen + 1 + size; }));
         uint32_t rpm = 0;
         ASSERT_EQ(driver.getMotorSpeed(rpm), kSuccess);
     }
-    KesDriver driver{address()};
+    const size_t size;
+    std::unique_ptr<kes_sim::LidarSimulator> sim;
+    KesDriver driver{LidarAddress(inet_addr("127.0.0.1"), htons(sim->port()))};
 };
-
-} // namespace
 
 TEST(Transport, OpenPrintsItsEndpointsAndSendsLeaveInOrderAndOnlyAcceptedDatagramsArrive)
 {
-    FakePeer peer([](FakePeer&, const Bytes&, const Endpoint&) {});
+    asio::io_context io;
+    asio::ip::udp::socket peer(io, loopback()), stranger(io, loopback());
     std::mutex mutex;
     std::vector<Bytes> arrived;
-    Network net(peer.address());
+    Network net(LidarAddress(inet_addr("127.0.0.1"), htons(peer.local_endpoint().port())));
     net.setCallback([&](Bytes d) {
         std::lock_guard<std::mutex> lock(mutex);
         arrived.push_back(std::move(d));
@@ -201,19 +209,20 @@ TEST(Transport, OpenPrintsItsEndpointsAndSendsLeaveInOrderAndOnlyAcceptedDatagra
     ASSERT_EQ(net.open(), 0);
     std::ostringstream expected;
     expected << "local_ep is bind!\nlocal_ep.address is 0.0.0.0\nlocal_ep.port is " << net.localPort()
-             << "\nsensor_address_.address is 127.0.0.1\nsensor_address_.port is " << peer.port() << "\n";
+             << "\nsensor_address_.address is 127.0.0.1\nsensor_address_.port is " << peer.local_endpoint().port()
+             << "\n";
     EXPECT_EQ(testing::internal::GetCapturedStdout(), expected.str());
     EXPECT_GT(net.receiveBufferSize(), 0);
     // Sends queue up behind the one in flight and leave in call order.
     for (uint16_t code = 0x0201; code < 0x0201 + 50; ++code)
         net.send(buildRequest(code));
-    ASSERT_TRUE(kes_test::waitUntil([&] { return peer.received().size() == 50; }));
-    for (size_t i = 0; i < 50; ++i)
-        EXPECT_EQ(codeOf(peer.received()[i].datagram), 0x0201 + i);
+    Bytes request(64);
+    for (uint16_t code = 0x0201; code < 0x0201 + 50; ++code) {
+        peer.receive(asio::buffer(request));
+        EXPECT_EQ(codeOf(request), code);
+    }
 
     // From any sender, only datagrams that pass the acceptance test reach the callback.
-    asio::io_context io;
-    asio::ip::udp::socket stranger(io, loopback());
     Bytes bad = scanDatagram(6, 1, 0, 192);
     bad[0] = 0;
     const Bytes good = scanDatagram(6, 2, 0, 192);
@@ -342,15 +351,15 @@ TEST(DriverScan, QueueKeepsTheNewestThirtyTwoUntilClosed)
     std::vector<Bytes> burst;
     for (uint32_t ts = 0; ts < 40; ++ts)
         burst.push_back(scanDatagram(8, 1, ts, 126));
-    BurstPeer peer(burst);
-    KesDriver& driver = peer.driver;
-    peer.deliver();
+    BurstSim link(burst);
+    KesDriver& driver = link.driver;
+    link.deliver();
     driver.close();
     openQuietly(driver);
     driver.setTimeout(100);
     ScanPacketData packet;
     EXPECT_EQ(driver.readScanPacket(packet), kNoAnswer);
-    peer.deliver();
+    link.deliver();
     for (uint32_t ts = 8; ts < 40; ++ts) {
         ASSERT_EQ(driver.readScanPacket(packet), kSuccess);
         EXPECT_EQ(packet.time_stamp, ts);
@@ -373,9 +382,9 @@ TEST(DriverScan, AssemblyPlacesSubBlocksByIndexAndRestartsAtARateChange)
         burst.push_back(scanDatagram(4, b, 2, 378, 4000));
         burst.push_back(scanDatagram(b == 3 ? 9 : 6, b == 3 ? 3 : 7, 3, b == 3 ? 0 : 192));
     }
-    BurstPeer peer(burst);
-    KesDriver& driver = peer.driver;
-    peer.deliver();
+    BurstSim link(burst);
+    KesDriver& driver = link.driver;
+    link.deliver();
     const struct {
         uint32_t stamp;
         size_t points;
@@ -401,61 +410,59 @@ TEST(DriverScan, AssemblyPlacesSubBlocksByIndexAndRestartsAtARateChange)
     EXPECT_EQ(rest.block_id, 7);
 }
 
-// Read once from the device, then kept by the driver's own settings.
+// Read once from the device, then kept by the driver's own settings: a step of 20 among 1002s
+// is a tail at level 5 and 10 Hz, and a surface at 15 Hz, where the jump allowed is 30.
 TEST(DriverScan, FilterParametersAreReadOnceAndFollowTheSettings)
 {
     std::vector<Bytes> burst;
     for (uint8_t b = 1; b <= 6; ++b)
         burst.push_back(scanDatagram(4, b, 1, 378));
-    burst[1][20 + 3 * 100] = 0x13; // one far spike among 1002s
-    burst[1][20 + 3 * 100 + 1] = 0x88;
-    BurstPeer peer(burst, 1);
-    KesDriver& driver = peer.driver;
-    const auto spikeAfterGrab = [&] {
-        peer.deliver();
+    burst[1][20 + 3 * 100 + 1] += 20;
+    BurstSim link(burst, 5);
+    KesDriver& driver = link.driver;
+    const auto stepAfterGrab = [&] {
+        link.deliver();
         FullScanBlock scan;
         EXPECT_EQ(driver.grabFullScanBlock(scan), kSuccess);
         const auto& r = scan.layers.at(0).ranges;
-        return std::vector<uint16_t>(r.begin() + 378 + 99, r.begin() + 378 + 103);
+        return std::vector<uint16_t>(r.begin() + 378 + 97, r.begin() + 378 + 104);
     };
-    const std::vector<uint16_t> removed = {0, 0, 0, 1002};
-    const std::vector<uint16_t> kept = {1002, 5000, 1002, 1002};
-    EXPECT_EQ(spikeAfterGrab(), removed);
+    const std::vector<uint16_t> removed = {1002, 0, 0, 0, 0, 0, 1002};
+    const std::vector<uint16_t> kept = {1002, 1002, 1002, 1022, 1002, 1002, 1002};
+    EXPECT_EQ(stepAfterGrab(), removed);
     ASSERT_EQ(driver.setFilterLevel(0), kSuccess);
-    EXPECT_EQ(spikeAfterGrab(), kept);
-    ASSERT_EQ(driver.setFilterLevel(1), kSuccess);
-    ASSERT_EQ(driver.setScanFrequency(12), kSuccess);
-    EXPECT_EQ(spikeAfterGrab(), kept);
+    EXPECT_EQ(stepAfterGrab(), kept);
+    ASSERT_EQ(driver.setFilterLevel(5), kSuccess);
+    ASSERT_EQ(driver.setScanFrequency(15), kSuccess);
+    EXPECT_EQ(stepAfterGrab(), kept);
     ASSERT_EQ(driver.setScanFrequency(10), kSuccess);
-    EXPECT_EQ(spikeAfterGrab(), removed);
-    EXPECT_EQ(peer.requests(cmd::kGetFilterLevel) + peer.requests(cmd::kGetScanFrequency), 2);
+    EXPECT_EQ(stepAfterGrab(), removed);
+    auto requests = link.sim->snapshot().request_counts;
+    EXPECT_EQ(requests[cmd::kGetFilterLevel] + requests[cmd::kGetScanFrequency], 2u);
 }
 
-// Junk after the answer to the handshake: a few datagrams once, or datagrams of a foreign
-// index, without points, or short of one index, over and over until the next case (5 s at most).
+// Junk after the stream is turned on: a few datagrams once, or datagrams of a foreign index,
+// without points, or short of one index, over and over.
 TEST(DriverScan, AStreamThatNeverCompletesARevolutionEndsTheCallWithinTwiceTheTimeout)
 {
     const std::pair<std::vector<uint8_t>, bool> streams[] = {
         {{1, 2}, false}, {{7}, true}, {{0}, true}, {{1, 2, 3, 4, 5}, true}};
-    std::atomic<size_t> current{0};
-    FakePeer peer([&](FakePeer& p, const Bytes& request, const Endpoint& from) {
-        p.send(response(codeOf(request), 0), from);
-        const size_t mine = current;
-        const auto end = Clock::now() + 5s;
-        do {
-            for (uint8_t b : streams[mine].first)
-                p.send(scanDatagram(6, b, 1, 192), from);
-            std::this_thread::sleep_for(1ms);
-        } while (streams[mine].second && current == mine && Clock::now() < end);
-    });
-    for (; current < std::size(streams); ++current) {
-        KesDriver driver(peer.address());
+    for (const auto& [blocks, loop] : streams) {
+        auto replay = std::make_shared<kes_sim::Replay>();
+        for (uint8_t b : blocks)
+            replay->stream.push_back({{}, scanDatagram(6, b, 1, 192)});
+        replay->loop_gap = 1ms;
+        const auto sim = kes_test::startSimulator([&](kes_sim::SimOptions& o) {
+            o.replay = replay;
+            o.loop = loop;
+        });
+        KesDriver driver(LidarAddress(inet_addr("127.0.0.1"), htons(sim->port())));
         openQuietly(driver);
-        ASSERT_EQ(driver.trackConnect(), kSuccess);
+        ASSERT_EQ(driver.enableDataStream(), kSuccess);
         driver.setTimeout(200);
         const auto start = Clock::now();
         FullScanBlock scan;
-        EXPECT_EQ(driver.grabFullScanBlock(scan), kNoAnswer) << current;
-        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(kes_test::scaled(1500))) << current;
+        EXPECT_EQ(driver.grabFullScanBlock(scan), kNoAnswer) << blocks.size();
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(kes_test::scaled(1500))) << blocks.size();
     }
 }
