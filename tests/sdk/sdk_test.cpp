@@ -385,22 +385,18 @@ TEST(DriverScan, AssemblyPlacesSubBlocksByIndexAndRestartsAtARateChange)
     BurstSim link(burst);
     KesDriver& driver = link.driver;
     link.deliver();
-    const struct {
-        uint32_t stamp;
-        size_t points;
-        uint16_t range;
-    } scans[] = {{100, 192, 3000}, {2, 378, 4000}};
-    for (const auto& expected : scans) {
+    const std::tuple<uint32_t, size_t, uint16_t> scans[] = {{100, 192, 3000}, {2, 378, 4000}};
+    for (const auto& [stamp, points, range] : scans) {
         FullScanBlock scan;
         ASSERT_EQ(driver.grabFullScanBlock(scan), kSuccess);
-        EXPECT_EQ(scan.time_stamp, expected.stamp);
+        EXPECT_EQ(scan.time_stamp, stamp);
         ASSERT_EQ(scan.layers.size(), 1u);
         const ScanLayer& layer = scan.layers[0];
-        ASSERT_EQ(layer.ranges.size(), 6 * expected.points);
-        ASSERT_EQ(layer.intensities.size(), 6 * expected.points);
+        ASSERT_EQ(layer.ranges.size(), 6 * points);
+        ASSERT_EQ(layer.intensities.size(), 6 * points);
         for (size_t i = 0; i < layer.ranges.size(); ++i) {
-            const size_t k = i / expected.points + 1;
-            ASSERT_EQ(layer.ranges[i], expected.range + k) << i;
+            const size_t k = i / points + 1;
+            ASSERT_EQ(layer.ranges[i], range + k) << i;
             ASSERT_EQ(layer.intensities[i], 10 * k) << i;
         }
     }

@@ -117,7 +117,8 @@ TEST(SimulatorCommands, DropsMalformedFailsBadValuesRefusedAndUnknownCodesAnswer
 
 // Applying makes the stored address the active one and answers at once; a reboot silences
 // the device (and its stream) for the restart time and restarts it at the stored address.
-TEST(SimulatorSilence, ApplyConfigsStoresTheAddressAndRebootRestartsWithIt)
+// Everything lost: the request reaches the device, its answer and the stream do not.
+TEST(SimulatorSilence, ApplyConfigsStoresTheAddressRebootRestartsWithItAndFullLossDropsAll)
 {
     auto sim = startSimulator([&](SimOptions& o) { o.restart_ms = 250; });
     LoopbackHost host(sim->port());
@@ -147,16 +148,12 @@ TEST(SimulatorSilence, ApplyConfigsStoresTheAddressAndRebootRestartsWithIt)
     EXPECT_EQ(
         std::make_tuple(state.active_ip_address, state.restarts, state.stream_on, state.ignored_while_silent > 0),
         std::make_tuple("192.168.1.71", 1u, false, true));
-}
 
-// Everything lost: the request reaches the device, its answer and the stream do not.
-TEST(SimulatorSilence, FullLossDropsEverythingSent)
-{
-    auto sim = startSimulator([](SimOptions& o) { o.loss = 1.0; });
-    LoopbackHost host(sim->port());
-    EXPECT_TRUE(host.request(cmd::kDataStream, payloadU32(1), Ms(100)).empty());
-    EXPECT_TRUE(host.nextScan(Ms(250)).empty());
-    EXPECT_TRUE(sim->snapshot().stream_on);
+    auto lossy = startSimulator([](SimOptions& o) { o.loss = 1.0; });
+    LoopbackHost lost(lossy->port());
+    EXPECT_TRUE(lost.request(cmd::kDataStream, payloadU32(1), Ms(100)).empty());
+    EXPECT_TRUE(lost.nextScan(Ms(250)).empty());
+    EXPECT_TRUE(lossy->snapshot().stream_on);
 }
 
 // A revolution never switches rate halfway; the new rate comes at the next. Then, at 30 Hz, 15

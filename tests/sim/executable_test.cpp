@@ -2,8 +2,7 @@
 
 #include <QProcess>
 
-namespace kes_sim_test {
-namespace {
+using namespace kes_sim_test;
 
 // kestra-sim with `args`, its stderr joined to its stdout.
 struct SimProcess : QProcess {
@@ -63,6 +62,3 @@ TEST(SimulatorExecutable, BadOptionsAndATakenPortExitWithTheirCodeAndReason)
         EXPECT_TRUE(sim.readUntil(c.reason).contains(c.reason)) << c.args.join(' ').toStdString();
     }
 }
-
-} // namespace
-} // namespace kes_sim_test
