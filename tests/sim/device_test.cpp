@@ -14,55 +14,10 @@
 using namespace kes_sim_test;
 using namespace kes_sim;
 
-namespace {
-
-using Revolution = std::vector<Bytes>;
-
-uint32_t stampOf(const Bytes& d)
+static uint32_t stampOf(const Bytes& d)
 {
     return kes_sdk::readU32(d.data() + 14);
 }
-
-// The next six datagrams from a block 1 on, skipping a revolution the stream joined halfway.
-Revolution nextFullRevolution(LoopbackHost& host)
-{
-    Revolution r;
-    for (Bytes d; !(d = host.nextScan()).empty();) {
-        if (d[11] == 1)
-            r.clear();
-        r.push_back(std::move(d));
-        if (r.size() == 6 && r[0][11] == 1)
-            return r;
-    }
-    ADD_FAILURE() << "no full revolution";
-    return {};
-}
-
-constexpr size_t kN = 378; // points per block at 10 Hz
-
-size_t indexAt(double deg)
-{
-    return size_t(std::lround(deg * (6 * kN - 1) / 270.0));
-}
-
-double metres(const ScanPoint& p)
-{
-    return p.range * 0.002;
-}
-
-// A time at which the post stands in view, well clear of the walls looked at below.
-double timeWithPostAt(const Scene& scene, double fromDeg, double toDeg)
-{
-    for (double t = 0; t < 30; t += 0.25) {
-        const double a = scene.postAngleDeg(t);
-        if (a > fromDeg && a < toDeg)
-            return t;
-    }
-    ADD_FAILURE() << "post never in view";
-    return 0;
-}
-
-} // namespace
 
 // Malformed requests are dropped. Bad values, refused codes and unknown writes fail with status
 // 1 and change nothing; an unknown class gives 2; an unknown read still answers in full; all of
@@ -164,14 +119,27 @@ TEST(SimulatorStream, SixBlocksPerRevolutionAtEveryFrequencyOnScheduleUntilTurne
     auto sim =
         startSimulator([&](SimOptions& o) { o.on_revolution_sent = [&](uint32_t stamp) { hooked = stamp; }; });
     LoopbackHost host(sim->port());
+    // The next six datagrams from a block 1 on, skipping a revolution the stream joined halfway.
+    const auto nextFullRevolution = [&] {
+        std::vector<Bytes> r;
+        for (Bytes d; !(d = host.nextScan()).empty();) {
+            if (d[11] == 1)
+                r.clear();
+            r.push_back(std::move(d));
+            if (r.size() == 6 && r[0][11] == 1)
+                return r;
+        }
+        ADD_FAILURE() << "no full revolution";
+        return std::vector<Bytes>{};
+    };
     ASSERT_EQ(statusOf(host.request(cmd::kDataStream, payloadU32(1))), 0u);
     const std::map<uint32_t, uint8_t> rates = {{30, 8}, {25, 7}, {20, 6}, {15, 5}, {10, 4}};
     for (const auto& [hz, rate] : rates) {
         ASSERT_EQ(statusOf(host.request(cmd::kSetScanFrequency, payloadU32(hz))), 0u);
-        Revolution r = nextFullRevolution(host);
+        auto r = nextFullRevolution();
         ASSERT_EQ(r.size(), 6u);
         if (r[0][10] != rate)
-            r = nextFullRevolution(host);
+            r = nextFullRevolution();
         ASSERT_EQ(r.size(), 6u);
         const size_t n = kes_sdk::pointsForRateCode(rate);
         for (size_t k = 0; k < 6; ++k) {
@@ -182,15 +150,15 @@ TEST(SimulatorStream, SixBlocksPerRevolutionAtEveryFrequencyOnScheduleUntilTurne
                       std::make_tuple(d.size(), rate, k + 1, stampOf(r[0])));
             EXPECT_NE(kes_sdk::readU32(d.data() + d.size() - 4), 0u);
         }
-        const Revolution following = nextFullRevolution(host);
+        const auto following = nextFullRevolution();
         ASSERT_EQ(following.size(), 6u);
         EXPECT_EQ(stampOf(following[0]), stampOf(r[0]) + 1);
     }
-    const Revolution first = nextFullRevolution(host);
+    const auto first = nextFullRevolution();
     const auto begun = Clock::now();
-    Revolution last;
+    std::vector<Bytes> last;
     for (int i = 0; i < 15; ++i)
-        last = nextFullRevolution(host);
+        last = nextFullRevolution();
     ASSERT_EQ(last.size(), 6u);
     EXPECT_EQ(stampOf(last[0]), stampOf(first[0]) + 15);
     EXPECT_GT(Clock::now() - begun, Ms(400));
@@ -203,8 +171,18 @@ TEST(SimulatorStream, SixBlocksPerRevolutionAtEveryFrequencyOnScheduleUntilTurne
 
 TEST(Scene, WallsReflectorMirroredSweepAndPostEdgesWithTailsTheHostFilterRemoves)
 {
+    constexpr size_t kN = 378; // points per block at 10 Hz
+    const auto indexAt = [](double deg) { return size_t(std::lround(deg * (6 * kN - 1) / 270.0)); };
+    const auto metres = [](const ScanPoint& p) { return p.range * 0.002; };
     Scene scene(3);
-    const double t = timeWithPostAt(scene, 160, 200);
+    // A time at which the post stands in view, well clear of the walls looked at.
+    const auto timeWithPostAt = [&](double fromDeg, double toDeg) {
+        double t = 0;
+        while (t < 30 && !(scene.postAngleDeg(t) > fromDeg && scene.postAngleDeg(t) < toDeg))
+            t += 0.25;
+        return t;
+    };
+    const double t = timeWithPostAt(160, 200);
     std::vector<ScanPoint> sweep, mirrored;
     scene.sweep(t, kN, false, sweep);
     EXPECT_NEAR(metres(sweep[indexAt(45)]), room::kRight, 0.01);
@@ -218,8 +196,8 @@ TEST(Scene, WallsReflectorMirroredSweepAndPostEdgesWithTailsTheHostFilterRemoves
     EXPECT_TRUE(std::equal(sweep.begin(), sweep.end(), mirrored.begin(),
                            [](const ScanPoint& a, const ScanPoint& b) { return a.range == b.range; }));
 
-    scene.sweep(timeWithPostAt(scene, 60, 110), kN, false, sweep);
-    const auto nearPost = [](const ScanPoint& p) {
+    scene.sweep(timeWithPostAt(60, 110), kN, false, sweep);
+    const auto nearPost = [&](const ScanPoint& p) {
         return p.range > 0 && metres(p) < room::kPostOrbit + room::kPostRadius;
     };
     const auto post = std::find_if(sweep.begin(), sweep.end(), nearPost);
