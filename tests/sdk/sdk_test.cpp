@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -24,7 +23,7 @@ static Bytes withCrc(Bytes d)
     return d;
 }
 
-TEST(WireFormat, CrcAndRequestsAreByteExact)
+TEST(WireFormat, CrcRequestsAndAcceptanceOfDatagramsAreByteExact)
 {
     const Bytes check{'1', '2', '3', '4', '5', '6', '7', '8', '9'};
     EXPECT_EQ(crc32Mpeg2(check.data(), check.size()), 0x0376E6E7u);
@@ -32,12 +31,9 @@ TEST(WireFormat, CrcAndRequestsAreByteExact)
     EXPECT_EQ(buildRequest(cmd::kGetScanFrequency), withCrc({0x00, 0x0C, 0x00, 0x00, 0x02, 0x05, 0x00, 0x00}));
     EXPECT_EQ(buildRequest(cmd::kTrackConnect, payloadU32(cmd::kHandshakeMagic)),
               withCrc({0x00, 0x10, 0x00, 0x00, 0x01, 0x08, 0x00, 0x00, 0x12, 0x34, 0x56, 0x78}));
-}
 
-// Command datagrams need their CRC; scan datagrams their magic and length, or the zero tail
-// alone (which lets a class-1 datagram in, magic or not).
-TEST(WireFormat, AcceptanceOfDatagrams)
-{
+    // Command datagrams need their CRC; scan datagrams their magic and length, or the zero tail
+    // alone (which lets a class-1 datagram in, magic or not).
     const Bytes answer = response(cmd::kSetScanFrequency, 0);
     const Bytes scan = scanDatagram(6, 1, 7, 192);
     Bytes badCrc = answer, badLength = scan, badMagic = scan;
@@ -57,8 +53,9 @@ TEST(WireFormat, AcceptanceOfDatagrams)
 }
 
 // Writes give their status; reads their value on success, the u32 value on status 1 and
-// nothing on any other; an answer too short for its command is unusable.
-TEST(WireFormat, ResponsesByCommand)
+// nothing on any other; an answer too short for its command is unusable. Scan datagrams give
+// every field at each rate code.
+TEST(WireFormat, AnswersDecodeByCommandAndScanDatagramsByRateCode)
 {
     const uint32_t none = 0xDEAD;
     const struct {
@@ -86,10 +83,7 @@ TEST(WireFormat, ResponsesByCommand)
         else
             EXPECT_EQ(valueAsU32(value), cases[i].number) << i;
     }
-}
 
-TEST(WireFormat, ScanDatagramsDecodeEveryFieldForEachRateCode)
-{
     const std::pair<uint8_t, size_t> rates[] = {{4, 378}, {5, 252}, {6, 192}, {7, 150}, {8, 126}, {9, 0}};
     for (const auto& [code, n] : rates) {
         ScanPacketData p;
@@ -207,11 +201,10 @@ TEST(Transport, OpenPrintsItsEndpointsAndSendsLeaveInOrderAndOnlyAcceptedDatagra
     });
     testing::internal::CaptureStdout();
     ASSERT_EQ(net.open(), 0);
-    std::ostringstream expected;
-    expected << "local_ep is bind!\nlocal_ep.address is 0.0.0.0\nlocal_ep.port is " << net.localPort()
-             << "\nsensor_address_.address is 127.0.0.1\nsensor_address_.port is " << peer.local_endpoint().port()
-             << "\n";
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), expected.str());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "local_ep is bind!\nlocal_ep.address is 0.0.0.0\nlocal_ep.port is " + std::to_string(net.localPort())
+                  + "\nsensor_address_.address is 127.0.0.1\nsensor_address_.port is "
+                  + std::to_string(peer.local_endpoint().port()) + "\n");
     EXPECT_GT(net.receiveBufferSize(), 0);
     // Sends queue up behind the one in flight and leave in call order.
     for (uint16_t code = 0x0201; code < 0x0201 + 50; ++code)
