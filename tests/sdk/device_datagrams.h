@@ -26,13 +26,6 @@ inline uint16_t codeOf(const Bytes& request)
     return kes_sdk::readU16(request.data() + 4);
 }
 
-inline Bytes u32Value(uint32_t v)
-{
-    Bytes out;
-    kes_sdk::appendU32(out, v);
-    return out;
-}
-
 // An answer of the device's shape: length, class 0, code at 6..7, status, value, CRC.
 inline Bytes response(uint16_t code, uint32_t status, const Bytes& value = {})
 {

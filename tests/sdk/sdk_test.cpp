@@ -69,10 +69,10 @@ TEST(WireFormat, AnswersDecodeByCommandAndScanDatagramsByRateCode)
         {cmd::kGetIpAddress, response(cmd::kGetIpAddress, 0, {0x64, 0x01, 0xA8, 0xC0}), kSuccess,
          uint32_t(inet_addr("192.168.1.100"))},
         {cmd::kRead0202, response(cmd::kRead0202, 0, {0x01, 0x02, 0xFF, 0xFF}), kSuccess, 0x0102},
-        {cmd::kGetMotorSpeed, response(cmd::kGetMotorSpeed, 1, u32Value(99)), kDeviceFailure, 99},
-        {cmd::kGetMotorSpeed, response(cmd::kGetMotorSpeed, 5, u32Value(99)), kDeviceFailure, none},
+        {cmd::kGetMotorSpeed, response(cmd::kGetMotorSpeed, 1, payloadU32(99)), kDeviceFailure, 99},
+        {cmd::kGetMotorSpeed, response(cmd::kGetMotorSpeed, 5, payloadU32(99)), kDeviceFailure, none},
         {cmd::kGetMotorSpeed, response(cmd::kGetMotorSpeed, 0), kNoAnswer, none},
-        {cmd::kGetFirmwareVersion, response(cmd::kGetFirmwareVersion, 0, u32Value(1)), kNoAnswer, none},
+        {cmd::kGetFirmwareVersion, response(cmd::kGetFirmwareVersion, 0, payloadU32(1)), kNoAnswer, none},
         {cmd::kSetScanFrequency, withCrc({0, 0, 0, 0, 0, 0, 0x01, 0x05}), kNoAnswer, none},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
