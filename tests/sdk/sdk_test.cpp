@@ -58,12 +58,8 @@ TEST(WireFormat, CrcRequestsAndAcceptanceOfDatagramsAreByteExact)
 TEST(WireFormat, AnswersDecodeByCommandAndScanDatagramsByRateCode)
 {
     const uint32_t none = 0xDEAD;
-    const struct {
-        uint16_t code;
-        Bytes answer;
-        CommandResult result;
-        uint32_t number; // the value as a number, or `none` for an empty value
-    } cases[] = {
+    // The value as a number, or `none` for an empty value.
+    const std::tuple<uint16_t, Bytes, CommandResult, uint32_t> cases[] = {
         {cmd::kSetFilterLevel, response(cmd::kSetFilterLevel, 0), kSuccess, none},
         {cmd::kSetFilterLevel, response(cmd::kSetFilterLevel, 7), kDeviceFailure, 7},
         {cmd::kGetIpAddress, response(cmd::kGetIpAddress, 0, {0x64, 0x01, 0xA8, 0xC0}), kSuccess,
@@ -75,13 +71,13 @@ TEST(WireFormat, AnswersDecodeByCommandAndScanDatagramsByRateCode)
         {cmd::kGetFirmwareVersion, response(cmd::kGetFirmwareVersion, 0, payloadU32(1)), kNoAnswer, none},
         {cmd::kSetScanFrequency, withCrc({0, 0, 0, 0, 0, 0, 0x01, 0x05}), kNoAnswer, none},
     };
-    for (size_t i = 0; i < std::size(cases); ++i) {
+    for (const auto& [code, answer, result, number] : cases) {
         Bytes value{1, 2, 3};
-        EXPECT_EQ(parseResponse(cases[i].answer, cases[i].code, value), cases[i].result) << i;
-        if (cases[i].number == none)
-            EXPECT_TRUE(value.empty()) << i;
+        EXPECT_EQ(parseResponse(answer, code, value), result) << code;
+        if (number == none)
+            EXPECT_TRUE(value.empty()) << code;
         else
-            EXPECT_EQ(valueAsU32(value), cases[i].number) << i;
+            EXPECT_EQ(valueAsU32(value), number) << code;
     }
 
     const std::pair<uint8_t, size_t> rates[] = {{4, 378}, {5, 252}, {6, 192}, {7, 150}, {8, 126}, {9, 0}};
@@ -110,11 +106,7 @@ TEST(WireFormat, AnswersDecodeByCommandAndScanDatagramsByRateCode)
 TEST(TailFilter, EdgesOfCountingNeighboursNeededAndJumpsAtEveryFrequencyAndLevel)
 {
     constexpr uint16_t D = 1000, F = 60000;
-    const struct {
-        uint32_t hz, level;
-        std::vector<uint16_t> scan;
-        std::string cleared;
-    } cases[] = {
+    const std::tuple<uint32_t, uint32_t, std::vector<uint16_t>, std::string> cases[] = {
         {10, 1, {23179, 23179, 23179, 23179, 24096, 24096, 24096}, "......."},
         {10, 1, {39508, 39508, 39508, 39508, 41071, 41071, 41071}, "..000.."},
         {15, 2, {21722, 21722, 21722, 21722, 23011, 23011, 23011}, "..000.."},
@@ -151,13 +143,13 @@ TEST(TailFilter, EdgesOfCountingNeighboursNeededAndJumpsAtEveryFrequencyAndLevel
         // A cleared neighbour still counts with its own range.
         {10, 5, {F, F, F, D, D + 100, D + 200, F, F}, "..0000.."},
     };
-    for (const auto& c : cases) {
-        auto filtered = c.scan;
-        applyTailFilter(filtered, c.level, c.hz);
+    for (const auto& [hz, level, scan, expected] : cases) {
+        auto filtered = scan;
+        applyTailFilter(filtered, level, hz);
         std::string cleared;
         for (size_t i = 0; i < filtered.size(); ++i)
-            cleared += filtered[i] == c.scan[i] ? '.' : '0';
-        EXPECT_EQ(cleared, c.cleared) << c.hz << " Hz, level " << c.level << ", " << c.scan[3];
+            cleared += filtered[i] == scan[i] ? '.' : '0';
+        EXPECT_EQ(cleared, expected) << hz << " Hz, level " << level << ", " << scan[3];
     }
 }
 
