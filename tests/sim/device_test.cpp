@@ -78,8 +78,7 @@ TEST(SimulatorSilence, ApplyConfigsStoresTheAddressRebootRestartsWithItAndFullLo
     auto sim = startSimulator([&](SimOptions& o) { o.restart_ms = 250; });
     LoopbackHost host(sim->port());
     host.request(cmd::kSetScanFrequency, payloadU32(30));
-    const Bytes ip = kes_sdk::payloadIPv4(inet_addr("192.168.1.70"));
-    ASSERT_EQ(statusOf(host.request(cmd::kSetIpAddress, ip)), 0u);
+    ASSERT_EQ(statusOf(host.request(cmd::kSetIpAddress, kes_sdk::payloadIPv4(inet_addr("192.168.1.70")))), 0u);
     ASSERT_EQ(statusOf(host.request(cmd::kDataStream, payloadU32(1))), 0u);
     ASSERT_EQ(statusOf(host.request(cmd::kApplyConfigs, payloadU32(0))), 0u);
     EXPECT_EQ(host.request(cmd::kGetScanFrequency, {}, Ms(100)).size(), 20u);
