@@ -57,8 +57,7 @@ TEST(WireFormat, CrcRequestsAndAcceptanceOfDatagramsAreByteExact)
 // every field at each rate code.
 TEST(WireFormat, AnswersDecodeByCommandAndScanDatagramsByRateCode)
 {
-    const uint32_t none = 0xDEAD;
-    // The value as a number, or `none` for an empty value.
+    const uint32_t none = 0xDEAD; // the value is empty
     const std::tuple<uint16_t, Bytes, CommandResult, uint32_t> cases[] = {
         {cmd::kSetFilterLevel, response(cmd::kSetFilterLevel, 0), kSuccess, none},
         {cmd::kSetFilterLevel, response(cmd::kSetFilterLevel, 7), kDeviceFailure, 7},
