@@ -95,7 +95,7 @@ Bytes deviceAnswer(const Bytes& request)
     text.resize(16, 0);
     if (!kes_sdk::isReadCommand(code))
         return response(code, 0);
-    return response(code, 0, kes_sdk::isStringRead(code) ? text : u32Value(10));
+    return response(code, 0, kes_sdk::isStringRead(code) ? text : kes_sdk::payloadU32(10));
 }
 
 // Streams scan datagrams of `blocks` (rate code 6) from a host of its own to `to`, over and

@@ -1,17 +1,17 @@
-#include "fake_peer.h"
+#include "device_datagrams.h"
 #include "kes_sdk/network.h"
 #include "kes_sdk/tail_filter.h"
 
+#include <kes_sim/replay.h>
 #include <kes_test/simulator.h>
 
-#include <algorithm>
-#include <cmath>
+#include <arpa/inet.h>
+
+#include <atomic>
 #include <cstring>
-#include <map>
-#include <optional>
-#include <random>
-#include <sstream>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <tuple>
 
 using namespace kes_sdk;
@@ -23,7 +23,7 @@ static Bytes withCrc(Bytes d)
     return d;
 }
 
-TEST(WireFormat, CrcAndRequestsAreByteExact)
+TEST(WireFormat, CrcRequestsAndAcceptanceOfDatagramsAreByteExact)
 {
     const Bytes check{'1', '2', '3', '4', '5', '6', '7', '8', '9'};
     EXPECT_EQ(crc32Mpeg2(check.data(), check.size()), 0x0376E6E7u);
@@ -31,12 +31,9 @@ TEST(WireFormat, CrcAndRequestsAreByteExact)
     EXPECT_EQ(buildRequest(cmd::kGetScanFrequency), withCrc({0x00, 0x0C, 0x00, 0x00, 0x02, 0x05, 0x00, 0x00}));
     EXPECT_EQ(buildRequest(cmd::kTrackConnect, payloadU32(cmd::kHandshakeMagic)),
               withCrc({0x00, 0x10, 0x00, 0x00, 0x01, 0x08, 0x00, 0x00, 0x12, 0x34, 0x56, 0x78}));
-}
 
-// Command datagrams need their CRC; scan datagrams their magic and length, or the zero tail
-// alone (which lets a class-1 datagram in, magic or not).
-TEST(WireFormat, AcceptanceOfDatagrams)
-{
+    // Command datagrams need their CRC; scan datagrams their magic and length, or the zero tail
+    // alone (which lets a class-1 datagram in, magic or not).
     const Bytes answer = response(cmd::kSetScanFrequency, 0);
     const Bytes scan = scanDatagram(6, 1, 7, 192);
     Bytes badCrc = answer, badLength = scan, badMagic = scan;
@@ -56,39 +53,32 @@ TEST(WireFormat, AcceptanceOfDatagrams)
 }
 
 // Writes give their status; reads their value on success, the u32 value on status 1 and
-// nothing on any other; an answer too short for its command is unusable.
-TEST(WireFormat, ResponsesByCommand)
+// nothing on any other; an answer too short for its command is unusable. Scan datagrams give
+// every field at each rate code.
+TEST(WireFormat, AnswersDecodeByCommandAndScanDatagramsByRateCode)
 {
-    const uint32_t none = 0xDEAD;
-    const struct {
-        uint16_t code;
-        Bytes answer;
-        CommandResult result;
-        uint32_t number; // the value as a number, or `none` for an empty value
-    } cases[] = {
+    const uint32_t none = 0xDEAD; // the value is empty
+    const std::tuple<uint16_t, Bytes, CommandResult, uint32_t> cases[] = {
         {cmd::kSetFilterLevel, response(cmd::kSetFilterLevel, 0), kSuccess, none},
         {cmd::kSetFilterLevel, response(cmd::kSetFilterLevel, 7), kDeviceFailure, 7},
         {cmd::kGetIpAddress, response(cmd::kGetIpAddress, 0, {0x64, 0x01, 0xA8, 0xC0}), kSuccess,
          uint32_t(inet_addr("192.168.1.100"))},
         {cmd::kRead0202, response(cmd::kRead0202, 0, {0x01, 0x02, 0xFF, 0xFF}), kSuccess, 0x0102},
-        {cmd::kGetMotorSpeed, response(cmd::kGetMotorSpeed, 1, u32Value(99)), kDeviceFailure, 99},
-        {cmd::kGetMotorSpeed, response(cmd::kGetMotorSpeed, 5, u32Value(99)), kDeviceFailure, none},
+        {cmd::kGetMotorSpeed, response(cmd::kGetMotorSpeed, 1, payloadU32(99)), kDeviceFailure, 99},
+        {cmd::kGetMotorSpeed, response(cmd::kGetMotorSpeed, 5, payloadU32(99)), kDeviceFailure, none},
         {cmd::kGetMotorSpeed, response(cmd::kGetMotorSpeed, 0), kNoAnswer, none},
-        {cmd::kGetFirmwareVersion, response(cmd::kGetFirmwareVersion, 0, u32Value(1)), kNoAnswer, none},
+        {cmd::kGetFirmwareVersion, response(cmd::kGetFirmwareVersion, 0, payloadU32(1)), kNoAnswer, none},
         {cmd::kSetScanFrequency, withCrc({0, 0, 0, 0, 0, 0, 0x01, 0x05}), kNoAnswer, none},
     };
-    for (size_t i = 0; i < std::size(cases); ++i) {
+    for (const auto& [code, answer, result, number] : cases) {
         Bytes value{1, 2, 3};
-        EXPECT_EQ(parseResponse(cases[i].answer, cases[i].code, value), cases[i].result) << i;
-        if (cases[i].number == none)
-            EXPECT_TRUE(value.empty()) << i;
+        EXPECT_EQ(parseResponse(answer, code, value), result) << code;
+        if (number == none)
+            EXPECT_TRUE(value.empty()) << code;
         else
-            EXPECT_EQ(valueAsU32(value), cases[i].number) << i;
+            EXPECT_EQ(valueAsU32(value), number) << code;
     }
-}
 
-TEST(WireFormat, ScanDatagramsDecodeEveryFieldForEachRateCode)
-{
     const std::pair<uint8_t, size_t> rates[] = {{4, 378}, {5, 252}, {6, 192}, {7, 150}, {8, 126}, {9, 0}};
     for (const auto& [code, n] : rates) {
         ScanPacketData p;
@@ -110,168 +100,113 @@ TEST(WireFormat, ScanDatagramsDecodeEveryFieldForEachRateCode)
     EXPECT_EQ(p.block_id, 42);
 }
 
-namespace {
-
-struct Params {
-    float p, q, t;
-    int jump, need;
-};
-
-// The constants derived from their definitions: an angle step of 0.01188 degrees per Hz, the
-// level's angle and neighbour count; none for a filter that is off.
-std::optional<Params> params(uint32_t level, uint32_t hz)
+// Which points the filter clears ('0'), for a point at index 3 and its neighbours. The first pairs of
+// ranges lie so close to the edge of counting that a constant one unit in the last place off moves them.
+TEST(TailFilter, EdgesOfCountingNeighboursNeededAndJumpsAtEveryFrequencyAndLevel)
 {
-    const std::map<uint32_t, int> jump = {{10, 15}, {15, 30}, {20, 25}, {25, 35}, {30, 40}};
-    const std::map<uint32_t, std::pair<double, int>> angle = {{1, {3, 3}}, {2, {3, 2}}, {3, {5.5, 2}},
-                                                              {4, {9, 2}}, {5, {9, 1}}, {6, {0, 0}}};
-    if (level == 0 || !jump.count(hz))
-        return std::nullopt;
-    const double rad = M_PI / 180.0, step = 0.01188 * hz * rad;
-    return Params{float(-std::sin(step)), float(std::cos(step)), float(std::tan(angle.at(level).first * rad)),
-                  jump.at(hz), angle.at(level).second};
-}
-
-// The filter as its description reads.
-std::vector<uint16_t> reference(const std::vector<uint16_t>& in, uint32_t level, uint32_t hz)
-{
-    const auto f = params(level, hz);
-    std::vector<uint16_t> out = in;
-    for (size_t i = 3; f && i + 3 < in.size(); ++i) {
-        const int d = in[i];
-        const auto counts = [&](size_t k) {
-            const float denominator = float(in[k]) - f->q * float(d), t = f->p * float(d) / denominator;
-            return denominator != 0.0f && -f->t < t && t < f->t;
-        };
-        if (d == 0 || (std::abs(d - in[i + 1]) < f->jump && d > 500 && std::abs(d - in[i - 1]) < f->jump)
-            || (counts(i - 3) + counts(i - 2) + counts(i - 1) < f->need
-                && counts(i + 1) + counts(i + 2) + counts(i + 3) < f->need))
-            continue;
-        out[i] = 0;
-        if (level <= 5)
-            out[i - 1] = out[i + 1] = 0;
+    constexpr uint16_t D = 1000, F = 60000;
+    const std::tuple<uint32_t, uint32_t, std::vector<uint16_t>, std::string> cases[] = {
+        {10, 1, {23179, 23179, 23179, 23179, 24096, 24096, 24096}, "......."},
+        {10, 1, {39508, 39508, 39508, 39508, 41071, 41071, 41071}, "..000.."},
+        {15, 2, {21722, 21722, 21722, 21722, 23011, 23011, 23011}, "..000.."},
+        {15, 2, {34799, 34799, 34799, 34799, 36864, 36864, 36864}, "......."},
+        {20, 3, {25895, 25895, 25895, 25895, 27010, 27010, 27010}, "..000.."},
+        {20, 3, {22063, 22063, 22063, 22063, 23013, 23013, 23013}, "......."},
+        {25, 4, {17454, 17454, 17454, 17454, 18025, 18025, 18025}, "..000.."},
+        {25, 4, {26074, 26074, 26074, 26074, 26927, 26927, 26927}, "......."},
+        {30, 5, {24991, 24991, 24991, 24991, 25972, 25972, 25972}, "..000.."},
+        {30, 5, {47409, 47409, 47409, 47409, 49270, 49270, 49270}, "......."},
+        {10, 1, {F, F, F, D, D, D, D}, "..000.."},
+        {10, 1, {D, D, D, D, F, F, D}, "......."},
+        {10, 2, {D, D, D, D, F, F, D}, "..000.."},
+        {10, 3, {D, D, D, D, F, D, D}, "......."},
+        {10, 4, {D, D, D, D, F, D, D}, "......."},
+        {10, 5, {D, D, F, D, D, D, D}, "..000.."},
+        {10, 6, {D, D, D, D, F, F, F}, "...0..."},
+        {10, 0, {F, F, F, D, F, F, F}, "......."},
+        {12, 1, {F, F, F, D, F, F, F}, "......."},
+        {10, 5, {F, F, F, 0, F, F, F}, "......."},
+        {10, 5, {F, F, D + 14, D, D + 14, F, F}, "......."},
+        {10, 5, {F, F, D, D, D + 15, F, F}, "..000.."},
+        {10, 5, {F, F, D - 15, D, D, F, F}, "..000.."},
+        {15, 5, {F, F, D + 29, D, D + 29, F, F}, "......."},
+        {15, 5, {F, F, D, D, D + 30, F, F}, "..000.."},
+        {20, 5, {F, F, D + 24, D, D + 24, F, F}, "......."},
+        {20, 5, {F, F, D, D, D + 25, F, F}, "..000.."},
+        {25, 5, {F, F, D + 34, D, D + 34, F, F}, "......."},
+        {25, 5, {F, F, D, D, D + 35, F, F}, "..000.."},
+        {30, 5, {F, F, D + 39, D, D + 39, F, F}, "......."},
+        {30, 5, {F, F, D, D, D + 40, F, F}, "..000.."},
+        {10, 5, {F, F, 500, 500, 500, F, F}, "..000.."},
+        {10, 5, {F, F, 501, 501, 501, F, F}, "......."},
+        // A cleared neighbour still counts with its own range.
+        {10, 5, {F, F, F, D, D + 100, D + 200, F, F}, "..0000.."},
+    };
+    for (const auto& [hz, level, scan, expected] : cases) {
+        auto filtered = scan;
+        applyTailFilter(filtered, level, hz);
+        std::string cleared;
+        for (size_t i = 0; i < filtered.size(); ++i)
+            cleared += filtered[i] == scan[i] ? '.' : '0';
+        EXPECT_EQ(cleared, expected) << hz << " Hz, level " << level << ", " << scan[3];
     }
-    return out;
 }
 
-// Pairs (d, r): a point d with a neighbour r that lies as close as ranges allow to the edge of
-// counting, where a constant one unit in the last place off changes the outcome.
-std::vector<std::pair<int, int>> edgePairs(uint32_t level, uint32_t hz)
-{
-    const auto f = params(level, hz);
-    if (!f || f->t == 0)
-        return {};
-    std::vector<std::tuple<float, int, int>> all;
-    for (int d = 600; d <= 30000; ++d)
-        for (long r = std::lround(f->q * d - f->p * d / f->t) - 1, n = 0; n < 3; ++r, ++n)
-            all.emplace_back(std::abs(std::abs(f->p * float(d) / (float(r) - f->q * float(d))) - f->t), d, int(r));
-    std::partial_sort(all.begin(), all.begin() + 64, all.end());
-    std::vector<std::pair<int, int>> pairs;
-    for (size_t i = 0; i < 64; ++i)
-        pairs.emplace_back(std::get<1>(all[i]), std::get<2>(all[i]));
-    return pairs;
-}
-
-// Surfaces at random ranges and slopes with edges, gaps and close points, and between them
-// points whose neighbours lie at the edge of counting.
-std::vector<uint16_t> randomScan(std::mt19937& rng, const std::vector<std::pair<int, int>>& edges)
-{
-    std::vector<uint16_t> scan(2268);
-    std::uniform_int_distribution<int> length(3, 60), range(200, 8000), slope(-60, 60), noise(-2, 2);
-    std::uniform_int_distribution<size_t> pick(0, edges.empty() ? 0 : edges.size() - 1);
-    for (size_t i = 0; i + 7 < scan.size();) {
-        if (!edges.empty() && length(rng) < 30) {
-            const auto [d, r] = edges[pick(rng)];
-            for (int v : {d, d, d, d, r, r, r})
-                scan[i++] = uint16_t(v);
-            continue;
-        }
-        const int start = range(rng), step = slope(rng);
-        const bool gap = length(rng) < 6;
-        for (int n = length(rng); n > 0 && i < scan.size(); --n, ++i)
-            scan[i] = gap ? 0 : uint16_t(std::clamp(start + step * n + noise(rng), 1, 65535));
-    }
-    return scan;
-}
-
-} // namespace
-
-TEST(TailFilter, EveryFrequencyAndLevelAgreesWithTheReferenceOnRandomScans)
-{
-    std::mt19937 rng(7);
-    for (uint32_t hz : {10u, 12u, 15u, 20u, 25u, 30u})
-        for (uint32_t level = 0; level <= 6; ++level) {
-            bool changed = false;
-            const auto edges = edgePairs(level, hz);
-            for (int round = 0; round < 20; ++round) {
-                const auto scan = randomScan(rng, edges);
-                auto filtered = scan;
-                applyTailFilter(filtered, level, hz);
-                ASSERT_EQ(filtered, reference(scan, level, hz))
-                    << hz << " Hz, level " << level << ", round " << round;
-                changed = changed || filtered != scan;
-            }
-            // The random scans do exercise the filter wherever it is on.
-            EXPECT_EQ(changed, level > 0 && hz != 12) << hz << " Hz, level " << level;
-        }
-    // Too short for a neighbourhood: left alone.
-    auto tiny = std::vector<uint16_t>{1000, 1000, 1000, 5000, 1000, 1000};
-    applyTailFilter(tiny, 1, 10);
-    EXPECT_EQ(tiny[3], 5000);
-}
-
-namespace {
-
-// With an open driver; asked for the motor speed, streams `burst` before it answers: once the
-// answer is in, every datagram of the burst has been dispatched. Filter level reads answer
-// `level`, others 10.
-struct BurstPeer : FakePeer {
-    explicit BurstPeer(std::vector<Bytes> burst, uint32_t level = 0)
-        : FakePeer([burst, level](FakePeer& p, const Bytes& request, const Endpoint& from) {
-              const uint16_t code = codeOf(request);
-              for (const Bytes& d : code == cmd::kGetMotorSpeed ? burst : std::vector<Bytes>{})
-                  p.send(d, from);
-              p.send(response(code, 0, u32Value(code == cmd::kGetFilterLevel ? level : 10)), from);
-          })
+// With an open driver to a simulator that plays `burst` at every stream-on.
+struct BurstSim {
+    explicit BurstSim(const std::vector<Bytes>& burst, uint32_t level = 0)
+        : size(burst.size()), sim(kes_test::startSimulator([&](kes_sim::SimOptions& o) {
+              auto replay = std::make_shared<kes_sim::Replay>();
+              for (const Bytes& d : burst)
+                  replay->stream.push_back({{}, d});
+              o.replay = replay;
+              o.filter_level = level;
+          }))
     {
         openQuietly(driver);
     }
+    // The burst is dispatched once it has come in and one more answer after it.
     void deliver()
     {
+        const uint64_t seen = driver.linkStats().datagrams;
+        ASSERT_EQ(driver.enableDataStream(), kSuccess);
+        ASSERT_TRUE(kes_test::waitUntil([&] { return driver.linkStats().datagrams >= seen + 1 + size; }));
         uint32_t rpm = 0;
         ASSERT_EQ(driver.getMotorSpeed(rpm), kSuccess);
     }
-    KesDriver driver{address()};
+    const size_t size;
+    std::unique_ptr<kes_sim::LidarSimulator> sim;
+    KesDriver driver{LidarAddress(inet_addr("127.0.0.1"), htons(sim->port()))};
 };
-
-} // namespace
 
 TEST(Transport, OpenPrintsItsEndpointsAndSendsLeaveInOrderAndOnlyAcceptedDatagramsArrive)
 {
-    FakePeer peer([](FakePeer&, const Bytes&, const Endpoint&) {});
+    asio::io_context io;
+    asio::ip::udp::socket peer(io, loopback()), stranger(io, loopback());
     std::mutex mutex;
     std::vector<Bytes> arrived;
-    Network net(peer.address());
+    Network net(LidarAddress(inet_addr("127.0.0.1"), htons(peer.local_endpoint().port())));
     net.setCallback([&](Bytes d) {
         std::lock_guard<std::mutex> lock(mutex);
         arrived.push_back(std::move(d));
     });
     testing::internal::CaptureStdout();
     ASSERT_EQ(net.open(), 0);
-    std::ostringstream expected;
-    expected << "local_ep is bind!\nlocal_ep.address is 0.0.0.0\nlocal_ep.port is " << net.localPort()
-             << "\nsensor_address_.address is 127.0.0.1\nsensor_address_.port is " << peer.port() << "\n";
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), expected.str());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "local_ep is bind!\nlocal_ep.address is 0.0.0.0\nlocal_ep.port is " + std::to_string(net.localPort())
+                  + "\nsensor_address_.address is 127.0.0.1\nsensor_address_.port is "
+                  + std::to_string(peer.local_endpoint().port()) + "\n");
     EXPECT_GT(net.receiveBufferSize(), 0);
     // Sends queue up behind the one in flight and leave in call order.
     for (uint16_t code = 0x0201; code < 0x0201 + 50; ++code)
         net.send(buildRequest(code));
-    ASSERT_TRUE(kes_test::waitUntil([&] { return peer.received().size() == 50; }));
-    for (size_t i = 0; i < 50; ++i)
-        EXPECT_EQ(codeOf(peer.received()[i].datagram), 0x0201 + i);
+    Bytes request(64);
+    for (uint16_t code = 0x0201; code < 0x0201 + 50; ++code) {
+        peer.receive(asio::buffer(request));
+        EXPECT_EQ(codeOf(request), code);
+    }
 
     // From any sender, only datagrams that pass the acceptance test reach the callback.
-    asio::io_context io;
-    asio::ip::udp::socket stranger(io, loopback());
     Bytes bad = scanDatagram(6, 1, 0, 192);
     bad[0] = 0;
     const Bytes good = scanDatagram(6, 2, 0, 192);
@@ -327,10 +262,11 @@ TEST(DriverExchange, EachOperationSendsItsCodeAndPayloadAndDecodesItsAnswer)
         EXPECT_EQ(std::make_pair(got[i].code, got[i].payload), expected[i]) << i;
 }
 
-// Closed, never opened, foreign-addressed or with a zero time-out, a driver sends nothing and
-// answers 2 at once. Failures return 1 and leave the output alone; an answer for another
-// command, or one that belonged to an earlier request, never satisfies a request: it times out.
-TEST(DriverExchange, NoExchangeWithoutAnOpenDriverAndATimeoutFailuresForeignAndStaleAnswers)
+// Closed, foreign-addressed (never opened) or with a zero time-out, a driver sends nothing and
+// answers 2 at once. A refusal returns 1 and leaves the output alone. Answers come 100 ms late:
+// one for another command, or one that belonged to an earlier request, never satisfies a
+// request; concurrent callers take turns, each with its own answer.
+TEST(DriverExchange, NoExchangeWithoutAnOpenDriverFailuresForeignAndStaleAnswersAndCallersTakeTurns)
 {
     struct OtherAddress : SocketAddress {};
     KesDriver foreign{OtherAddress{}};
@@ -338,22 +274,12 @@ TEST(DriverExchange, NoExchangeWithoutAnOpenDriverAndATimeoutFailuresForeignAndS
     EXPECT_FALSE(foreign.isOpen());
     EXPECT_EQ(foreign.trackConnect(), kNoAnswer);
 
-    std::atomic<int> calls{0};
-    FakePeer peer([&](FakePeer& p, const Bytes& request, const Endpoint& from) {
-        const uint16_t code = codeOf(request);
-        const int call = calls++;
-        const uint32_t failure = code == cmd::kGetFilterLevel ? 9 : isReadCommand(code) ? 1 : 7;
-        if (call == 4)
-            std::this_thread::sleep_for(200ms);
-        if (call <= 4)
-            p.send(call < 3    ? response(code, failure, u32Value(55))
-                   : call == 3 ? response(cmd::kGetFilterLevel, 0, u32Value(3))
-                               : response(code, 0, u32Value(600)),
-                   from);
+    const auto sim = kes_test::startSimulator([](kes_sim::SimOptions& o) {
+        o.delay_ms = 100;
+        o.refused = {cmd::kSetScanFrequency, cmd::kGetFilterLevel};
     });
-    KesDriver driver(peer.address());
+    KesDriver driver(LidarAddress(inet_addr("127.0.0.1"), htons(sim->port())));
     uint32_t value = 1234;
-    EXPECT_EQ(driver.trackConnect(), kNoAnswer);
     openQuietly(driver);
     driver.close();
     EXPECT_FALSE(driver.isOpen());
@@ -364,64 +290,40 @@ TEST(DriverExchange, NoExchangeWithoutAnOpenDriverAndATimeoutFailuresForeignAndS
     ScanPacketData packet;
     EXPECT_EQ(driver.getScanFrequency(value), kNoAnswer);
     EXPECT_EQ(driver.readScanPacket(packet), kNoAnswer);
-    EXPECT_EQ(calls, 0);
-    driver.setTimeout(3000);
 
+    driver.setTimeout(3000);
     EXPECT_EQ(driver.setScanFrequency(20), kDeviceFailure);
-    EXPECT_EQ(driver.getScanFrequency(value), kDeviceFailure);
     EXPECT_EQ(driver.getFilterLevel(value), kDeviceFailure);
     EXPECT_EQ(value, 1234u);
+    EXPECT_EQ(sim->snapshot().requests.size(), 2u);
 
-    driver.setTimeout(100);
+    driver.setTimeout(50);
     const auto start = Clock::now();
-    EXPECT_EQ(driver.getScanFrequency(value), kNoAnswer);
-    EXPECT_GE(Clock::now() - start, 100ms);
     EXPECT_EQ(driver.getMotorSpeed(value), kNoAnswer);
-    std::this_thread::sleep_for(200ms); // let the late answer land first
+    EXPECT_GE(Clock::now() - start, 50ms);
+    driver.setTimeout(300);
+    EXPECT_EQ(driver.getScanFrequency(value), kSuccess);
+    EXPECT_EQ(value, 10u);
+    driver.setTimeout(50);
     EXPECT_EQ(driver.getMotorSpeed(value), kNoAnswer);
-    EXPECT_EQ(value, 1234u);
-}
+    std::this_thread::sleep_for(100ms); // let the late answer land first
+    EXPECT_EQ(driver.getMotorSpeed(value), kNoAnswer);
+    EXPECT_EQ(value, 10u);
 
-// The peer reads every request as it arrives and answers each 30 ms later from a thread of
-// its own, so a second request sent before the first answer would be seen early.
-TEST(DriverExchange, ConcurrentCallersEachGetTheirOwnAnswerOneAtATime)
-{
-    std::mutex m;
-    std::vector<Clock::time_point> answeredAt;
-    std::vector<std::thread> answering;
-    FakePeer peer([&](FakePeer& p, const Bytes& request, const Endpoint& from) {
-        std::lock_guard<std::mutex> lock(m);
-        answering.emplace_back([&, request, from] {
-            std::this_thread::sleep_for(30ms);
-            {
-                std::lock_guard<std::mutex> lock(m);
-                answeredAt.push_back(Clock::now());
-            }
-            p.send(response(codeOf(request), 0, u32Value(codeOf(request))), from);
-        });
-    });
-    KesDriver driver(peer.address());
-    openQuietly(driver);
+    driver.setTimeout(3000);
     std::atomic<int> wrong{0};
-    const auto caller = [&](uint16_t code) {
-        return std::thread([&, code] {
-            for (int i = 0; i < 5; ++i) {
-                uint32_t value = 0;
-                wrong += driver.readCommand(code, value) != kSuccess || value != code;
-            }
-        });
+    const auto caller = [&](uint16_t code, uint32_t expected) {
+        for (int i = 0; i < 3; ++i) {
+            uint32_t got = 0xFFFF;
+            wrong += driver.readCommand(code, got) != kSuccess || got != expected;
+        }
     };
-    std::thread first = caller(cmd::kGetMotorSpeed), second = caller(cmd::kGetScanDirection);
-    first.join();
-    second.join();
+    const auto turns = Clock::now();
+    std::thread other(caller, cmd::kGetScanFrequency, 10);
+    caller(cmd::kGetScanDirection, 0);
+    other.join();
     EXPECT_EQ(wrong, 0);
-    std::lock_guard<std::mutex> lock(m);
-    for (std::thread& t : answering)
-        t.join();
-    const auto got = peer.received();
-    ASSERT_EQ(got.size(), 10u);
-    for (size_t i = 1; i < got.size(); ++i)
-        EXPECT_GE(got[i].at, answeredAt[i - 1]) << "request " << i << " went out before the previous answer";
+    EXPECT_GE(Clock::now() - turns, 6 * 100ms);
 }
 
 // Closing empties the queue, so a reopened driver starts clean.
@@ -430,20 +332,19 @@ TEST(DriverScan, QueueKeepsTheNewestThirtyTwoUntilClosed)
     std::vector<Bytes> burst;
     for (uint32_t ts = 0; ts < 40; ++ts)
         burst.push_back(scanDatagram(8, 1, ts, 126));
-    BurstPeer peer(burst);
-    KesDriver& driver = peer.driver;
-    peer.deliver();
-    driver.close();
-    openQuietly(driver);
-    driver.setTimeout(100);
+    BurstSim link(burst);
+    link.deliver();
+    link.driver.close();
+    openQuietly(link.driver);
+    link.driver.setTimeout(100);
     ScanPacketData packet;
-    EXPECT_EQ(driver.readScanPacket(packet), kNoAnswer);
-    peer.deliver();
+    EXPECT_EQ(link.driver.readScanPacket(packet), kNoAnswer);
+    link.deliver();
     for (uint32_t ts = 8; ts < 40; ++ts) {
-        ASSERT_EQ(driver.readScanPacket(packet), kSuccess);
+        ASSERT_EQ(link.driver.readScanPacket(packet), kSuccess);
         EXPECT_EQ(packet.time_stamp, ts);
     }
-    EXPECT_EQ(driver.readScanPacket(packet), kNoAnswer);
+    EXPECT_EQ(link.driver.readScanPacket(packet), kNoAnswer);
 }
 
 // A revolution joined halfway completes at the next six; one datagram lost at a change from
@@ -461,89 +362,81 @@ TEST(DriverScan, AssemblyPlacesSubBlocksByIndexAndRestartsAtARateChange)
         burst.push_back(scanDatagram(4, b, 2, 378, 4000));
         burst.push_back(scanDatagram(b == 3 ? 9 : 6, b == 3 ? 3 : 7, 3, b == 3 ? 0 : 192));
     }
-    BurstPeer peer(burst);
-    KesDriver& driver = peer.driver;
-    peer.deliver();
-    const struct {
-        uint32_t stamp;
-        size_t points;
-        uint16_t range;
-    } scans[] = {{100, 192, 3000}, {2, 378, 4000}};
-    for (const auto& expected : scans) {
+    BurstSim link(burst);
+    link.deliver();
+    const std::tuple<uint32_t, size_t, uint16_t> scans[] = {{100, 192, 3000}, {2, 378, 4000}};
+    for (const auto& [stamp, points, range] : scans) {
         FullScanBlock scan;
-        ASSERT_EQ(driver.grabFullScanBlock(scan), kSuccess);
-        EXPECT_EQ(scan.time_stamp, expected.stamp);
+        ASSERT_EQ(link.driver.grabFullScanBlock(scan), kSuccess);
+        EXPECT_EQ(scan.time_stamp, stamp);
         ASSERT_EQ(scan.layers.size(), 1u);
         const ScanLayer& layer = scan.layers[0];
-        ASSERT_EQ(layer.ranges.size(), 6 * expected.points);
-        ASSERT_EQ(layer.intensities.size(), 6 * expected.points);
+        ASSERT_EQ(layer.ranges.size(), 6 * points);
+        ASSERT_EQ(layer.intensities.size(), 6 * points);
         for (size_t i = 0; i < layer.ranges.size(); ++i) {
-            const size_t k = i / expected.points + 1;
-            ASSERT_EQ(layer.ranges[i], expected.range + k) << i;
+            const size_t k = i / points + 1;
+            ASSERT_EQ(layer.ranges[i], range + k) << i;
             ASSERT_EQ(layer.intensities[i], 10 * k) << i;
         }
     }
-    driver.setTimeout(50);
+    link.driver.setTimeout(50);
     ScanPacketData rest;
-    EXPECT_EQ(driver.readScanPacket(rest), kSuccess) << "the datagram after the last six stays queued";
+    EXPECT_EQ(link.driver.readScanPacket(rest), kSuccess) << "the datagram after the last six stays queued";
     EXPECT_EQ(rest.block_id, 7);
 }
 
-// Read once from the device, then kept by the driver's own settings.
+// Read once from the device, then kept by the driver's own settings: a step of 20 among 1002s
+// is a tail at level 5 and 10 Hz, and a surface at 15 Hz, where the jump allowed is 30.
 TEST(DriverScan, FilterParametersAreReadOnceAndFollowTheSettings)
 {
     std::vector<Bytes> burst;
     for (uint8_t b = 1; b <= 6; ++b)
         burst.push_back(scanDatagram(4, b, 1, 378));
-    burst[1][20 + 3 * 100] = 0x13; // one far spike among 1002s
-    burst[1][20 + 3 * 100 + 1] = 0x88;
-    BurstPeer peer(burst, 1);
-    KesDriver& driver = peer.driver;
-    const auto spikeAfterGrab = [&] {
-        peer.deliver();
+    burst[1][20 + 3 * 100 + 1] += 20;
+    BurstSim link(burst, 5);
+    const auto stepAfterGrab = [&] {
+        link.deliver();
         FullScanBlock scan;
-        EXPECT_EQ(driver.grabFullScanBlock(scan), kSuccess);
+        EXPECT_EQ(link.driver.grabFullScanBlock(scan), kSuccess);
         const auto& r = scan.layers.at(0).ranges;
-        return std::vector<uint16_t>(r.begin() + 378 + 99, r.begin() + 378 + 103);
+        return std::vector<uint16_t>(r.begin() + 378 + 97, r.begin() + 378 + 104);
     };
-    const std::vector<uint16_t> removed = {0, 0, 0, 1002};
-    const std::vector<uint16_t> kept = {1002, 5000, 1002, 1002};
-    EXPECT_EQ(spikeAfterGrab(), removed);
-    ASSERT_EQ(driver.setFilterLevel(0), kSuccess);
-    EXPECT_EQ(spikeAfterGrab(), kept);
-    ASSERT_EQ(driver.setFilterLevel(1), kSuccess);
-    ASSERT_EQ(driver.setScanFrequency(12), kSuccess);
-    EXPECT_EQ(spikeAfterGrab(), kept);
-    ASSERT_EQ(driver.setScanFrequency(10), kSuccess);
-    EXPECT_EQ(spikeAfterGrab(), removed);
-    EXPECT_EQ(peer.requests(cmd::kGetFilterLevel) + peer.requests(cmd::kGetScanFrequency), 2);
+    const std::vector<uint16_t> removed = {1002, 0, 0, 0, 0, 0, 1002};
+    const std::vector<uint16_t> kept = {1002, 1002, 1002, 1022, 1002, 1002, 1002};
+    EXPECT_EQ(stepAfterGrab(), removed);
+    ASSERT_EQ(link.driver.setFilterLevel(0), kSuccess);
+    EXPECT_EQ(stepAfterGrab(), kept);
+    ASSERT_EQ(link.driver.setFilterLevel(5), kSuccess);
+    ASSERT_EQ(link.driver.setScanFrequency(15), kSuccess);
+    EXPECT_EQ(stepAfterGrab(), kept);
+    ASSERT_EQ(link.driver.setScanFrequency(10), kSuccess);
+    EXPECT_EQ(stepAfterGrab(), removed);
+    auto requests = link.sim->snapshot().request_counts;
+    EXPECT_EQ(requests[cmd::kGetFilterLevel] + requests[cmd::kGetScanFrequency], 2u);
 }
 
-// Junk after the answer to the handshake: a few datagrams once, or datagrams of a foreign
-// index, without points, or short of one index, over and over until the next case (5 s at most).
+// Junk after the stream is turned on: a few datagrams once, or datagrams of a foreign index,
+// without points, or short of one index, over and over.
 TEST(DriverScan, AStreamThatNeverCompletesARevolutionEndsTheCallWithinTwiceTheTimeout)
 {
     const std::pair<std::vector<uint8_t>, bool> streams[] = {
         {{1, 2}, false}, {{7}, true}, {{0}, true}, {{1, 2, 3, 4, 5}, true}};
-    std::atomic<size_t> current{0};
-    FakePeer peer([&](FakePeer& p, const Bytes& request, const Endpoint& from) {
-        p.send(response(codeOf(request), 0), from);
-        const size_t mine = current;
-        const auto end = Clock::now() + 5s;
-        do {
-            for (uint8_t b : streams[mine].first)
-                p.send(scanDatagram(6, b, 1, 192), from);
-            std::this_thread::sleep_for(1ms);
-        } while (streams[mine].second && current == mine && Clock::now() < end);
-    });
-    for (; current < std::size(streams); ++current) {
-        KesDriver driver(peer.address());
+    for (const auto& [blocks, loop] : streams) {
+        auto replay = std::make_shared<kes_sim::Replay>();
+        for (uint8_t b : blocks)
+            replay->stream.push_back({{}, scanDatagram(6, b, 1, 192)});
+        replay->loop_gap = 1ms;
+        const auto sim = kes_test::startSimulator([&](kes_sim::SimOptions& o) {
+            o.replay = replay;
+            o.loop = loop;
+        });
+        KesDriver driver(LidarAddress(inet_addr("127.0.0.1"), htons(sim->port())));
         openQuietly(driver);
-        ASSERT_EQ(driver.trackConnect(), kSuccess);
+        ASSERT_EQ(driver.enableDataStream(), kSuccess);
         driver.setTimeout(200);
         const auto start = Clock::now();
         FullScanBlock scan;
-        EXPECT_EQ(driver.grabFullScanBlock(scan), kNoAnswer) << current;
-        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(kes_test::scaled(1500))) << current;
+        EXPECT_EQ(driver.grabFullScanBlock(scan), kNoAnswer) << blocks.size();
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(kes_test::scaled(1500))) << blocks.size();
     }
 }

@@ -1,6 +1,5 @@
-#include "loopback_host.h"
-
 #include <kes_test/qt_support.h>
+#include <kes_test/simulator.h>
 #include <qmdnsengine/browser.h>
 #include <qmdnsengine/dns.h>
 #include <qmdnsengine/resolver.h>
@@ -15,36 +14,26 @@
 using namespace QMdnsEngine;
 
 // kestra-sim --announce on the loopback of a private namespace whose loopback carries
-// multicast, found the way the viewer finds a lidar and asked by hand on the wire.
-namespace {
-
-class Announced : public ::testing::Test {
-protected:
-    std::unique_ptr<kes_sim::LidarSimulator> sim_ =
-        kes_sim_test::startSimulator([](kes_sim::SimOptions& o) { o.announce = true; });
-};
-
-TEST_F(Announced, OurBrowserFindsTheServiceAndOurResolverItsAddress)
+// multicast, found the way the viewer finds a lidar, then asked by hand on the wire: a query
+// from a port other than 5353 gets its answer back unicast, with its id. A hostile datagram
+// before it (a name pointer that points at itself) is dropped without harm.
+TEST(Announced, OurBrowserAndResolverFindItAndARawQueryFromAnotherPortIsAnsweredToItsSender)
 {
+    const auto sim = kes_test::startSimulator([](kes_sim::SimOptions& o) { o.announce = true; });
     Server server;
     Browser browser(&server, "_udp._udp.local.");
     QList<Service> found;
     QObject::connect(&browser, &Browser::serviceAdded, [&](const Service& service) { found << service; });
     ASSERT_TRUE(kes_test::waitFor([&] { return !found.isEmpty(); }, 5000));
     EXPECT_EQ(found[0].type(), "_udp._udp.local.");
-    EXPECT_EQ(found[0].port(), sim_->port());
+    EXPECT_EQ(found[0].port(), sim->port());
 
     Resolver resolver(&server, found[0].hostname());
     QList<QHostAddress> addresses;
     QObject::connect(&resolver, &Resolver::resolved, [&](const QHostAddress& address) { addresses << address; });
     ASSERT_TRUE(kes_test::waitFor([&] { return !addresses.isEmpty(); }, 5000));
     EXPECT_EQ(addresses, QList<QHostAddress>{QHostAddress("127.0.0.1")});
-}
 
-// A query from a port other than 5353 gets its answer back unicast, with its id. A hostile
-// datagram before it (a name pointer that points at itself) is dropped without harm.
-TEST_F(Announced, ARawQueryFromAnotherPortIsAnsweredToItsSender)
-{
     QUdpSocket socket;
     ASSERT_TRUE(socket.bind(QHostAddress(QHostAddress::AnyIPv4), 0));
     const QByteArray loop = QByteArray::fromHex("000000000001000000000000c00c000c0001");
@@ -66,11 +55,9 @@ TEST_F(Announced, ARawQueryFromAnotherPortIsAnsweredToItsSender)
         records.insert(record.type(), record);
     ASSERT_EQ(records.keys(), (QList<quint16>{A, PTR, TXT, SRV}));
     EXPECT_EQ(records[PTR].target(), "kestra-sim._udp._udp.local.");
-    EXPECT_EQ(records[SRV].port(), sim_->port());
+    EXPECT_EQ(records[SRV].port(), sim->port());
     EXPECT_EQ(records[SRV].target(), records[A].name());
     EXPECT_EQ(records[A].address(), QHostAddress("127.0.0.1"));
     EXPECT_LE(records[A].ttl(), 10u);
     EXPECT_FALSE(socket.hasPendingDatagrams());
 }
-
-} // namespace

@@ -14,81 +14,21 @@
 using namespace kes_sim_test;
 using namespace kes_sim;
 
-namespace {
-
-using Revolution = std::vector<Bytes>;
-
-uint32_t stampOf(const Bytes& d)
+static uint32_t stampOf(const Bytes& d)
 {
     return kes_sdk::readU32(d.data() + 14);
 }
 
-// The next six datagrams from a block 1 on, skipping a revolution the stream joined halfway.
-Revolution nextFullRevolution(LoopbackHost& host)
+// Malformed requests are dropped. Bad values, refused codes and unknown writes fail with status
+// 1 and change nothing; an unknown class gives 2; an unknown read still answers in full; all of
+// them late when asked. Reordered, each revolution still sends its six blocks, not all in order.
+TEST(SimulatorCommands, DropsMalformedFailsBadValuesRefusedAndUnknownCodesAnswersLateAndReorders)
 {
-    Revolution r;
-    for (Bytes d; !(d = host.nextScan()).empty();) {
-        if (d[11] == 1)
-            r.clear();
-        r.push_back(std::move(d));
-        if (r.size() == 6 && r[0][11] == 1)
-            return r;
-    }
-    ADD_FAILURE() << "no full revolution";
-    return {};
-}
-
-constexpr size_t kN = 378; // points per block at 10 Hz
-
-size_t indexAt(double deg)
-{
-    return size_t(std::lround(deg * (6 * kN - 1) / 270.0));
-}
-
-double metres(const ScanPoint& p)
-{
-    return p.range * 0.002;
-}
-
-// A time at which the post stands in view, well clear of the walls looked at below.
-double timeWithPostAt(const Scene& scene, double fromDeg, double toDeg)
-{
-    for (double t = 0; t < 30; t += 0.25) {
-        const double a = scene.postAngleDeg(t);
-        if (a > fromDeg && a < toDeg)
-            return t;
-    }
-    ADD_FAILURE() << "post never in view";
-    return 0;
-}
-
-} // namespace
-
-// Bad values, refused codes and unknown writes fail with status 1 and change nothing; an
-// unknown class gives 2; an unknown read still answers in full.
-TEST(SimulatorCommands, FailsBadValuesRefusedAndUnknownCodes)
-{
-    auto sim = startSimulator([&](SimOptions& o) { o.refused = {cmd::kSetFilterLevel, cmd::kGetScanDirection}; });
-    LoopbackHost host(sim->port());
-    const std::pair<uint16_t, uint32_t> failing[] = {{cmd::kSetScanFrequency, 12},
-                                                     {cmd::kSetScanDirection, 2},
-                                                     {cmd::kTrackConnect, 1},
-                                                     {cmd::kSetFilterLevel, 2}};
-    for (const auto& [code, value] : failing)
-        EXPECT_EQ(statusOf(host.request(code, payloadU32(value))), 1u) << code;
-    const Bytes refusedRead = host.request(cmd::kGetScanDirection);
-    EXPECT_EQ(refusedRead.size(), 20u);
-    EXPECT_EQ(statusOf(refusedRead), 1u);
-    EXPECT_EQ(statusOf(host.request(0x0301)), 2u);
-    EXPECT_EQ(host.request(0x02FF).size(), 20u);
-    const DeviceSnapshot state = sim->snapshot();
-    EXPECT_EQ(std::make_tuple(state.scan_frequency_hz, state.scan_direction, state.filter_level),
-              std::make_tuple(10u, 0u, 1u));
-}
-
-TEST(SimulatorCommands, DropsMalformedRequestsAndAnswersLateWhenAsked)
-{
-    auto sim = startSimulator([&](SimOptions& o) { o.delay_ms = 60; });
+    auto sim = startSimulator([&](SimOptions& o) {
+        o.refused = {cmd::kSetFilterLevel, cmd::kGetScanDirection};
+        o.delay_ms = 60;
+        o.reorder = true;
+    });
     LoopbackHost host(sim->port());
     Bytes badCrc = kes_sdk::buildRequest(cmd::kGetScanFrequency);
     badCrc.back() ^= 1;
@@ -97,21 +37,48 @@ TEST(SimulatorCommands, DropsMalformedRequestsAndAnswersLateWhenAsked)
     for (const Bytes& d : {badCrc, badLength, Bytes{0, 5, 0, 2, 5}})
         host.send(d);
     EXPECT_TRUE(host.receive(0, Clock::now() + Ms(150)).empty());
-    const auto sent = Clock::now();
-    EXPECT_FALSE(host.request(cmd::kGetScanFrequency).empty());
-    EXPECT_GE(Clock::now() - sent, Ms(60));
     EXPECT_EQ(sim->snapshot().malformed_requests, 3u);
+
+    const std::pair<uint16_t, uint32_t> failing[] = {{cmd::kSetScanFrequency, 12},
+                                                     {cmd::kSetScanDirection, 2},
+                                                     {cmd::kTrackConnect, 1},
+                                                     {cmd::kSetFilterLevel, 2}};
+    for (const auto& [code, value] : failing)
+        EXPECT_EQ(statusOf(host.request(code, payloadU32(value))), 1u) << code;
+    const auto sent = Clock::now();
+    const Bytes refusedRead = host.request(cmd::kGetScanDirection);
+    EXPECT_GE(Clock::now() - sent, Ms(60));
+    EXPECT_EQ(refusedRead.size(), 20u);
+    EXPECT_EQ(statusOf(refusedRead), 1u);
+    EXPECT_EQ(statusOf(host.request(0x0301)), 2u);
+    EXPECT_EQ(host.request(0x02FF).size(), 20u);
+    const DeviceSnapshot state = sim->snapshot();
+    EXPECT_EQ(std::make_tuple(state.scan_frequency_hz, state.scan_direction, state.filter_level),
+              std::make_tuple(10u, 0u, 1u));
+
+    ASSERT_EQ(statusOf(host.request(cmd::kDataStream, payloadU32(1))), 0u);
+    std::map<uint32_t, std::vector<uint8_t>> blocks; // by time stamp, as they arrive
+    for (Bytes d; blocks.size() < 8 && !(d = host.nextScan()).empty();)
+        blocks[stampOf(d)].push_back(d[11]);
+    ASSERT_EQ(blocks.size(), 8u);
+    bool outOfOrder = false;
+    for (auto it = std::next(blocks.begin()); it != std::prev(blocks.end()); ++it) {
+        outOfOrder = outOfOrder || !std::is_sorted(it->second.begin(), it->second.end());
+        std::sort(it->second.begin(), it->second.end());
+        EXPECT_EQ(it->second, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6})) << it->first;
+    }
+    EXPECT_TRUE(outOfOrder);
 }
 
 // Applying makes the stored address the active one and answers at once; a reboot silences
 // the device (and its stream) for the restart time and restarts it at the stored address.
-TEST(SimulatorSilence, ApplyConfigsStoresTheAddressAndRebootRestartsWithIt)
+// Everything lost: the request reaches the device, its answer and the stream do not.
+TEST(SimulatorSilence, ApplyConfigsStoresTheAddressRebootRestartsWithItAndFullLossDropsAll)
 {
     auto sim = startSimulator([&](SimOptions& o) { o.restart_ms = 250; });
     LoopbackHost host(sim->port());
     host.request(cmd::kSetScanFrequency, payloadU32(30));
-    const Bytes ip = kes_sdk::payloadIPv4(inet_addr("192.168.1.70"));
-    ASSERT_EQ(statusOf(host.request(cmd::kSetIpAddress, ip)), 0u);
+    ASSERT_EQ(statusOf(host.request(cmd::kSetIpAddress, kes_sdk::payloadIPv4(inet_addr("192.168.1.70")))), 0u);
     ASSERT_EQ(statusOf(host.request(cmd::kDataStream, payloadU32(1))), 0u);
     ASSERT_EQ(statusOf(host.request(cmd::kApplyConfigs, payloadU32(0))), 0u);
     EXPECT_EQ(host.request(cmd::kGetScanFrequency, {}, Ms(100)).size(), 20u);
@@ -135,16 +102,12 @@ TEST(SimulatorSilence, ApplyConfigsStoresTheAddressAndRebootRestartsWithIt)
     EXPECT_EQ(
         std::make_tuple(state.active_ip_address, state.restarts, state.stream_on, state.ignored_while_silent > 0),
         std::make_tuple("192.168.1.71", 1u, false, true));
-}
 
-// Everything lost: the request reaches the device, its answer and the stream do not.
-TEST(SimulatorSilence, FullLossDropsEverythingSent)
-{
-    auto sim = startSimulator([](SimOptions& o) { o.loss = 1.0; });
-    LoopbackHost host(sim->port());
-    EXPECT_TRUE(host.request(cmd::kDataStream, payloadU32(1), Ms(100)).empty());
-    EXPECT_TRUE(host.nextScan(Ms(250)).empty());
-    EXPECT_TRUE(sim->snapshot().stream_on);
+    auto lossy = startSimulator([](SimOptions& o) { o.loss = 1.0; });
+    LoopbackHost lost(lossy->port());
+    EXPECT_TRUE(lost.request(cmd::kDataStream, payloadU32(1), Ms(100)).empty());
+    EXPECT_TRUE(lost.nextScan(Ms(250)).empty());
+    EXPECT_TRUE(lossy->snapshot().stream_on);
 }
 
 // A revolution never switches rate halfway; the new rate comes at the next. Then, at 30 Hz, 15
@@ -155,14 +118,27 @@ TEST(SimulatorStream, SixBlocksPerRevolutionAtEveryFrequencyOnScheduleUntilTurne
     auto sim =
         startSimulator([&](SimOptions& o) { o.on_revolution_sent = [&](uint32_t stamp) { hooked = stamp; }; });
     LoopbackHost host(sim->port());
+    // The next six datagrams from a block 1 on, skipping a revolution the stream joined halfway.
+    const auto nextFullRevolution = [&] {
+        std::vector<Bytes> r;
+        for (Bytes d; !(d = host.nextScan()).empty();) {
+            if (d[11] == 1)
+                r.clear();
+            r.push_back(std::move(d));
+            if (r.size() == 6 && r[0][11] == 1)
+                return r;
+        }
+        ADD_FAILURE() << "no full revolution";
+        return std::vector<Bytes>{};
+    };
     ASSERT_EQ(statusOf(host.request(cmd::kDataStream, payloadU32(1))), 0u);
     const std::map<uint32_t, uint8_t> rates = {{30, 8}, {25, 7}, {20, 6}, {15, 5}, {10, 4}};
     for (const auto& [hz, rate] : rates) {
         ASSERT_EQ(statusOf(host.request(cmd::kSetScanFrequency, payloadU32(hz))), 0u);
-        Revolution r = nextFullRevolution(host);
+        auto r = nextFullRevolution();
         ASSERT_EQ(r.size(), 6u);
         if (r[0][10] != rate)
-            r = nextFullRevolution(host);
+            r = nextFullRevolution();
         ASSERT_EQ(r.size(), 6u);
         const size_t n = kes_sdk::pointsForRateCode(rate);
         for (size_t k = 0; k < 6; ++k) {
@@ -173,15 +149,15 @@ TEST(SimulatorStream, SixBlocksPerRevolutionAtEveryFrequencyOnScheduleUntilTurne
                       std::make_tuple(d.size(), rate, k + 1, stampOf(r[0])));
             EXPECT_NE(kes_sdk::readU32(d.data() + d.size() - 4), 0u);
         }
-        const Revolution following = nextFullRevolution(host);
+        const auto following = nextFullRevolution();
         ASSERT_EQ(following.size(), 6u);
         EXPECT_EQ(stampOf(following[0]), stampOf(r[0]) + 1);
     }
-    const Revolution first = nextFullRevolution(host);
+    const auto first = nextFullRevolution();
     const auto begun = Clock::now();
-    Revolution last;
+    std::vector<Bytes> last;
     for (int i = 0; i < 15; ++i)
-        last = nextFullRevolution(host);
+        last = nextFullRevolution();
     ASSERT_EQ(last.size(), 6u);
     EXPECT_EQ(stampOf(last[0]), stampOf(first[0]) + 15);
     EXPECT_GT(Clock::now() - begun, Ms(400));
@@ -192,29 +168,20 @@ TEST(SimulatorStream, SixBlocksPerRevolutionAtEveryFrequencyOnScheduleUntilTurne
     EXPECT_GE(hooked.load(), stampOf(last[0]));
 }
 
-// Reordered, each revolution still sends its six blocks, not all of them in order.
-TEST(SimulatorStream, ReorderedRevolutionsSendEveryBlockOutOfOrder)
+TEST(Scene, WallsReflectorMirroredSweepAndPostEdgesWithTailsTheHostFilterRemoves)
 {
-    auto sim = startSimulator([](SimOptions& o) { o.reorder = true; });
-    LoopbackHost host(sim->port());
-    ASSERT_EQ(statusOf(host.request(cmd::kDataStream, payloadU32(1))), 0u);
-    std::map<uint32_t, std::vector<uint8_t>> blocks; // by time stamp, as they arrive
-    for (Bytes d; blocks.size() < 8 && !(d = host.nextScan()).empty();)
-        blocks[stampOf(d)].push_back(d[11]);
-    ASSERT_EQ(blocks.size(), 8u);
-    bool outOfOrder = false;
-    for (auto it = std::next(blocks.begin()); it != std::prev(blocks.end()); ++it) {
-        outOfOrder = outOfOrder || !std::is_sorted(it->second.begin(), it->second.end());
-        std::sort(it->second.begin(), it->second.end());
-        EXPECT_EQ(it->second, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6})) << it->first;
-    }
-    EXPECT_TRUE(outOfOrder);
-}
-
-TEST(Scene, WallsReflectorAndMirroredSweep)
-{
-    Scene scene(7);
-    const double t = timeWithPostAt(scene, 160, 200);
+    constexpr size_t kN = 378; // points per block at 10 Hz
+    const auto indexAt = [](double deg) { return size_t(std::lround(deg * (6 * kN - 1) / 270.0)); };
+    const auto metres = [](const ScanPoint& p) { return p.range * 0.002; };
+    Scene scene(3);
+    // A time at which the post stands in view, well clear of the walls looked at.
+    const auto timeWithPostAt = [&](double fromDeg, double toDeg) {
+        double t = 0;
+        while (t < 30 && !(scene.postAngleDeg(t) > fromDeg && scene.postAngleDeg(t) < toDeg))
+            t += 0.25;
+        return t;
+    };
+    const double t = timeWithPostAt(160, 200);
     std::vector<ScanPoint> sweep, mirrored;
     scene.sweep(t, kN, false, sweep);
     EXPECT_NEAR(metres(sweep[indexAt(45)]), room::kRight, 0.01);
@@ -227,14 +194,9 @@ TEST(Scene, WallsReflectorAndMirroredSweep)
     std::reverse(mirrored.begin(), mirrored.end());
     EXPECT_TRUE(std::equal(sweep.begin(), sweep.end(), mirrored.begin(),
                            [](const ScanPoint& a, const ScanPoint& b) { return a.range == b.range; }));
-}
 
-TEST(Scene, PostEdgesCarryTailsTheHostFilterRemoves)
-{
-    Scene scene(3);
-    std::vector<ScanPoint> sweep;
-    scene.sweep(timeWithPostAt(scene, 60, 110), kN, false, sweep);
-    const auto nearPost = [](const ScanPoint& p) {
+    scene.sweep(timeWithPostAt(60, 110), kN, false, sweep);
+    const auto nearPost = [&](const ScanPoint& p) {
         return p.range > 0 && metres(p) < room::kPostOrbit + room::kPostRadius;
     };
     const auto post = std::find_if(sweep.begin(), sweep.end(), nearPost);

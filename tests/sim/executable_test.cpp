@@ -2,8 +2,7 @@
 
 #include <QProcess>
 
-namespace kes_sim_test {
-namespace {
+using namespace kes_sim_test;
 
 // kestra-sim with `args`, its stderr joined to its stdout.
 struct SimProcess : QProcess {
@@ -46,23 +45,16 @@ TEST(SimulatorExecutable, BadOptionsAndATakenPortExitWithTheirCodeAndReason)
     asio::io_context io;
     asio::ip::udp::socket taken(io, asio::ip::udp::endpoint(asio::ip::address_v4::loopback(), 0));
     const QString port = QString::number(taken.local_endpoint().port());
-    const struct {
-        QStringList args;
-        int code;
-        QString reason;
-    } cases[] = {{{"--loss", "7"}, 64, "--loss"},
-                 {{"--hardware", "H0123456789abcdef"}, 64, "--hardware"},
-                 {{"--refuse", "0x1zz"}, 64, "--refuse"},
-                 {{"--frobnicate"}, 64, "--frobnicate"},
-                 {{"--port"}, 64, "--port"},
-                 {{"--port", port}, 69, "cannot bind 127.0.0.1:" + port}};
-    for (const auto& c : cases) {
-        SimProcess sim(c.args);
-        ASSERT_TRUE(sim.waitForFinished(kes_test::scaled(3000))) << c.args.join(' ').toStdString();
-        EXPECT_EQ(sim.exitCode(), c.code) << c.args.join(' ').toStdString();
-        EXPECT_TRUE(sim.readUntil(c.reason).contains(c.reason)) << c.args.join(' ').toStdString();
+    const std::tuple<QStringList, int, QString> cases[] = {{{"--loss", "7"}, 64, "--loss"},
+                                                           {{"--hardware", "H0123456789abcdef"}, 64, "--hardware"},
+                                                           {{"--refuse", "0x1zz"}, 64, "--refuse"},
+                                                           {{"--frobnicate"}, 64, "--frobnicate"},
+                                                           {{"--port"}, 64, "--port"},
+                                                           {{"--port", port}, 69, "cannot bind 127.0.0.1:" + port}};
+    for (const auto& [args, code, reason] : cases) {
+        SimProcess sim(args);
+        ASSERT_TRUE(sim.waitForFinished(kes_test::scaled(3000))) << args.join(' ').toStdString();
+        EXPECT_EQ(sim.exitCode(), code) << args.join(' ').toStdString();
+        EXPECT_TRUE(sim.readUntil(reason).contains(reason)) << args.join(' ').toStdString();
     }
 }
-
-} // namespace
-} // namespace kes_sim_test

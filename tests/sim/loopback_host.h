@@ -3,7 +3,6 @@
 #include "kes_sdk/byte_order.h"
 #include "kes_sdk/command_codes.h"
 #include "kes_sdk/wire_format.h"
-#include "kes_sim/lidar_simulator.h"
 
 #include <kes_test/simulator.h>
 #include <kes_test/time_scale.h>
@@ -14,7 +13,6 @@
 
 #include <poll.h>
 
-#include <memory>
 #include <vector>
 
 namespace kes_sim_test {
@@ -24,7 +22,6 @@ using kes_sdk::payloadU32;
 using kes_test::Clock;
 using Ms = std::chrono::milliseconds;
 namespace cmd = kes_sdk::cmd;
-
 using kes_test::startSimulator;
 
 inline uint32_t statusOf(const Bytes& answer)

@@ -11,13 +11,9 @@
 #include <memory>
 #include <thread>
 
-namespace {
-
 struct Receiver : QObject {
     WorkerPool pool{this};
 };
-
-} // namespace
 
 TEST(WorkerPool, PausesEndOnWakeOrCloseAndTheStopIsBounded)
 {
