@@ -105,9 +105,19 @@ TEST_F(CliTest, ExitCodesSayWhatWentWrongInOneLine)
     const CliRun usage = runCli({"set", "--frequency", "12", "--ip", "127.0.0.1"});
     EXPECT_EQ(usage.code, 64);
     EXPECT_TRUE(usage.err.contains(QStringLiteral("--frequency")));
-    EXPECT_EQ(runCli({"info", "--ip", "127.0.0.1", "--bogus"}).code, 64);
-    EXPECT_EQ(runCli({"frobnicate"}).code, 64);
-    for (const char* command : {"info", "set", "discover", "watch", "record", "inspect"}) {
+    const std::pair<QStringList, int> failures[] = {
+        {{"info", "--ip", "127.0.0.1", "--bogus"}, 64},
+        {{"frobnicate"}, 64},
+        {{"stats", "--out", "x.csv"}, 64},
+        {{"export", "x.csv", "--frame", "0", "--out", "x.ply"}, 64},
+        {{"export", "/nonexistent/x.csv", "--all", "--format", "pcd", "--out", "x.pcd"}, 66},
+        {{"stats", "/nonexistent/x.csv"}, 66},
+        {{"capture", "--seconds", "1", "--out", "/nonexistent/x.pcap"}, 73},
+    };
+    for (const auto& [args, code] : failures)
+        EXPECT_EQ(runCli(args).code, code) << args.join(' ').toStdString();
+    for (const char* command :
+         {"info", "set", "discover", "watch", "record", "inspect", "capture", "health", "stats", "export"}) {
         const CliRun help = runCli({command, "--help"});
         EXPECT_EQ(help.code, 0);
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kestra-cli ") + command)) << command;
