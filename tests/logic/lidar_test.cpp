@@ -74,47 +74,6 @@ protected:
 
 } // namespace
 
-TEST_F(LidarTest, StreamsSixBlocksPerRevolutionAndPollsEveryHalfSecond)
-{
-    startSimulator();
-    kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
-    kes_test::SignalLog motor(logic_.get(), &LidarLogic::sendMotor);
-    kes_test::SignalLog frequency(logic_.get(), &LidarLogic::sendScanFrequency);
-    QElapsedTimer clock;
-    QList<qint64> temps;
-    QObject::connect(logic_.get(), &LidarLogic::sendAPD_temp, logic_.get(), [&] { temps << clock.elapsed(); });
-    clock.start();
-
-    ASSERT_TRUE(logic_->connectLidar());
-    EXPECT_TRUE(states().contains(QStringLiteral("正常运行中")));
-    EXPECT_EQ(
-        QStringList({logic_->firmware_version_.get(), logic_->hardware_version_.get(), logic_->sdk_version_.get()}),
-        QStringList({"A1.0.7", "H2.1", "v1.0.5"}));
-    ASSERT_EQ(frequency.size(), 1);
-    EXPECT_EQ(frequency.at(0).at(0).toInt(), int(sim_->snapshot().scan_frequency_hz));
-    ASSERT_TRUE(status_->size() == 1 && status_->at(0).at(0).toUInt() == 1u);
-
-    ASSERT_TRUE(QTest::qWaitFor([&] { return blocks.size() >= 18 && temps.size() >= 3; }, 4000));
-    for (int i = 0; i < 18; ++i) {
-        const auto block = blocks.at(i).at(0).value<kes_sdk::ScanBlockData>();
-        ASSERT_EQ(block.layers.size(), 1u);
-        EXPECT_EQ(
-            std::make_tuple(int(block.block_id), block.layers[0].intensities.size(), block.layers[0].ranges.size()),
-            std::make_tuple(i % 6 + 1, size_t(2268 / 6), size_t(2268 / 6)));
-    }
-    for (int i = 1; i < temps.size(); ++i) {
-        EXPECT_GE(temps[i] - temps[i - 1], 450);
-        EXPECT_LE(temps[i] - temps[i - 1], 1500);
-    }
-    EXPECT_GE(motor.size(), 2);
-
-    ASSERT_TRUE(logic_->disconnectLidar());
-    EXPECT_TRUE(states().contains(QStringLiteral("未连接")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return status_->size() == 2 && status_->at(1).at(0).toUInt() == 0u; }, 1000));
-    EXPECT_EQ(logic_->busy_count_.load(), 0);
-    EXPECT_FALSE(logic_->scan_thread_running_ || logic_->info_thread_running_);
-}
-
 TEST_F(LidarTest, FirmwareBGetsTheReUpgradeTextNoStreamAndConnectIsRefusedDuringAnUpgrade)
 {
     startSimulator([](kes_sim::SimOptions& o) { o.firmware = "B0.9.1"; });
@@ -188,16 +147,48 @@ TEST_F(LidarTest, ALateCloseOfAnEarlierConnectionLeavesTheLaterOneAlone)
     EXPECT_TRUE(blocks.wait(1000));
 
     ASSERT_TRUE(logic_->disconnectLidar());
+    EXPECT_EQ(states().last(), QStringLiteral("未连接"));
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return status_->last().at(0).toUInt() == 0u && discovery()->isActive(); }, 1000));
     EXPECT_TRUE(logic_->exit_flag_);
 }
 
-TEST_F(LidarTest, EachSettingReachesTheDeviceOnlyWhenItDiffers)
+// Connect, stream, change each setting, then the address, and reboot.
+TEST_F(LidarTest, StreamsAndSendsEachSettingOnlyWhenItDiffersUntilTheReboot)
 {
-    startSimulator();
-    kes_test::SignalLog dirChanged(logic_.get(), &LidarLogic::sigDirChanged);
+    startSimulator([](kes_sim::SimOptions& o) { o.restart_ms = 0; });
+    kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
+    kes_test::SignalLog motor(logic_.get(), &LidarLogic::sendMotor);
+    kes_test::SignalLog frequency(logic_.get(), &LidarLogic::sendScanFrequency);
+    QElapsedTimer clock;
+    QList<qint64> temps;
+    QObject::connect(logic_.get(), &LidarLogic::sendAPD_temp, logic_.get(), [&] { temps << clock.elapsed(); });
+    clock.start();
+
     ASSERT_TRUE(logic_->connectLidar());
+    EXPECT_TRUE(states().contains(QStringLiteral("正常运行中")));
+    EXPECT_EQ(
+        QStringList({logic_->firmware_version_.get(), logic_->hardware_version_.get(), logic_->sdk_version_.get()}),
+        QStringList({"A1.0.7", "H2.1", "v1.0.5"}));
+    ASSERT_EQ(frequency.size(), 1);
+    EXPECT_EQ(frequency.at(0).at(0).toInt(), int(sim_->snapshot().scan_frequency_hz));
+    ASSERT_TRUE(status_->size() == 1 && status_->at(0).at(0).toUInt() == 1u);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return blocks.size() >= 18 && temps.size() >= 3; }, 4000));
+    for (int i = 0; i < 18; ++i) {
+        const auto block = blocks.at(i).at(0).value<kes_sdk::ScanBlockData>();
+        ASSERT_EQ(block.layers.size(), 1u);
+        EXPECT_EQ(
+            std::make_tuple(int(block.block_id), block.layers[0].intensities.size(), block.layers[0].ranges.size()),
+            std::make_tuple(i % 6 + 1, size_t(2268 / 6), size_t(2268 / 6)));
+    }
+    for (int i = 1; i < temps.size(); ++i) {
+        EXPECT_GE(temps[i] - temps[i - 1], 450);
+        EXPECT_LE(temps[i] - temps[i - 1], 1500);
+    }
+    EXPECT_GE(motor.size(), 2);
+
+    kes_test::SignalLog dirChanged(logic_.get(), &LidarLogic::sigDirChanged);
     EXPECT_TRUE(logic_->applyScanFrequency());
     EXPECT_EQ(requests(kSetScanFrequency), 0u);
     logic_->scan_frequency_ = logic_->scan_frequency_ == 30 ? 25 : 30;
@@ -236,13 +227,8 @@ TEST_F(LidarTest, EachSettingReachesTheDeviceOnlyWhenItDiffers)
     EXPECT_EQ(logic_->applyLidarIPAddress(), 2);
     EXPECT_TRUE(log.contains(QStringLiteral("first")));
     EXPECT_EQ(requests(kSetIpAddress), 0u);
-}
 
-TEST_F(LidarTest, AnAddressChangeGivesRestartAndTheRebootEndsInDisconnect)
-{
-    startSimulator([](kes_sim::SimOptions& o) { o.restart_ms = 0; });
     logic_->setLanguage(0);
-    ASSERT_TRUE(logic_->connectLidar());
     logic_->ip_addr_ = QStringLiteral("192.168.1.57");
     EXPECT_EQ(logic_->applyLidarIPAddress(), 1);
     EXPECT_EQ(std::make_tuple(sim_->snapshot().ip_address, requests(kApplyConfigs)),
@@ -252,8 +238,9 @@ TEST_F(LidarTest, AnAddressChangeGivesRestartAndTheRebootEndsInDisconnect)
     EXPECT_TRUE(logic_->rebootLidar());
     EXPECT_EQ(requests(kDeviceReboot), 1u);
     EXPECT_EQ(states().last(), QStringLiteral("Disconnect"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return status_->size() == 2; }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status_->size() == 2 && status_->at(1).at(0).toUInt() == 0u; }, 1000));
     EXPECT_EQ(logic_->busy_count_.load(), 0);
+    EXPECT_FALSE(logic_->scan_thread_running_ || logic_->info_thread_running_);
 }
 
 // Nothing reaches the device without a connection: not at an address that is none here (127.1,
