@@ -27,10 +27,6 @@ protected:
     void startSimulator(const std::function<void(kes_sim::SimOptions&)>& configure = {})
     {
         sim_ = kes_test::startSimulator(configure);
-        aim();
-    }
-    void aim()
-    {
         logic_ = std::make_unique<LidarLogic>(&mdns_);
         logic_->ip_addr_ = QStringLiteral("127.0.0.1");
         logic_->lidar_port_ = sim_->port();
@@ -104,7 +100,7 @@ TEST_F(LidarTest, DestroyingWhileStreamingOrUpgradingReturnsWithinTheBound)
     logic_.reset();
     EXPECT_LT(clock.elapsed(), 3500);
 
-    aim();
+    startSimulator();
     ASSERT_TRUE(logic_->connectLidar());
     logic_->receive_update_flag(1);
     clock.restart();
