@@ -123,34 +123,8 @@ TEST_F(LidarTest, DestroyingWhileConnectingToASilentAddressNeitherHangsNorCrashe
     EXPECT_EQ(requests(kDataStream), 0u);
 }
 
-// The earlier connection ends with a disconnect; once its close thread has the driver and is
-// in its pause after closing it, a new connection starts. That close thread finishes later
-// and must leave the new connection's flags, status and discovery alone.
-TEST_F(LidarTest, ALateCloseOfAnEarlierConnectionLeavesTheLaterOneAlone)
-{
-    startSimulator();
-    ASSERT_TRUE(logic_->connectLidar());
-    std::thread ending([logic = logic_.get()] { logic->disconnectLidar(); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return logic_->busy_count_ == 0; }, 5000));
-    QTest::qWait(150);
-    ASSERT_TRUE(logic_->connectLidar());
-    ending.join();
-    QTest::qWait(300);
-    EXPECT_EQ(status_->last().at(0).toUInt(), 1u);
-    EXPECT_FALSE(logic_->exit_flag_);
-    EXPECT_FALSE(discovery()->isActive());
-    kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
-    EXPECT_TRUE(blocks.wait(1000));
-
-    ASSERT_TRUE(logic_->disconnectLidar());
-    EXPECT_EQ(states().last(), QStringLiteral("未连接"));
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return status_->last().at(0).toUInt() == 0u && discovery()->isActive(); }, 1000));
-    EXPECT_TRUE(logic_->exit_flag_);
-}
-
-// Connect, stream, change each setting, then the address, and reboot.
-TEST_F(LidarTest, StreamsAndSendsEachSettingOnlyWhenItDiffersUntilTheReboot)
+// Connect, stream, change each setting, then the address, reboot, and connect twice more.
+TEST_F(LidarTest, StreamsSendsEachSettingOnlyWhenItDiffersRebootsAndClosesLate)
 {
     startSimulator([](kes_sim::SimOptions& o) { o.restart_ms = 0; });
     kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
@@ -237,6 +211,28 @@ TEST_F(LidarTest, StreamsAndSendsEachSettingOnlyWhenItDiffersUntilTheReboot)
     EXPECT_TRUE(QTest::qWaitFor([&] { return status_->size() == 2 && status_->at(1).at(0).toUInt() == 0u; }, 1000));
     EXPECT_EQ(logic_->busy_count_.load(), 0);
     EXPECT_FALSE(logic_->scan_thread_running_ || logic_->info_thread_running_);
+
+    // The earlier connection ends with a disconnect; once its close thread has the driver and is
+    // in its pause after closing it, a new connection starts. That close thread finishes later
+    // and must leave the new connection's flags, status and discovery alone.
+    logic_->ip_addr_ = QStringLiteral("127.0.0.1");
+    ASSERT_TRUE(logic_->connectLidar());
+    std::thread ending([logic = logic_.get()] { logic->disconnectLidar(); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logic_->busy_count_ == 0; }, 5000));
+    QTest::qWait(150);
+    ASSERT_TRUE(logic_->connectLidar());
+    ending.join();
+    QTest::qWait(300);
+    EXPECT_EQ(status_->last().at(0).toUInt(), 1u);
+    EXPECT_FALSE(logic_->exit_flag_);
+    EXPECT_FALSE(discovery()->isActive());
+    EXPECT_TRUE(blocks.wait(1000));
+
+    ASSERT_TRUE(logic_->disconnectLidar());
+    EXPECT_EQ(states().last(), QStringLiteral("Disconnect"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return status_->last().at(0).toUInt() == 0u && discovery()->isActive(); }, 1000));
+    EXPECT_TRUE(logic_->exit_flag_);
 }
 
 // Nothing reaches the device without a connection: not at an address that is none here (127.1,
