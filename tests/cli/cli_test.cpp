@@ -106,9 +106,9 @@ std::vector<std::array<float, 4>> readCloud(const QByteArray& file, bool binary,
 
 } // namespace
 
-TEST(CliTest, InfoPrintsEveryKeyAsLinesOrAsOneJsonObject)
+TEST(CliTest, InfoPrintsEveryKeyAsLinesOrAsOneJsonObjectAndSetPrintsTheChanges)
 {
-    const auto sim = kes_test::startSimulator();
+    const auto sim = kes_test::startSimulator([](kes_sim::SimOptions& o) { o.restart_ms = 0; });
     const CliRun lines = run(QStringList{"info"} + target(sim->port()));
     ASSERT_EQ(lines.code, 0) << lines.err.toStdString();
     EXPECT_TRUE(lines.err.isEmpty()) << lines.err.toStdString();
@@ -130,11 +130,7 @@ TEST(CliTest, InfoPrintsEveryKeyAsLinesOrAsOneJsonObject)
     EXPECT_NEAR(info["apd_temp_c"].toDouble(), 40, 3);
     const double temperature = info["apd_temp_c"].toDouble();
     EXPECT_DOUBLE_EQ(std::round(temperature * 10) / 10, temperature);
-}
 
-TEST(CliTest, SetAppliesWhatIsGivenAndPrintsTheChanges)
-{
-    const auto sim = kes_test::startSimulator([](kes_sim::SimOptions& o) { o.restart_ms = 0; });
     const CliRun ran = run(QStringList{"set", "--frequency", "30", "--direction", "1", "--filter-level", "2",
                                        "--new-ip", "192.168.1.57"}
                            + target(sim->port()));

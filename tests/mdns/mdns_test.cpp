@@ -51,16 +51,6 @@ Message stray(Message m, bool asQuery)
     return m;
 }
 
-// QHostAddress is no declared meta-type, so no QSignalSpy can hold it.
-QList<QHostAddress>* collect(Resolver& resolver)
-{
-    auto* addresses = new QList<QHostAddress>;
-    QObject::connect(&resolver, &Resolver::resolved, &resolver,
-                     [addresses](const QHostAddress& a) { *addresses << a; });
-    QObject::connect(&resolver, &QObject::destroyed, [addresses] { delete addresses; });
-    return addresses;
-}
-
 } // namespace
 
 TEST(WireFormat, ResponsesRoundTripWithFlagsTtlsAndEmptyOrNullAttributes)
@@ -281,10 +271,11 @@ TEST(MdnsBrowser, SharesWhatItLearnsThroughTheCacheWithTheResolver)
     EXPECT_EQ(server.sent.first().records().first().target(), kInstance);
 
     Resolver resolver(&server, "lidar.local", &cache);
-    const QList<QHostAddress>* resolved = collect(resolver);
-    EXPECT_TRUE(resolved->isEmpty());
+    QList<QHostAddress> resolved; // no QSignalSpy: QHostAddress is no declared meta-type
+    QObject::connect(&resolver, &Resolver::resolved, [&](const QHostAddress& a) { resolved << a; });
+    EXPECT_TRUE(resolved.isEmpty());
     EXPECT_EQ(server.sent.last().queries(), QList<Query>({Query("lidar.local.", A), Query("lidar.local.", AAAA)}));
-    EXPECT_TRUE(waitFor([&] { return *resolved == QList<QHostAddress>{QHostAddress("192.168.77.57")}; }, 1000));
+    EXPECT_TRUE(waitFor([&] { return resolved == QList<QHostAddress>{QHostAddress("192.168.77.57")}; }, 1000));
     server.inject(response({address("lidar.local.", "192.168.77.57"), address("LiDAR.Local.", "fe80::1"),
                             address("other.local.", "192.168.77.9")}));
     for (const Message& m : {stray(response({address("lidar.local.", "192.168.77.8")}), true),
@@ -292,6 +283,6 @@ TEST(MdnsBrowser, SharesWhatItLearnsThroughTheCacheWithTheResolver)
                              response({address("lidar.local.", "fe80::1")})})
         server.inject(m);
     QTest::qWait(50);
-    EXPECT_EQ(*resolved, QList<QHostAddress>({QHostAddress("192.168.77.57"), QHostAddress("fe80::1")}));
+    EXPECT_EQ(resolved, QList<QHostAddress>({QHostAddress("192.168.77.57"), QHostAddress("fe80::1")}));
     EXPECT_TRUE(lookup(cache, "other.local.", ANY).isEmpty());
 }
