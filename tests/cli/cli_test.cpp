@@ -204,41 +204,6 @@ TEST(CliTest, WatchFollowsTheStreamUntilItStops)
     EXPECT_TRUE(rows.last().contains(QStringLiteral("revolutions  0  points     0")));
 }
 
-TEST(CliTest, RecordWritesTheLiveBlocksThatInspectReadsBack)
-{
-    const auto sim = kes_test::startSimulator();
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("live.csv"));
-    const CliRun record = run(QStringList{"record", "--seconds", "2", "--out", file} + target(sim->port()));
-    ASSERT_EQ(record.code, 0) << record.err.toStdString();
-    const QRegularExpressionMatch counts =
-        QRegularExpression(QStringLiteral("blocks: (\\d+)\nrows: (\\d+)")).match(record.out);
-    ASSERT_TRUE(counts.hasMatch()) << record.out.toStdString();
-    const int blocks = counts.captured(1).toInt();
-    EXPECT_GE(blocks, 6);
-    EXPECT_EQ(counts.captured(2).toInt(), blocks * 378);
-
-    const CliRun inspect = run({"inspect", file, "--json", "--frame", "0"});
-    ASSERT_EQ(inspect.code, 0) << inspect.err.toStdString();
-    const QJsonObject info = QJsonDocument::fromJson(inspect.out.toUtf8()).object();
-    EXPECT_EQ(info["blocks"].toInt(), blocks);
-    EXPECT_EQ(info["frames"].toInt(), blocks / 6);
-    EXPECT_EQ(info["points"].toInt(), blocks * 378);
-    EXPECT_LE(info["first_time_stamp"].toInt(), info["last_time_stamp"].toInt());
-    const QJsonArray frame = info["frame_blocks"].toArray();
-    ASSERT_EQ(frame.size(), 6);
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(frame[i].toObject()["block_id"].toInt(), i + 1) << "recordings start at block 1";
-        EXPECT_EQ(frame[i].toObject()["ranges"].toArray().size(), 378);
-        EXPECT_EQ(frame[i].toObject()["intensities"].toArray().size(), 378);
-    }
-
-    EXPECT_EQ(run({"inspect", file, "--frame", "100000"}).code, 64);
-    const CliRun missing = run({"inspect", dir.filePath(QStringLiteral("none.csv"))});
-    EXPECT_EQ(missing.code, 66);
-    EXPECT_TRUE(missing.err.trimmed().endsWith(QStringLiteral("none.csv cannot be opened")));
-}
-
 // A disk that fills during the recording: a 64 KiB tmpfs in a private mount namespace.
 TEST(CliTest, RecordSaysInWordsWhenTheDiskIsFull)
 {
@@ -272,7 +237,7 @@ TEST(CliDiscoverTest, ListensForTheGivenTimeAndProposesNothingWhereNothingAnnoun
 
 // A capture from one simulator, replayed, recorded: the blocks a twin simulator (same seed,
 // same moment) gives directly. The replay also answers with the captured device's state.
-TEST(ServiceBench, CaptureReplayedIsTheLidarForRecordAndTcpdumpReadsIt)
+TEST(ServiceBench, CaptureReplayedIsTheLidarForRecordAndInspectAndTcpdumpReadsIt)
 {
     QTemporaryDir dir;
     const auto configure = [](kes_sim::SimOptions& o) {
@@ -319,6 +284,29 @@ TEST(ServiceBench, CaptureReplayedIsTheLidarForRecordAndTcpdumpReadsIt)
     const CliRun replayed =
         run(QStringList{"record", "--seconds", "2", "--out", dir.filePath("replayed.csv")} + target(port));
     ASSERT_EQ(replayed.code, 0) << replayed.err.toStdString();
+    const QRegularExpressionMatch counts =
+        QRegularExpression(QStringLiteral("blocks: (\\d+)\nrows: (\\d+)")).match(replayed.out);
+    ASSERT_TRUE(counts.hasMatch()) << replayed.out.toStdString();
+    const int blocks = counts.captured(1).toInt();
+    EXPECT_EQ(counts.captured(2).toInt(), blocks * 378);
+    const CliRun inspect = run({"inspect", dir.filePath("replayed.csv"), "--json", "--frame", "0"});
+    ASSERT_EQ(inspect.code, 0) << inspect.err.toStdString();
+    const QJsonObject read = QJsonDocument::fromJson(inspect.out.toUtf8()).object();
+    EXPECT_EQ(read["blocks"].toInt(), blocks);
+    EXPECT_EQ(read["frames"].toInt(), blocks / 6);
+    EXPECT_EQ(read["points"].toInt(), blocks * 378);
+    EXPECT_LE(read["first_time_stamp"].toInt(), read["last_time_stamp"].toInt());
+    const QJsonArray frame = read["frame_blocks"].toArray();
+    ASSERT_EQ(frame.size(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(frame[i].toObject()["block_id"].toInt(), i + 1) << "recordings start at block 1";
+        EXPECT_EQ(frame[i].toObject()["ranges"].toArray().size(), 378);
+        EXPECT_EQ(frame[i].toObject()["intensities"].toArray().size(), 378);
+    }
+    EXPECT_EQ(run({"inspect", dir.filePath("replayed.csv"), "--frame", "100000"}).code, 64);
+    const CliRun missing = run({"inspect", dir.filePath(QStringLiteral("none.csv"))});
+    EXPECT_EQ(missing.code, 66);
+    EXPECT_TRUE(missing.err.trimmed().endsWith(QStringLiteral("none.csv cannot be opened")));
     // Past the capture's three seconds, the loop plays it again.
     const CliRun looped = run(QStringList{"watch", "--seconds", "5"} + target(port));
     EXPECT_TRUE(looped.out.contains(QRegularExpression("   5 s  revolutions +[1-9]"))) << looped.out.toStdString();
