@@ -20,7 +20,6 @@
 #include <QThread>
 #include <QtEndian>
 
-#include <array>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -77,31 +76,6 @@ std::map<std::pair<uint32_t, uint8_t>, kes_sdk::ScanLayer> blocksOf(const QStrin
     for (size_t i = 6; i < read.size(); ++i)
         blocks[{read[i].time_stamp, read[i].block_id}] = read[i].layers.at(0);
     return blocks;
-}
-
-// The `count` points of a PLY or PCD file whose header declares them: x, y, z and intensity,
-// as ASCII lines or as little-endian floats.
-std::vector<std::array<float, 4>> readCloud(const QByteArray& file, bool binary, int count)
-{
-    const bool ply = file.startsWith("ply\n");
-    const QByteArray n = QByteArray::number(count);
-    const QByteArray end = ply ? "\nend_header\n" : binary ? "\nDATA binary\n" : "\nDATA ascii\n";
-    const QByteArray header = file.left(file.indexOf(end) + end.size());
-    EXPECT_TRUE(ply ? header.contains("\nformat " + QByteArray(binary ? "binary_little_endian" : "ascii") + " 1.0\n")
-                          && header.contains("\nelement vertex " + n
-                                             + "\nproperty float x\nproperty float y\nproperty float z\nproperty "
-                                               "float intensity\n")
-                    : header.contains("\nFIELDS x y z intensity\nSIZE 4 4 4 4\nTYPE F F F F\n")
-                          && header.contains("\nPOINTS " + n + "\n"))
-        << header.toStdString();
-    const QByteArray body = file.mid(header.size());
-    const QList<QByteArray> lines = body.trimmed().split('\n');
-    EXPECT_EQ(binary ? body.size() : lines.size(), binary ? count * 16 : count);
-    std::vector<std::array<float, 4>> points(static_cast<size_t>(count));
-    for (int i = 0; i < count * 4 && (binary ? body.size() == count * 16 : lines.size() == count); ++i)
-        points[size_t(i / 4)][size_t(i % 4)] = binary ? qFromLittleEndian<float>(body.constData() + 4 * i)
-                                                      : lines[i / 4].split(' ').value(i % 4).toFloat();
-    return points;
 }
 
 } // namespace
@@ -458,21 +432,42 @@ TEST(ServiceBench, ExportWritesFramesWhereTheViewDrawsThem)
             ASSERT_EQ(run(args).code, 0) << format;
             QFile written(out);
             ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-            const auto points = readCloud(written.readAll(), binary, int(6 * (n - 13)));
+            const QByteArray cloud = written.readAll();
+            // The header declares the points' count and their x, y, z and intensity floats.
+            const bool ply = cloud.startsWith("ply\n");
+            const int count = int(6 * (n - 13));
+            const QByteArray end = ply ? "\nend_header\n" : binary ? "\nDATA binary\n" : "\nDATA ascii\n";
+            const QByteArray header = cloud.left(cloud.indexOf(end) + end.size());
+            EXPECT_TRUE(
+                ply ? header.contains("\nformat " + QByteArray(binary ? "binary_little_endian" : "ascii") + " 1.0\n")
+                          && header.contains("\nelement vertex " + QByteArray::number(count)
+                                             + "\nproperty float x\nproperty float y\nproperty float "
+                                               "z\nproperty float intensity\n")
+                    : header.contains("\nFIELDS x y z intensity\nSIZE 4 4 4 4\nTYPE F F F F\n")
+                          && header.contains("\nPOINTS " + QByteArray::number(count) + "\n"))
+                << header.toStdString();
+            const QByteArray body = cloud.mid(header.size());
+            const QList<QByteArray> lines = body.trimmed().split('\n');
+            ASSERT_EQ(binary ? body.size() : lines.size(), binary ? count * 16 : count);
+            // ASCII lines or little-endian floats.
+            const auto value = [&](int point, int k) {
+                return binary ? qFromLittleEndian<float>(body.constData() + 16 * point + 4 * k)
+                              : lines[point].split(' ').value(k).toFloat();
+            };
             // Point j of block b of frame 1 at device angle (n b + j) 270 / (6n - 1), 0 down, 90 right.
-            size_t i = 0;
+            int i = 0;
             for (unsigned b = 1; b <= 6; ++b) {
                 for (size_t j = 0; j < n; ++j) {
                     if (j % 10 == 0)
                         continue;
                     const double d = (500 + 7 * j + 100 * (b + 5)) * 0.002;
                     const double theta = ((n * b + j) * 270.0 / (6 * n - 1) - 90) * M_PI / 180;
-                    const auto& p = points[i++];
-                    ASSERT_NEAR(p[0], d * std::cos(theta), 0.0021)
+                    ASSERT_NEAR(value(i, 0), d * std::cos(theta), 0.0021)
                         << format << binary << " block " << b << " point " << j;
-                    ASSERT_NEAR(p[1], d * std::sin(theta), 0.0021);
-                    ASSERT_EQ(p[2], 0.0f);
-                    ASSERT_EQ(p[3], float(uint8_t(j + b + 5)));
+                    ASSERT_NEAR(value(i, 1), d * std::sin(theta), 0.0021);
+                    ASSERT_EQ(value(i, 2), 0.0f);
+                    ASSERT_EQ(value(i, 3), float(uint8_t(j + b + 5)));
+                    ++i;
                 }
             }
         }

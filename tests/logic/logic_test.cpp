@@ -207,7 +207,7 @@ TEST_F(LidarTest, FirmwareBGetsTheReUpgradeTextNoStreamAndConnectIsRefusedDuring
               std::make_tuple(20, 0, 0));
 }
 
-TEST_F(LidarTest, DestroyingWhileStreamingOrUpgradingReturnsWithinTheBound)
+TEST_F(LidarTest, DestroyingWhileStreamingUpgradingOrConnectingReturnsWithinTheBound)
 {
     startSimulator();
     connectStreaming();
@@ -222,16 +222,13 @@ TEST_F(LidarTest, DestroyingWhileStreamingOrUpgradingReturnsWithinTheBound)
     clock.restart();
     logic_.reset();
     EXPECT_LT(clock.elapsed(), 3500);
-}
 
-TEST_F(LidarTest, DestroyingWhileConnectingToASilentAddressNeitherHangsNorCrashes)
-{
+    // While connecting to an address that never answers: neither hangs nor crashes.
     startSimulator([](kes_sim::SimOptions& o) { o.silent_after_s = 0.0; });
     bool connected = true;
     std::thread worker([&, logic = logic_.get()] { connected = logic->connectLidar(); });
     QTest::qWait(200);
-    QElapsedTimer clock;
-    clock.start();
+    clock.restart();
     logic_.reset();
     EXPECT_LT(clock.elapsed(), 1000);
     worker.join();
