@@ -152,21 +152,15 @@ TEST(CliTest, ExitCodesSayWhatWentWrongInOneLine)
         EXPECT_EQ(help.code, 0);
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kestra-cli ") + command)) << command;
     }
-
-    sim->stop();
-    const QString port = QString::number(sim->port());
-    const CliRun silent = run({"info", "--ip", "127.0.0.1", "--port", port});
-    EXPECT_EQ(silent.code, 2);
-    EXPECT_EQ(silent.err.trimmed(), "kestra-cli: no answer from 127.0.0.1:" + port + " within 8 s");
 }
 
-TEST(CliTest, WatchFollowsTheStreamUntilItStops)
+TEST(CliTest, WatchFollowsTheStreamUntilItStopsAndInfoThenGetsNoAnswer)
 {
     const auto sim = kes_test::startSimulator([](kes_sim::SimOptions& o) { o.silent_after_s = 4.0; });
+    const QString port = QString::number(sim->port());
     const CliRun ran = run(QStringList{"watch", "--seconds", "30"} + target(sim->port()));
     EXPECT_EQ(ran.code, 2);
-    EXPECT_EQ(ran.err.trimmed(),
-              "kestra-cli: no scan data from 127.0.0.1:" + QString::number(sim->port()) + " for 5 s");
+    EXPECT_EQ(ran.err.trimmed(), "kestra-cli: no scan data from 127.0.0.1:" + port + " for 5 s");
     const QStringList rows = ran.out.trimmed().split('\n');
     ASSERT_GE(rows.size(), 7);
     // Revolutions of 2268 points at the default 10 Hz (a second may cut one), then silence.
@@ -176,6 +170,9 @@ TEST(CliTest, WatchFollowsTheStreamUntilItStops)
     EXPECT_GT(second.captured(1).toInt(), 0);
     EXPECT_NEAR(second.captured(2).toInt(), second.captured(1).toInt() * 2268, 2268);
     EXPECT_TRUE(rows.last().contains(QStringLiteral("revolutions  0  points     0")));
+    const CliRun silent = run(QStringList{"info"} + target(sim->port()));
+    EXPECT_EQ(silent.code, 2);
+    EXPECT_EQ(silent.err.trimmed(), "kestra-cli: no answer from 127.0.0.1:" + port + " within 8 s");
 }
 
 // A disk that fills during the recording: a 64 KiB tmpfs in a private mount namespace.

@@ -60,14 +60,6 @@ protected:
         states_ = std::make_unique<kes_test::SignalLog>(logic_.get(), &LidarLogic::sendState);
         status_ = std::make_unique<kes_test::SignalLog>(logic_.get(), &LidarLogic::send_status);
     }
-    void TearDown() override
-    {
-        if (logic_ && logic_->connected_)
-            logic_->disconnectLidar();
-        logic_.reset();
-        sim_.reset();
-    }
-
     // Every state text seen so far, queued ones included.
     QStringList states()
     {
