@@ -430,7 +430,6 @@ TEST(ServiceBench, ExportWritesFramesWhereTheViewDrawsThem)
             QFile written(out);
             ASSERT_TRUE(written.open(QIODevice::ReadOnly));
             const QByteArray cloud = written.readAll();
-            // The header declares the points' count and their x, y, z and intensity floats.
             const bool ply = cloud.startsWith("ply\n");
             const int count = int(6 * (n - 13));
             const QByteArray end = ply ? "\nend_header\n" : binary ? "\nDATA binary\n" : "\nDATA ascii\n";
@@ -446,7 +445,6 @@ TEST(ServiceBench, ExportWritesFramesWhereTheViewDrawsThem)
             const QByteArray body = cloud.mid(header.size());
             const QList<QByteArray> lines = body.trimmed().split('\n');
             ASSERT_EQ(binary ? body.size() : lines.size(), binary ? count * 16 : count);
-            // ASCII lines or little-endian floats.
             const auto value = [&](int point, int k) {
                 return binary ? qFromLittleEndian<float>(body.constData() + 16 * point + 4 * k)
                               : lines[point].split(' ').value(k).toFloat();

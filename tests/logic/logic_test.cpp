@@ -228,7 +228,6 @@ TEST_F(LidarTest, DestroyingWhileStreamingUpgradingOrConnectingReturnsWithinTheB
     EXPECT_EQ(requests(kDataStream), 0u);
 }
 
-// Connect, stream, change each setting, then the address, reboot, and connect twice more.
 TEST_F(LidarTest, StreamsSendsEachSettingOnlyWhenItDiffersRebootsAndClosesLate)
 {
     startSimulator([](kes_sim::SimOptions& o) { o.restart_ms = 0; });

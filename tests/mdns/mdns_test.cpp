@@ -231,9 +231,7 @@ TEST(MdnsCache, AFlushSparesTheLastSecondAndOtherSets)
     EXPECT_EQ(expired.size(), 0);
 }
 
-// Queries, responses from other ports and other types are passed over; a bare pointer has
-// the service asked for; then the service follows its updates and goes after a goodbye, or
-// when its record expires.
+// A bare pointer has the service asked for.
 TEST(MdnsBrowser, AsksForAServiceFollowsItAndLetsItGo)
 {
     qRegisterMetaType<Service>("QMdnsEngine::Service");
@@ -279,10 +277,8 @@ TEST(MdnsBrowser, AsksForAServiceFollowsItAndLetsItGo)
     EXPECT_EQ(added.size(), 2);
 }
 
-// A second browser on the shared cache lists the known pointer, and a resolver on it gets
-// the host's address on the next turn of the loop, after its question, without a reply of its
-// own; then each address once, from responses of the mDNS port only, whatever the case of the
-// name. Records nobody asked for are not kept.
+// The resolver reports a cached address on the next turn of the loop, after its question,
+// because its caller connects only after construction.
 TEST(MdnsBrowser, SharesWhatItLearnsThroughTheCacheWithTheResolver)
 {
     kes_test::FakeMdnsServer server;
@@ -313,8 +309,6 @@ TEST(MdnsBrowser, SharesWhatItLearnsThroughTheCacheWithTheResolver)
     EXPECT_TRUE(lookup(cache, "other.local.", ANY).isEmpty());
 }
 
-// Two servers share the port: a message to all reaches the other, a datagram that does not
-// decode is dropped, and a unicast leaves from the mDNS port.
 TEST(MdnsServer, SharesThePortDropsWhatDoesNotDecodeAndUnicastsFromTheMdnsPort)
 {
     qRegisterMetaType<Message>();
