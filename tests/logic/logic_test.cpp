@@ -71,13 +71,6 @@ protected:
         const auto counts = sim_->snapshot().request_counts;
         return counts.count(code) ? counts.at(code) : 0;
     }
-    // Connected, with the first block in.
-    void connectStreaming()
-    {
-        kes_test::SignalLog blocks(logic_.get(), &LidarLogic::sendBlock);
-        ASSERT_TRUE(logic_->connectLidar());
-        ASSERT_TRUE(blocks.wait(2000));
-    }
     QTimer* discovery() const { return logic_->findChild<QTimer*>(QStringLiteral("mdns_timer_")); }
 
     kes_test::FakeMdnsServer mdns_;
@@ -202,7 +195,9 @@ TEST_F(LidarTest, FirmwareBGetsTheReUpgradeTextNoStreamAndConnectIsRefusedDuring
 TEST_F(LidarTest, DestroyingWhileStreamingUpgradingOrConnectingReturnsWithinTheBound)
 {
     startSimulator();
-    connectStreaming();
+    ASSERT_TRUE(logic_->connectLidar());
+    kes_test::SignalLog streaming(logic_.get(), &LidarLogic::sendBlock);
+    ASSERT_TRUE(streaming.wait(2000));
     QElapsedTimer clock;
     clock.start();
     logic_.reset();
@@ -378,7 +373,9 @@ TEST_F(LidarTest, PullingThePlugEndsTheConnectionOnceTheSettleWindowIsOver)
 {
     startSimulator([](kes_sim::SimOptions& o) { o.silent_after_s = 0.8; });
     logic_->setLanguage(0);
-    connectStreaming();
+    ASSERT_TRUE(logic_->connectLidar());
+    kes_test::SignalLog streaming(logic_.get(), &LidarLogic::sendBlock);
+    ASSERT_TRUE(streaming.wait(2000));
     EXPECT_FALSE(logic_->scan_set_flag_);
     kes_test::DebugLog log;
     logic_->scan_frequency_ = logic_->scan_frequency_ == 30 ? 25 : 30;
