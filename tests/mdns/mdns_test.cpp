@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QNetworkDatagram>
 #include <QProcess>
 #include <QSignalSpy>
@@ -358,4 +359,33 @@ TEST(MdnsServer, JoinsInterfacesThatAppearLater)
                                              " && ip link set kesveth1 up && ip link set kesveth0 up"}),
               0);
     EXPECT_TRUE(waitFor([] { return joinedOn("kesveth0"); }, 8000));
+}
+
+// The client half of avahi_discovery.sh, run in its client namespace. KES_PROBE_SERVICES
+// lists what the responder announces, as "port=address" pairs separated by spaces.
+TEST(AvahiProbe, DiscoversAndResolvesEveryAnnouncedServiceOnce)
+{
+    QMap<quint16, QHostAddress> expected;
+    for (const QByteArray& pair : qgetenv("KES_PROBE_SERVICES").split(' '))
+        if (pair.split('=').size() == 2)
+            expected.insert(pair.split('=')[0].toUShort(), QHostAddress(QString::fromLatin1(pair.split('=')[1])));
+    if (expected.isEmpty())
+        GTEST_SKIP() << "run by avahi_discovery.sh, which sets KES_PROBE_SERVICES";
+
+    Server server;
+    Cache cache;
+    Browser browser(&server, kType, &cache);
+    QMap<quint16, Service> found;
+    QObject::connect(&browser, &Browser::serviceAdded,
+                     [&](const Service& service) { found[service.port()] = service; });
+    ASSERT_TRUE(waitFor([&] { return found.keys() == expected.keys(); }, 8000));
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const Service service = found.value(it.key());
+        EXPECT_EQ(service.type(), kType);
+        Resolver resolver(&server, service.hostname(), &cache);
+        QList<QHostAddress> addresses;
+        QObject::connect(&resolver, &Resolver::resolved, [&](const QHostAddress& address) { addresses << address; });
+        EXPECT_TRUE(waitFor([&] { return addresses.contains(it.value()); }, 5000)) << it.key();
+        EXPECT_EQ(addresses.count(it.value()), 1) << it.key();
+    }
 }
