@@ -2,7 +2,8 @@
 # Discovery against a real responder: avahi-daemon in one network namespace announces three
 # services, the probe (our Server, Browser and Resolver) runs in another; a veth pair joins
 # them. Addresses, daemon files and namespaces exist only for the run and are removed on exit.
-# Usage: avahi_discovery.sh PROBE. Exits 77 (skipped) where this cannot be set up.
+# Usage: avahi_discovery.sh MDNS_TEST, whose AvahiProbe case is the probe. Exits 77 (skipped)
+# where this cannot be set up.
 set -u
 probe=$1
 
@@ -106,7 +107,7 @@ if [ "$(grep -c 'successfully established' "$work/daemon.log")" -lt 3 ]; then
 fi
 
 KES_PROBE_SERVICES="2007=$responder_ip 2008=$responder_ip 2009=$far_ip" \
-    ip netns exec "$client_ns" "$probe"
+    ip netns exec "$client_ns" "$probe" --gtest_filter='AvahiProbe.*'
 status=$?
 [ $status = 0 ] || cat "$work/daemon.log"
 exit $status

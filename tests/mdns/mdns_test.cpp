@@ -3,15 +3,22 @@
 #include <qmdnsengine/browser.h>
 #include <qmdnsengine/cache.h>
 #include <qmdnsengine/resolver.h>
+#include <qmdnsengine/server.h>
 #include <qmdnsengine/service.h>
 #include <qmdnsengine/wireformat.h>
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
+#include <QNetworkDatagram>
+#include <QProcess>
 #include <QSignalSpy>
-#include <QTimer>
+#include <QUdpSocket>
 
+// Runs inside a private network namespace, where loopback carries multicast and nothing else
+// listens.
 using namespace QMdnsEngine;
 using namespace kes_test::mdns;
 using kes_test::waitFor;
@@ -51,19 +58,34 @@ Message stray(Message m, bool asQuery)
     return m;
 }
 
-// QHostAddress is no declared meta-type, so no QSignalSpy can hold it.
-QList<QHostAddress>* collect(Resolver& resolver)
+// The IPv4 copy among what arrived (loopback may carry an IPv6 one too).
+Message ipv4Message(const QSignalSpy& received)
 {
-    auto* addresses = new QList<QHostAddress>;
-    QObject::connect(&resolver, &Resolver::resolved, &resolver,
-                     [addresses](const QHostAddress& a) { *addresses << a; });
-    QObject::connect(&resolver, &QObject::destroyed, [addresses] { delete addresses; });
-    return addresses;
+    for (const QList<QVariant>& arguments : received)
+        if (arguments.first().value<Message>().address() == QHostAddress(QHostAddress::LocalHost))
+            return arguments.first().value<Message>();
+    return Message();
+}
+
+// The kernel lists group memberships per interface; 224.0.0.251 reads as FB0000E0.
+bool joinedOn(const QByteArray& interface)
+{
+    QFile igmp("/proc/net/igmp");
+    if (!igmp.open(QIODevice::ReadOnly))
+        return false;
+    bool inInterface = false;
+    for (const QByteArray& line : igmp.readAll().split('\n')) {
+        if (!line.startsWith('\t'))
+            inInterface = line.simplified().split(' ').value(1) == interface;
+        else if (inInterface && line.contains("FB0000E0"))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
 
-TEST(WireFormat, ResponsesRoundTripWithFlagsTtlsAndEmptyOrNullAttributes)
+TEST(WireFormat, ResponsesRoundTripWithFlagsTtlsAndEmptyOrNullAttributesAndReplyToTheirSender)
 {
     Record txt = text(kInstance, "serial", "K1");
     txt.addAttribute("flag", QByteArray());
@@ -89,6 +111,18 @@ TEST(WireFormat, ResponsesRoundTripWithFlagsTtlsAndEmptyOrNullAttributes)
     }
     EXPECT_TRUE(decoded.records()[2].attributes().value("flag").isNull());
     EXPECT_FALSE(decoded.records()[2].attributes().value("empty").isNull());
+
+    // A reply goes to the group, or to a sender off the mDNS port.
+    decoded.setAddress(QHostAddress("fe80::2"));
+    decoded.setPort(MdnsPort);
+    Message answer;
+    answer.reply(decoded);
+    EXPECT_TRUE(answer.isResponse() && answer.address() == MdnsIpv6Address);
+    decoded.setAddress(QHostAddress("127.0.0.1"));
+    decoded.setPort(40000);
+    answer.reply(decoded);
+    EXPECT_EQ(std::make_tuple(answer.address(), answer.port(), answer.transactionId()),
+              std::make_tuple(QHostAddress("127.0.0.1"), quint16(40000), quint16(0x1234)));
 }
 
 // An SRV answer whose target points back at the question's name, an unknown type that is
@@ -140,24 +174,7 @@ TEST(WireFormat, DropsMalformedPacketsAndLeavesTheMessageAlone)
     }
 }
 
-TEST(WireFormat, AReplyGoesToTheGroupOrToASenderOffTheMdnsPort)
-{
-    Message query;
-    query.setTransactionId(9);
-    query.setAddress(QHostAddress("fe80::2"));
-    query.setPort(MdnsPort);
-    Message answer;
-    answer.reply(query);
-    EXPECT_EQ(answer.address(), MdnsIpv6Address);
-    EXPECT_TRUE(answer.isResponse());
-    query.setAddress(QHostAddress("127.0.0.1"));
-    query.setPort(40000);
-    answer.reply(query);
-    EXPECT_EQ(std::make_tuple(answer.address(), answer.port(), answer.transactionId()),
-              std::make_tuple(QHostAddress("127.0.0.1"), quint16(40000), quint16(9)));
-}
-
-TEST(MdnsCache, AsksAgainThenExpiresAtTheTtlAndAGoodbyeAfterOneSecond)
+TEST(MdnsCache, AsksAgainExpiresAtTheTtlAGoodbyeAfterOneSecondAndHoldsAtMostItsBound)
 {
     qRegisterMetaType<Record>();
     Cache cache;
@@ -175,6 +192,17 @@ TEST(MdnsCache, AsksAgainThenExpiresAtTheTtlAndAGoodbyeAfterOneSecond)
     EXPECT_GE(clock.elapsed(), 950);
     EXPECT_EQ(asked.size(), 4);
     EXPECT_TRUE(lookup(cache, QByteArray(), ANY).isEmpty());
+
+    // An equal record refreshes the one held; past the bound, the oldest goes.
+    cache.addRecord(address("0.local.", "192.168.77.57", 10));
+    cache.addRecord(address("0.local.", "192.168.77.57", 100));
+    ASSERT_EQ(lookup(cache, "0.local.", A).size(), 1);
+    EXPECT_GT(lookup(cache, "0.local.", A).first().ttl(), 90u);
+    for (int i = 1; i <= Cache::MaxEntries; ++i)
+        cache.addRecord(address(QByteArray::number(i) + ".local.", "192.168.77.57"));
+    ASSERT_EQ(expired.size(), 3);
+    EXPECT_EQ(expired.last().first().value<Record>().name(), "0.local.");
+    EXPECT_EQ(lookup(cache, QByteArray(), ANY).size(), Cache::MaxEntries);
 }
 
 // Records of a set received within the last second are one announcement: a flush replaces
@@ -204,24 +232,7 @@ TEST(MdnsCache, AFlushSparesTheLastSecondAndOtherSets)
     EXPECT_EQ(expired.size(), 0);
 }
 
-TEST(MdnsCache, HoldsAtMostItsBoundOldestOutAndRefreshesEqualRecords)
-{
-    Cache cache;
-    QSignalSpy expired(&cache, &Cache::recordExpired);
-    cache.addRecord(address("0.local.", "192.168.77.57", 10));
-    cache.addRecord(address("0.local.", "192.168.77.57", 100));
-    ASSERT_EQ(lookup(cache, "0.local.", A).size(), 1);
-    EXPECT_GT(lookup(cache, "0.local.", A).first().ttl(), 90u);
-    for (int i = 1; i <= Cache::MaxEntries; ++i)
-        cache.addRecord(address(QByteArray::number(i) + ".local.", "192.168.77.57"));
-    ASSERT_EQ(expired.size(), 1);
-    EXPECT_EQ(expired.first().first().value<Record>().name(), "0.local.");
-    EXPECT_EQ(lookup(cache, QByteArray(), ANY).size(), Cache::MaxEntries);
-}
-
-// Queries, responses from other ports and other types are passed over; a bare pointer has
-// the service asked for; then the service follows its updates and goes after a goodbye, or
-// when its record expires.
+// A bare pointer has the service asked for.
 TEST(MdnsBrowser, AsksForAServiceFollowsItAndLetsItGo)
 {
     qRegisterMetaType<Service>("QMdnsEngine::Service");
@@ -267,9 +278,9 @@ TEST(MdnsBrowser, AsksForAServiceFollowsItAndLetsItGo)
     EXPECT_EQ(added.size(), 2);
 }
 
-// A second browser on the shared cache lists the known pointer, and a resolver on it gets
-// the host's address without a reply of its own; records nobody asked for are not kept.
-TEST(MdnsBrowser, SharesWhatItLearnsThroughTheCache)
+// The resolver reports a cached address on the next turn of the loop, after its question,
+// because its caller connects only after construction.
+TEST(MdnsBrowser, SharesWhatItLearnsThroughTheCacheWithTheResolver)
 {
     kes_test::FakeMdnsServer server;
     Cache cache;
@@ -281,25 +292,13 @@ TEST(MdnsBrowser, SharesWhatItLearnsThroughTheCache)
     ASSERT_EQ(server.sent.size(), 1);
     ASSERT_EQ(server.sent.first().records().size(), 1);
     EXPECT_EQ(server.sent.first().records().first().target(), kInstance);
-    Resolver resolver(&server, "lidar.local.", &cache);
-    const QList<QHostAddress>* resolved = collect(resolver);
-    EXPECT_TRUE(waitFor([&] { return *resolved == QList<QHostAddress>{QHostAddress("192.168.77.57")}; }, 1000));
-    EXPECT_TRUE(lookup(cache, "other.local.", ANY).isEmpty());
-}
 
-// Cached addresses come on the next turn of the loop, after the question; each address once,
-// from responses of the mDNS port only, whatever the case of the name.
-TEST(MdnsResolver, ReportsEachAddressOnceFromResponsesOnly)
-{
-    kes_test::FakeMdnsServer server;
-    Cache cache;
-    cache.addRecord(address("lidar.local.", "192.168.77.57"));
     Resolver resolver(&server, "lidar.local", &cache);
-    const QList<QHostAddress>* resolved = collect(resolver);
-    EXPECT_TRUE(resolved->isEmpty());
-    ASSERT_EQ(server.sent.size(), 1);
-    EXPECT_EQ(server.sent.first().queries(), QList<Query>({Query("lidar.local.", A), Query("lidar.local.", AAAA)}));
-
+    QList<QHostAddress> resolved; // no QSignalSpy: QHostAddress is no declared meta-type
+    QObject::connect(&resolver, &Resolver::resolved, [&](const QHostAddress& a) { resolved << a; });
+    EXPECT_TRUE(resolved.isEmpty());
+    EXPECT_EQ(server.sent.last().queries(), QList<Query>({Query("lidar.local.", A), Query("lidar.local.", AAAA)}));
+    EXPECT_TRUE(waitFor([&] { return resolved == QList<QHostAddress>{QHostAddress("192.168.77.57")}; }, 1000));
     server.inject(response({address("lidar.local.", "192.168.77.57"), address("LiDAR.Local.", "fe80::1"),
                             address("other.local.", "192.168.77.9")}));
     for (const Message& m : {stray(response({address("lidar.local.", "192.168.77.8")}), true),
@@ -307,5 +306,86 @@ TEST(MdnsResolver, ReportsEachAddressOnceFromResponsesOnly)
                              response({address("lidar.local.", "fe80::1")})})
         server.inject(m);
     QTest::qWait(50);
-    EXPECT_EQ(*resolved, QList<QHostAddress>({QHostAddress("192.168.77.57"), QHostAddress("fe80::1")}));
+    EXPECT_EQ(resolved, QList<QHostAddress>({QHostAddress("192.168.77.57"), QHostAddress("fe80::1")}));
+    EXPECT_TRUE(lookup(cache, "other.local.", ANY).isEmpty());
+}
+
+TEST(MdnsServer, SharesThePortDropsWhatDoesNotDecodeAndUnicastsFromTheMdnsPort)
+{
+    qRegisterMetaType<Message>();
+    Server sender;
+    Server receiver;
+    QSignalSpy errors(&receiver, &Server::error);
+    QSignalSpy received(&receiver, &Server::messageReceived);
+    QUdpSocket raw;
+    raw.writeDatagram(QByteArray::fromHex("0000840000010000c00c"), MdnsIpv4Address, MdnsPort);
+    sender.sendMessageToAll(response({address("lidar.local.", "192.0.2.7")}));
+    ASSERT_TRUE(waitFor([&] { return ipv4Message(received).isResponse(); }, 2000));
+    EXPECT_EQ(ipv4Message(received).port(), MdnsPort);
+    EXPECT_EQ(ipv4Message(received).records().first().address(), QHostAddress("192.0.2.7"));
+    EXPECT_EQ(errors.size(), 0);
+    QTest::qWait(50);
+    for (const QList<QVariant>& arguments : received)
+        EXPECT_EQ(arguments.first().value<Message>().records().size(), 1);
+
+    QUdpSocket peer;
+    ASSERT_TRUE(peer.bind(QHostAddress(QHostAddress::LocalHost)));
+    Message message = response({pointer("_udp._udp.local.", "a._udp._udp.local.")});
+    message.setAddress(QHostAddress::LocalHost);
+    message.setPort(peer.localPort());
+    sender.sendMessage(message);
+    ASSERT_TRUE(waitFor([&] { return peer.hasPendingDatagrams(); }, 2000));
+    const QNetworkDatagram datagram = peer.receiveDatagram();
+    EXPECT_EQ(datagram.senderPort(), int(MdnsPort));
+    Message decoded;
+    ASSERT_TRUE(decodeMessage(datagram.data(), decoded));
+    EXPECT_EQ(decoded.records().first().target(), "a._udp._udp.local.");
+}
+
+TEST(MdnsServer, ReportsThePortHeldExclusively)
+{
+    QUdpSocket holder;
+    ASSERT_TRUE(holder.bind(QHostAddress(QHostAddress::AnyIPv4), MdnsPort, QUdpSocket::DontShareAddress));
+    Server server;
+    QSignalSpy errors(&server, &Server::error);
+    EXPECT_TRUE(errors.wait(kes_test::scaled(2000)));
+}
+
+TEST(MdnsServer, JoinsInterfacesThatAppearLater)
+{
+    Server server;
+    ASSERT_EQ(QProcess::execute("sh", {"-c", "ip link add kesveth0 type veth peer name kesveth1"
+                                             " && ip addr add 192.0.2.1/24 dev kesveth0"
+                                             " && ip link set kesveth1 up && ip link set kesveth0 up"}),
+              0);
+    EXPECT_TRUE(waitFor([] { return joinedOn("kesveth0"); }, 8000));
+}
+
+// The client half of avahi_discovery.sh, run in its client namespace. KES_PROBE_SERVICES
+// lists what the responder announces, as "port=address" pairs separated by spaces.
+TEST(AvahiProbe, DiscoversAndResolvesEveryAnnouncedServiceOnce)
+{
+    QMap<quint16, QHostAddress> expected;
+    for (const QByteArray& pair : qgetenv("KES_PROBE_SERVICES").split(' '))
+        if (pair.split('=').size() == 2)
+            expected.insert(pair.split('=')[0].toUShort(), QHostAddress(QString::fromLatin1(pair.split('=')[1])));
+    if (expected.isEmpty())
+        GTEST_SKIP() << "run by avahi_discovery.sh, which sets KES_PROBE_SERVICES";
+
+    Server server;
+    Cache cache;
+    Browser browser(&server, kType, &cache);
+    QMap<quint16, Service> found;
+    QObject::connect(&browser, &Browser::serviceAdded,
+                     [&](const Service& service) { found[service.port()] = service; });
+    ASSERT_TRUE(waitFor([&] { return found.keys() == expected.keys(); }, 8000));
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const Service service = found.value(it.key());
+        EXPECT_EQ(service.type(), kType);
+        Resolver resolver(&server, service.hostname(), &cache);
+        QList<QHostAddress> addresses;
+        QObject::connect(&resolver, &Resolver::resolved, [&](const QHostAddress& address) { addresses << address; });
+        EXPECT_TRUE(waitFor([&] { return addresses.contains(it.value()); }, 5000)) << it.key();
+        EXPECT_EQ(addresses.count(it.value()), 1) << it.key();
+    }
 }
