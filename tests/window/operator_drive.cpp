@@ -15,11 +15,6 @@ constexpr float kRoomZoom = 14.0f;
 
 } // namespace
 
-bool connectLikeAnOperator(MainWindow& window, kes_test::PromptScript& boxes, const QString& address)
-{
-    return enterAddressLikeAnOperator(window, boxes, address) && clickConnect(window);
-}
-
 bool enterAddressLikeAnOperator(MainWindow& window, kes_test::PromptScript& boxes, const QString& address)
 {
     auto* button = window.findChild<QToolButton*>(QStringLiteral("switchButton"));
