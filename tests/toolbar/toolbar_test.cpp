@@ -217,36 +217,24 @@ protected:
     std::unique_ptr<kes_test::SignalLog> flags_;
 };
 
-class Transfer : public ::testing::Test {
-protected:
-    QString image(int size) { return imageFile(dir_, "image.bin", size); }
-    UpgradeStep run(FakeDevice& device, const QString& path)
-    {
+// Chunks of 512 bytes, the last one empty when the image is whole chunks, then the digest of what
+// was written; a failed step stops the rest; an empty or missing image makes no call.
+TEST(Transfer, ChunksThenTheDigestAndEachFailedStepStopsTheRest)
+{
+    QTemporaryDir dir;
+    const QString path = imageFile(dir, "image.bin", 1024);
+    const auto run = [](FakeDevice& device, const QString& path) {
         return transferImage(
             device, path, imageDigest(path), UpgradeTimings{}, [](int) { return true; },
             [&device](int percent) { device.progress << percent; });
-    }
-    QTemporaryDir dir_;
-};
-
-TEST_F(Transfer, ChunksOf512EndWithAnEmptyWriteAndTheImageDigest)
-{
+    };
     FakeDevice device;
-    EXPECT_EQ(run(device, image(1024)), UpgradeStep::Done);
+    EXPECT_EQ(run(device, path), UpgradeStep::Done);
     EXPECT_EQ(device.sizes, (QList<int>{512, 512, 0}));
     EXPECT_EQ(device.progress, (QList<int>{50, 98, 98}));
     EXPECT_EQ(device.digest, QCryptographicHash::hash(device.image, QCryptographicHash::Md5));
     EXPECT_EQ(device.image.size(), 1024);
     EXPECT_EQ(device.calls.mid(3), (QStringList{"end", "md5", "commit", "reboot"}));
-    FakeDevice shortImage;
-    EXPECT_EQ(run(shortImage, image(100)), UpgradeStep::Done);
-    EXPECT_EQ(shortImage.sizes, QList<int>{100});
-    EXPECT_EQ(shortImage.progress, QList<int>{98});
-}
-
-TEST_F(Transfer, EachFailedStepStopsTheRestWithItsTextAndNoImageMakesNoCall)
-{
-    const QString path = image(1500);
     const struct {
         const char* step;
         const char* text;
@@ -257,14 +245,14 @@ TEST_F(Transfer, EachFailedStepStopsTheRestWithItsTextAndNoImageMakesNoCall)
         {"reboot", "reboot,升級失败！", 7},
     };
     for (const auto& c : cases) {
-        FakeDevice device(c.step);
-        EXPECT_EQ(upgradeFailureText(run(device, path)), QString::fromUtf8(c.text));
-        EXPECT_EQ(device.calls.size(), c.calls) << c.step;
+        FakeDevice failing(c.step);
+        EXPECT_EQ(upgradeFailureText(run(failing, path)), QString::fromUtf8(c.text));
+        EXPECT_EQ(failing.calls.size(), c.calls) << c.step;
     }
     FakeDevice none;
-    EXPECT_EQ(run(none, image(0)), UpgradeStep::NoImage);
-    EXPECT_EQ(run(none, dir_.filePath(QStringLiteral("none.bin"))), UpgradeStep::NoImage);
-    EXPECT_TRUE(none.calls.isEmpty()) << "an empty or missing image is refused before any call";
+    EXPECT_EQ(run(none, imageFile(dir, "empty.bin", 0)), UpgradeStep::NoImage);
+    EXPECT_EQ(run(none, dir.filePath(QStringLiteral("none.bin"))), UpgradeStep::NoImage);
+    EXPECT_TRUE(none.calls.isEmpty());
 }
 
 QString hoverText(QWidget* label)
@@ -287,14 +275,39 @@ QStringList items(const QComboBox* box)
 
 using ToolBarConnect = ToolBarFixture;
 
-TEST_F(ToolBarConnect, IpNotFoundThenATypedAddressConnectsAndTheSwitchDisconnects)
+// Idle, nothing reaches the device; an unknown address is refused with a box; a typed one
+// connects; the language switch refills the boxes and drops the indicator but not the
+// connection; the switch disconnects.
+TEST_F(ToolBarConnect, FromIdleThroughATypedAddressAndBothLanguagesToDisconnected)
 {
     start();
+    EXPECT_FALSE(child<QPushButton>("updateButton")->isVisible());
+    int pos = 0;
+    const auto valid = [this, &pos](const char* edit, QString text) {
+        return child<QLineEdit>(edit)->validator()->validate(text, pos);
+    };
+    EXPECT_EQ(valid("lineEdit", "192.168.1.100"), QValidator::Acceptable);
+    EXPECT_EQ(valid("lineEdit", "1.2.3.4.5"), QValidator::Invalid);
+    EXPECT_EQ(valid("lineEdit", "1.2.3.256"), QValidator::Invalid);
+    EXPECT_EQ(valid("filterEdit", "12"), QValidator::Invalid);
+    EXPECT_EQ(hoverText(child<QLabel>("stateLabel")), QStringLiteral("未连接"));
+    click("pushButton");
+    child<QSlider>("horizontalSlider")->setValue(4);
+    emit logic_->sendState(QStringLiteral("Malfunction, please re-upgrade lidar"));
+    QTest::qWait(100);
+    EXPECT_TRUE(child<QPushButton>("pushButton")->isEnabled());
+    EXPECT_TRUE(sim_->snapshot().requests.empty());
+    bar_->update_clicked();
+    const QPointer<Lidar_Upgrade> first = shown<Lidar_Upgrade>();
+    ASSERT_TRUE(first);
+    bar_->update_clicked();
+    EXPECT_TRUE(first.isNull()) << "an idle window is replaced";
+    EXPECT_TRUE(shown<Lidar_Upgrade>());
+
     QUdpSocket unused;
     ASSERT_TRUE(unused.bind(QHostAddress(QHostAddress::LocalHost), 0));
     logic_->ip_addr_ = QStringLiteral("127.0.0.9");
     logic_->lidar_port_ = unused.localPort();
-    EXPECT_EQ(hoverText(child<QLabel>("stateLabel")), QStringLiteral("未连接"));
     script_.expect(QStringLiteral("雷达IP未找到"));
     clickSwitch();
     ASSERT_EQ(script_.shown.size(), 1u);
@@ -319,18 +332,7 @@ TEST_F(ToolBarConnect, IpNotFoundThenATypedAddressConnectsAndTheSwitchDisconnect
     EXPECT_EQ(child<QComboBox>("comboBox")->currentText(), QString::number(sim_->snapshot().scan_frequency_hz));
     EXPECT_TRUE(sim_->snapshot().stream_on);
     EXPECT_EQ(hoverText(child<QLabel>("stateLabel")), QStringLiteral("连接成功"));
-    clickSwitch();
-    EXPECT_TRUE(iconShows(switchButton()->icon(), ":/Image/disconnect.png"));
-    EXPECT_FALSE(child<QCheckBox>("checkBox")->isEnabled() || child<QCheckBox>("checkBox")->isChecked());
-    EXPECT_TRUE(!ipEdit()->isEnabled() && ipEdit()->isReadOnly());
-    ASSERT_TRUE(states_->waitFor(QStringLiteral("未连接")));
-    EXPECT_TRUE(waitEnabled("switchButton"));
-    EXPECT_EQ(child<QLabel>("firmware_label")->text(), QStringLiteral("A1.0.7"));
-}
 
-TEST_F(ToolBarConnect, TheLanguageSwitchRefillsTheBoxesAndDropsTheIndicator)
-{
-    startConnected();
     QSignalSpy language(bar_.get(), &LidarToolBar::sig_language);
     QSignalSpy modes(logic_.get(), &LidarLogic::sendColorMode);
     auto* direction = child<QComboBox>("directionBox");
@@ -347,39 +349,19 @@ TEST_F(ToolBarConnect, TheLanguageSwitchRefillsTheBoxesAndDropsTheIndicator)
     EXPECT_TRUE(iconShows(child<QToolButton>("toolButton_language")->icon(), ":/Image/chinese.png"));
     EXPECT_TRUE(labelShows(child<QLabel>("stateLabel"), ":/Image/state.png"));
     EXPECT_TRUE(logic_->connected_) << "the connection itself is untouched";
+
     clickSwitch();
+    EXPECT_TRUE(iconShows(switchButton()->icon(), ":/Image/disconnect.png"));
+    EXPECT_FALSE(child<QCheckBox>("checkBox")->isEnabled() || child<QCheckBox>("checkBox")->isChecked());
+    EXPECT_TRUE(!ipEdit()->isEnabled() && ipEdit()->isReadOnly());
     ASSERT_TRUE(states_->waitFor(QStringLiteral("Disconnect")));
+    EXPECT_TRUE(waitEnabled("switchButton"));
+    EXPECT_EQ(child<QLabel>("firmware_label")->text(), QStringLiteral("A1.0.7"));
     EXPECT_EQ(hoverText(child<QLabel>("stateLabel")), QStringLiteral("未连接"));
     click("toolButton_language");
     EXPECT_EQ(language.takeLast().at(0).toInt(), 1);
     EXPECT_FALSE(logic_->language_);
     EXPECT_EQ(items(direction), (QStringList{"逆时针", "顺时针"}));
-}
-
-TEST_F(ToolBarConnect, BuiltStateValidatorsAndTheUpgradeWindow)
-{
-    start();
-    EXPECT_FALSE(child<QPushButton>("updateButton")->isVisible());
-    int pos = 0;
-    const auto valid = [this, &pos](const char* edit, QString text) {
-        return child<QLineEdit>(edit)->validator()->validate(text, pos);
-    };
-    EXPECT_EQ(valid("lineEdit", "192.168.1.100"), QValidator::Acceptable);
-    EXPECT_EQ(valid("lineEdit", "1.2.3.4.5"), QValidator::Invalid);
-    EXPECT_EQ(valid("lineEdit", "1.2.3.256"), QValidator::Invalid);
-    EXPECT_EQ(valid("filterEdit", "12"), QValidator::Invalid);
-    click("pushButton");
-    child<QSlider>("horizontalSlider")->setValue(4);
-    emit logic_->sendState(QStringLiteral("Malfunction, please re-upgrade lidar"));
-    QTest::qWait(100);
-    EXPECT_TRUE(child<QPushButton>("pushButton")->isEnabled());
-    EXPECT_TRUE(sim_->snapshot().requests.empty()) << "nothing reaches the device while disconnected";
-    bar_->update_clicked();
-    const QPointer<Lidar_Upgrade> first = shown<Lidar_Upgrade>();
-    ASSERT_TRUE(first);
-    bar_->update_clicked();
-    EXPECT_TRUE(first.isNull()) << "an idle window is replaced";
-    EXPECT_TRUE(shown<Lidar_Upgrade>());
 }
 
 kes_sim::SimOptions quickRestart(std::set<uint16_t> refused = {})
@@ -393,8 +375,9 @@ kes_sim::SimOptions quickRestart(std::set<uint16_t> refused = {})
 using ToolBarSettings = ToolBarFixture;
 
 // The field holds 127.0.0.1 while the device stores its factory address, so the first
-// Confirm is an address change; after the reboot the two agree.
-TEST_F(ToolBarSettings, AnAddressChangeRebootsThenConfirmAppliesTheSettingsAlone)
+// Confirm is an address change; after the reboot the two agree. Then the filter and colour
+// controls.
+TEST_F(ToolBarSettings, AnAddressChangeRebootsThenConfirmAppliesTheSettingsAloneThenTheFilter)
 {
     startConnected(quickRestart());
     kes_test::DebugLog log;
@@ -422,6 +405,40 @@ TEST_F(ToolBarSettings, AnAddressChangeRebootsThenConfirmAppliesTheSettingsAlone
     EXPECT_EQ(requests(kGetIpAddress), 2u);
     EXPECT_EQ(requests(kSetIpAddress), 1u);
     EXPECT_EQ(requests(kDeviceReboot), 1u) << "an unchanged address needs no reboot";
+
+    auto* slider = child<QSlider>("horizontalSlider");
+    auto* edit = child<QLineEdit>("filterEdit");
+    const auto filterIs = [this](uint32_t level) {
+        return QTest::qWaitFor([&] { return sim_->snapshot().filter_level == level; }, 3000);
+    };
+    slider->setValue(3);
+    EXPECT_EQ(edit->text(), QStringLiteral("3"));
+    EXPECT_TRUE(filterIs(3));
+    ASSERT_TRUE(waitEnabled("horizontalSlider"));
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("5"));
+    EXPECT_EQ(slider->value(), 5);
+    EXPECT_TRUE(filterIs(5));
+    ASSERT_TRUE(waitEnabled("horizontalSlider"));
+    // Typed while the first level is on its way: only the last one follows it.
+    const uint32_t sent = requests(kSetFilterLevel);
+    for (const char* level : {"1", "2", "4"}) {
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(level));
+    }
+    ASSERT_TRUE(waitEnabled("horizontalSlider"));
+    EXPECT_EQ(requests(kSetFilterLevel), sent + 2);
+    EXPECT_EQ(sim_->snapshot().filter_level, 4u);
+    click("checkBox");
+    EXPECT_FALSE(slider->isEnabled());
+    EXPECT_TRUE(filterIs(0));
+    ASSERT_TRUE(waitEnabled("checkBox"));
+    click("checkBox");
+    EXPECT_TRUE(filterIs(4));
+    EXPECT_TRUE(slider->isEnabled());
+    kes_test::SignalLog modes(logic_.get(), &LidarLogic::sendColorMode);
+    child<QComboBox>("mode_comBox")->setCurrentIndex(2);
+    EXPECT_EQ(modes.firsts(), (QVariantList{QVariant::fromValue(2u)}));
 }
 
 TEST_F(ToolBarSettings, ARefusedFrequencyAndRebootShowTheirChineseBoxes)
@@ -468,44 +485,6 @@ TEST_F(ToolBarSettings, ARefusedDirectionStopsSilentlyAndARefusedAddressShowsIts
     EXPECT_TRUE(waitEnabled("pushButton"));
     EXPECT_EQ(requests(kSetIpAddress), 1u);
     EXPECT_EQ(requests(kDeviceReboot), 0u);
-}
-
-TEST_F(ToolBarSettings, FilterAndColourControlsReachTheDevice)
-{
-    startConnected(quickRestart());
-    auto* slider = child<QSlider>("horizontalSlider");
-    auto* edit = child<QLineEdit>("filterEdit");
-    const auto filterIs = [this](uint32_t level) {
-        return QTest::qWaitFor([&] { return sim_->snapshot().filter_level == level; }, 3000);
-    };
-    slider->setValue(3);
-    EXPECT_EQ(edit->text(), QStringLiteral("3"));
-    EXPECT_TRUE(filterIs(3));
-    ASSERT_TRUE(waitEnabled("horizontalSlider"));
-    edit->selectAll();
-    QTest::keyClicks(edit, QStringLiteral("5"));
-    EXPECT_EQ(slider->value(), 5);
-    EXPECT_TRUE(filterIs(5));
-    ASSERT_TRUE(waitEnabled("horizontalSlider"));
-    // Typed while the first level is on its way: only the last one follows it.
-    const uint32_t sent = requests(kSetFilterLevel);
-    for (const char* level : {"1", "2", "4"}) {
-        edit->selectAll();
-        QTest::keyClicks(edit, QString::fromLatin1(level));
-    }
-    ASSERT_TRUE(waitEnabled("horizontalSlider"));
-    EXPECT_EQ(requests(kSetFilterLevel), sent + 2);
-    EXPECT_EQ(sim_->snapshot().filter_level, 4u);
-    click("checkBox");
-    EXPECT_FALSE(slider->isEnabled());
-    EXPECT_TRUE(filterIs(0));
-    ASSERT_TRUE(waitEnabled("checkBox"));
-    click("checkBox");
-    EXPECT_TRUE(filterIs(4));
-    EXPECT_TRUE(slider->isEnabled());
-    kes_test::SignalLog modes(logic_.get(), &LidarLogic::sendColorMode);
-    child<QComboBox>("mode_comBox")->setCurrentIndex(2);
-    EXPECT_EQ(modes.firsts(), (QVariantList{QVariant::fromValue(2u)}));
 }
 
 using ToolBarFailure = ToolBarFixture;
@@ -558,7 +537,8 @@ TEST_F(ToolBarFailure, ClosingDuringAConnectOrASettingsSequenceEndsCleanly)
 
 using UpgradeWindow = UpgradeFixture;
 
-TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrWithoutAnImage)
+// Start is refused without a lidar or without an image; then a two-chunk image upgrades.
+TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrAnImageThenATwoChunkImageUpgradesAndCountsDown)
 {
     open(false);
     progress()->setValue(30);
@@ -576,13 +556,7 @@ TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrWithoutAnImage)
     EXPECT_EQ(script_.shown.back().parent, window_.data());
     choose(QString());
     EXPECT_TRUE(window_->findChild<QLineEdit*>("fileEdit")->text().isEmpty());
-    EXPECT_TRUE(flags_->firsts().isEmpty());
     EXPECT_TRUE(logic_->connected_);
-}
-
-TEST_F(UpgradeWindow, ATwoChunkImageUpgradesThroughTheHooksAndCountsDown)
-{
-    open();
     kes_test::DebugLog log;
     choose(image("two.bin", 1024));
     kes_test::SignalLog values(progress(), &QProgressBar::valueChanged);
