@@ -36,7 +36,6 @@
 #include <QValidator>
 
 #include <atomic>
-#include <future>
 #include <memory>
 
 using namespace kes_sdk::cmd;
@@ -45,11 +44,8 @@ using namespace kes_sdk::cmd;
 // named `failing` answers 1.
 class FakeDevice : public UpgradeDevice {
 public:
-    explicit FakeDevice(const char* failing = "", int refusals = 0)
-        : failing_(QString::fromLatin1(failing)), refusals_(refusals)
-    {
-    }
-    int startUpgrade() override { return answer("start") | (++starts <= refusals_ ? 1 : 0); }
+    explicit FakeDevice(const QString& failing = {}, int refusals = 0) : failing_(failing), refusals_(refusals) {}
+    int startUpgrade() override { return answer("start") | (calls.count("start") <= refusals_ ? 1 : 0); }
     int write(const char* data, int len) override
     {
         sizes << len;
@@ -64,19 +60,16 @@ public:
     }
     int commit() override { return answer("commit"); }
     int reboot() override { return answer("reboot"); }
-    std::atomic<int> starts{0};
     std::atomic<int> writes{0};
     QStringList calls;
-    QList<int> sizes;
-    QList<int> progress;
-    QByteArray image;
-    QByteArray digest;
+    QList<int> sizes, progress;
+    QByteArray image, digest;
 
 private:
-    int answer(const char* call)
+    int answer(const QString& call)
     {
-        calls << QString::fromLatin1(call);
-        return calls.last() == failing_ ? 1 : 0;
+        calls << call;
+        return call == failing_ ? 1 : 0;
     }
     const QString failing_;
     const int refusals_;
@@ -121,6 +114,7 @@ protected:
     {
         options.bind_address = "127.0.0.1";
         options.port = 0;
+        options.restart_ms = 0;
         sim_ = std::make_unique<kes_sim::LidarSimulator>(options);
         ASSERT_TRUE(sim_->start().ok());
         logic_ = std::make_unique<LidarLogic>(&mdns_);
@@ -133,14 +127,6 @@ protected:
         bar_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(bar_.get()));
     }
-    void TearDown() override
-    {
-        if (logic_ && logic_->connected_)
-            logic_->disconnectLidar();
-        bar_.reset();
-        logic_.reset();
-        sim_.reset();
-    }
     template <class T>
     T* child(const char* name) const
     {
@@ -152,19 +138,14 @@ protected:
     QLineEdit* ipEdit() const { return child<QLineEdit>("lineEdit"); }
     // The discovered-address road: the field is filled, shown but not editable, then the
     // switch is clicked.
-    void connectDiscovered()
-    {
-        emit logic_->sendIP(QStringLiteral("127.0.0.1"));
-        EXPECT_TRUE(ipEdit()->isEnabled() && ipEdit()->isReadOnly());
-        clickSwitch();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return logic_->connected_ && switchButton()->isEnabled(); }, 5000));
-    }
     void startConnected(kes_sim::SimOptions options = {})
     {
         start(std::move(options));
-        connectDiscovered();
+        emit logic_->sendIP(QStringLiteral("127.0.0.1"));
+        EXPECT_TRUE(ipEdit()->isEnabled() && ipEdit()->isReadOnly());
+        click("switchButton");
+        ASSERT_TRUE(QTest::qWaitFor([this] { return logic_->connected_ && switchButton()->isEnabled(); }, 5000));
     }
-    void clickSwitch() { QTest::mouseClick(switchButton(), Qt::LeftButton); }
     void click(const char* name) { QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton); }
     bool waitEnabled(const char* name, int ms = 8000)
     {
@@ -265,14 +246,6 @@ QString hoverText(QWidget* label)
     return text;
 }
 
-QStringList items(const QComboBox* box)
-{
-    QStringList texts;
-    for (int i = 0; i < box->count(); ++i)
-        texts << box->itemText(i);
-    return texts;
-}
-
 using ToolBarConnect = ToolBarFixture;
 
 // Idle, nothing reaches the device; an unknown address is refused with a box; a typed one
@@ -309,7 +282,7 @@ TEST_F(ToolBarConnect, FromIdleThroughATypedAddressAndBothLanguagesToDisconnecte
     logic_->ip_addr_ = QStringLiteral("127.0.0.9");
     logic_->lidar_port_ = unused.localPort();
     script_.expect(QStringLiteral("雷达IP未找到"));
-    clickSwitch();
+    click("switchButton");
     ASSERT_EQ(script_.shown.size(), 1u);
     EXPECT_EQ(script_.shown[0].parent, bar_.get());
     EXPECT_EQ(ipEdit()->text(), QStringLiteral("127.0.0.9"));
@@ -319,7 +292,7 @@ TEST_F(ToolBarConnect, FromIdleThroughATypedAddressAndBothLanguagesToDisconnecte
     logic_->lidar_port_ = sim_->port();
     ipEdit()->clear();
     QTest::keyClicks(ipEdit(), QStringLiteral("127.0.0.1"));
-    clickSwitch();
+    click("switchButton");
     EXPECT_FALSE(switchButton()->isEnabled());
     ASSERT_TRUE(waitEnabled("switchButton"));
     EXPECT_TRUE(logic_->connected_);
@@ -341,7 +314,7 @@ TEST_F(ToolBarConnect, FromIdleThroughATypedAddressAndBothLanguagesToDisconnecte
     click("toolButton_language");
     EXPECT_EQ(language.takeLast().at(0).toInt(), 0);
     EXPECT_TRUE(logic_->language_);
-    EXPECT_EQ(items(direction), (QStringList{"CCW", "CW"}));
+    EXPECT_EQ((QStringList{direction->itemText(0), direction->itemText(1)}), (QStringList{"CCW", "CW"}));
     EXPECT_EQ(logic_->scan_direction_.load(), 0);
     ASSERT_GE(modes.size(), 3);
     EXPECT_EQ(modes.at(modes.size() - 2).at(0).toUInt(), 0xFFFFFFFFu);
@@ -350,7 +323,7 @@ TEST_F(ToolBarConnect, FromIdleThroughATypedAddressAndBothLanguagesToDisconnecte
     EXPECT_TRUE(labelShows(child<QLabel>("stateLabel"), ":/Image/state.png"));
     EXPECT_TRUE(logic_->connected_) << "the connection itself is untouched";
 
-    clickSwitch();
+    click("switchButton");
     EXPECT_TRUE(iconShows(switchButton()->icon(), ":/Image/disconnect.png"));
     EXPECT_FALSE(child<QCheckBox>("checkBox")->isEnabled() || child<QCheckBox>("checkBox")->isChecked());
     EXPECT_TRUE(!ipEdit()->isEnabled() && ipEdit()->isReadOnly());
@@ -361,15 +334,7 @@ TEST_F(ToolBarConnect, FromIdleThroughATypedAddressAndBothLanguagesToDisconnecte
     click("toolButton_language");
     EXPECT_EQ(language.takeLast().at(0).toInt(), 1);
     EXPECT_FALSE(logic_->language_);
-    EXPECT_EQ(items(direction), (QStringList{"逆时针", "顺时针"}));
-}
-
-kes_sim::SimOptions quickRestart(std::set<uint16_t> refused = {})
-{
-    kes_sim::SimOptions options;
-    options.restart_ms = 0;
-    options.refused = std::move(refused);
-    return options;
+    EXPECT_EQ((QStringList{direction->itemText(0), direction->itemText(1)}), (QStringList{"逆时针", "顺时针"}));
 }
 
 using ToolBarSettings = ToolBarFixture;
@@ -379,7 +344,7 @@ using ToolBarSettings = ToolBarFixture;
 // controls.
 TEST_F(ToolBarSettings, AnAddressChangeRebootsThenConfirmAppliesTheSettingsAloneThenTheFilter)
 {
-    startConnected(quickRestart());
+    startConnected();
     kes_test::DebugLog log;
     click("pushButton");
     ASSERT_TRUE(states_->waitFor(QStringLiteral("重启")));
@@ -391,7 +356,7 @@ TEST_F(ToolBarSettings, AnAddressChangeRebootsThenConfirmAppliesTheSettingsAlone
     EXPECT_TRUE(labelShows(child<QLabel>("stateLabel"), ":/Image/state.png"));
     EXPECT_TRUE(!ipEdit()->isEnabled() && ipEdit()->isReadOnly());
     EXPECT_TRUE(waitEnabled("pushButton"));
-    clickSwitch();
+    click("switchButton");
     ASSERT_TRUE(QTest::qWaitFor([this] { return logic_->connected_ && switchButton()->isEnabled(); }, 5000));
     const uint32_t hz = sim_->snapshot().scan_frequency_hz == 25 ? 30 : 25;
     child<QComboBox>("comboBox")->setCurrentText(QString::number(hz));
@@ -443,7 +408,9 @@ TEST_F(ToolBarSettings, AnAddressChangeRebootsThenConfirmAppliesTheSettingsAlone
 
 TEST_F(ToolBarSettings, ARefusedFrequencyAndRebootShowTheirChineseBoxes)
 {
-    startConnected(quickRestart({kSetScanFrequency, kDeviceReboot}));
+    kes_sim::SimOptions options;
+    options.refused = {kSetScanFrequency, kDeviceReboot};
+    startConnected(options);
     child<QComboBox>("comboBox")->setCurrentText(QStringLiteral("30"));
     child<QComboBox>("directionBox")->setCurrentIndex(1);
     script_.expect(QStringLiteral("修改频率失败"));
@@ -460,7 +427,9 @@ TEST_F(ToolBarSettings, ARefusedFrequencyAndRebootShowTheirChineseBoxes)
 
 TEST_F(ToolBarSettings, ARefusedDirectionStopsSilentlyAndARefusedAddressShowsItsEnglishBox)
 {
-    startConnected(quickRestart({kSetScanDirection, kSetIpAddress}));
+    kes_sim::SimOptions options;
+    options.refused = {kSetScanDirection, kSetIpAddress};
+    startConnected(options);
     click("toolButton_language");
     child<QComboBox>("directionBox")->setCurrentIndex(1);
     click("pushButton");
@@ -512,10 +481,9 @@ TEST_F(ToolBarFailure, ClosingDuringAConnectOrASettingsSequenceEndsCleanly)
 {
     kes_sim::SimOptions options;
     options.delay_ms = 150;
-    options.restart_ms = 0;
     start(options);
     emit logic_->sendIP(QStringLiteral("127.0.0.1"));
-    clickSwitch();
+    click("switchButton");
     ASSERT_TRUE(QTest::qWaitFor([this] { return requests(kTrackConnect) > 0; }, 3000));
     QElapsedTimer closing;
     closing.start();
@@ -591,7 +559,7 @@ TEST_F(UpgradeWindow, FiveRefusedStartsFailThenARetrySucceedsAndItsBoxCloses)
     clickStart();
     ASSERT_TRUE(flags_->waitFor(QVariant::fromValue(2u)));
     EXPECT_TRUE(script_.waitForAll());
-    EXPECT_EQ(device->starts.load(), 5);
+    EXPECT_EQ(device->calls.count("start"), 5);
     EXPECT_EQ(device->writes.load(), 0);
     EXPECT_TRUE(states_->waitFor(QStringLiteral("升级失败")));
     // The scan thread notices the stopped stream only when its wait for a scan runs out.

@@ -11,6 +11,3 @@ class MainWindow;
 bool enterAddressLikeAnOperator(MainWindow& window, kes_test::PromptScript& boxes, const QString& address);
 // Then connect again; true once the lidar is connected.
 bool clickConnect(MainWindow& window);
-
-// Clicks the view's zoom-out button until the simulator's room (walls 2 to 5 m) fits.
-void zoomOutToTheRoom(MainWindow& window);

@@ -43,11 +43,6 @@ protected:
         window_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     }
-    void TearDown() override
-    {
-        window_.reset();
-        sim_.reset();
-    }
     static std::unique_ptr<kes_sim::LidarSimulator> simulator(const char* firmware = nullptr)
     {
         kes_sim::SimOptions options;
