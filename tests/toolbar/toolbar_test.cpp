@@ -130,9 +130,7 @@ protected:
     template <class T>
     T* child(const char* name) const
     {
-        T* widget = bar_->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
+        return bar_->findChild<T*>(QString::fromLatin1(name));
     }
     QToolButton* switchButton() const { return child<QToolButton>("switchButton"); }
     QLineEdit* ipEdit() const { return child<QLineEdit>("lineEdit"); }
@@ -174,11 +172,7 @@ protected:
         bar_->update_clicked();
         window_ = shown<Lidar_Upgrade>();
         ASSERT_TRUE(window_);
-        UpgradeTimings timings;
-        timings.attempt_pause_ms = timings.settle_ms = 20;
-        timings.chunk_pause_ms = 5;
-        timings.countdown_tick_ms = 40;
-        window_->setTimings(timings);
+        window_->setTimings(UpgradeTimings{20, 20, 5, 40}); // pauses, chunk pause, count-down tick
         flags_ = std::make_unique<kes_test::SignalLog>(window_.data(), &Lidar_Upgrade::send_update_flag);
         logic_->ip_addr_ = QStringLiteral("127.0.0.1");
         if (connected) {

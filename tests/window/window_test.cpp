@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -63,9 +62,7 @@ protected:
     template <class T>
     T* child(const char* name) const
     {
-        T* found = window_->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        return window_->findChild<T*>(QString::fromLatin1(name));
     }
     LidarLogic* logic() const { return window_->logic(); }
     kes_test::PromptScript boxes_;
@@ -73,63 +70,39 @@ protected:
     std::unique_ptr<MainWindow> window_;
 };
 
-// Room for text inside a widget and the width its text needs there, by its own font.
-struct TextRoom {
-    int room = 0;
-    int needed = 0;
-    QString text;
-};
-
-// The address field must hold an address as long as 192.168.100.100, whatever it shows now.
-std::optional<TextRoom> textRoom(QWidget* widget, const QLineEdit* address)
+// The width a widget needs for its whole text, by its own font and style. The address field
+// must hold an address as long as 192.168.100.100, whatever it shows now.
+std::optional<int> widthNeeded(QWidget* widget, const QLineEdit* address)
 {
     const QFontMetrics fm = widget->fontMetrics();
-    QStyle* style = widget->style();
-    if (auto* label = qobject_cast<QLabel*>(widget); label && !label->text().isEmpty())
-        return TextRoom{label->contentsRect().width() - 2 * label->margin(), fm.horizontalAdvance(label->text()),
-                        label->text()};
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         QStyleOptionFrame option;
         option.initFrom(edit);
-        option.lineWidth = style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+        option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
         const QMargins margins = edit->textMargins();
-        const int room = style->subElementRect(QStyle::SE_LineEditContents, &option, edit).width() - margins.left()
-                         - margins.right() - 2 * 2; // the line edit's own inner margin
-        const QString text = edit == address ? QStringLiteral("192.168.100.100") : edit->text();
-        return TextRoom{room, fm.horizontalAdvance(text), text};
+        const int room = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).width()
+                         - margins.left() - margins.right() - 2 * 2; // the line edit's own inner margin
+        return edit->width() - room + fm.horizontalAdvance(edit == address ? "192.168.100.100" : edit->text());
     }
     if (auto* box = qobject_cast<QComboBox*>(widget)) {
         QStyleOptionComboBox option;
         option.initFrom(box);
-        TextRoom widest{
-            style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width(), 0,
-            QString()};
+        int widest = 0;
         for (int i = 0; i < box->count(); ++i)
-            if (fm.horizontalAdvance(box->itemText(i)) > widest.needed)
-                widest = {widest.room, fm.horizontalAdvance(box->itemText(i)), box->itemText(i)};
-        return widest;
+            widest = std::max(widest, fm.horizontalAdvance(box->itemText(i)));
+        return box->width()
+               - box->style()
+                     ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box)
+                     .width()
+               + widest;
     }
+    auto* label = qobject_cast<QLabel*>(widget);
     auto* button = qobject_cast<QAbstractButton*>(widget);
     auto* tool = qobject_cast<QToolButton*>(widget);
-    if (!button || button->text().isEmpty() || (tool && tool->toolButtonStyle() == Qt::ToolButtonIconOnly))
-        return std::nullopt;
-    const int textWidth = fm.horizontalAdvance(button->text());
-    if (tool) {
-        QStyleOptionToolButton option;
-        option.initFrom(tool);
-        option.toolButtonStyle = tool->toolButtonStyle();
-        option.text = tool->text();
-        const QSize contents(std::max(textWidth, tool->iconSize().width()), fm.height() + tool->iconSize().height());
-        const int needed = style->sizeFromContents(QStyle::CT_ToolButton, &option, contents, tool).width();
-        return TextRoom{tool->width(), needed, tool->text()};
-    }
-    QStyleOptionButton option;
-    option.initFrom(button);
-    option.text = button->text();
-    const bool check = qobject_cast<QCheckBox*>(button);
-    const QRect contents =
-        style->subElementRect(check ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents, &option, button);
-    return TextRoom{contents.width(), textWidth, button->text()};
+    if ((label && !label->text().isEmpty())
+        || (button && !button->text().isEmpty() && !(tool && tool->toolButtonStyle() == Qt::ToolButtonIconOnly)))
+        return widget->sizeHint().width();
+    return std::nullopt;
 }
 
 // How much of the widget's width its ancestors leave visible.
@@ -182,14 +155,12 @@ TEST_F(WindowLayout, EveryTextFitsInBothLanguagesConnectedOrNot)
         QTest::qWait(100); // nested layouts settle over several turns of the event loop
         std::set<QString> seen;
         for (QWidget* widget : window_->findChildren<QWidget*>()) {
-            const std::optional<TextRoom> room = widget->isVisible() ? textRoom(widget, address) : std::nullopt;
-            if (!room)
+            const std::optional<int> needed = widget->isVisible() ? widthNeeded(widget, address) : std::nullopt;
+            if (!needed)
                 continue;
             seen.insert(widget->objectName());
-            const int clipped = widget->width() - visibleWidth(widget);
-            EXPECT_GE(room->room - clipped, room->needed)
-                << name << ", " << step.state << ": " << widget->objectName().toStdString() << " \""
-                << room->text.toStdString() << "\"" << (clipped ? " clipped by its parent" : "");
+            EXPECT_GE(visibleWidth(widget), *needed)
+                << name << ", " << step.state << ": " << widget->objectName().toStdString();
         }
         for (const char* object :
              {"lineEdit", "DirenctionLabel", "mode_comBox", "hardware_label", "label_5", "label_3"})
