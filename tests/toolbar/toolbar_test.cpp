@@ -1,9 +1,9 @@
 #include <kes_logic/lidar_logic.h>
 #include <kes_sdk/command_codes.h>
-#include <kes_sim/lidar_simulator.h>
 #include <kes_test/fake_mdns_server.h>
 #include <kes_test/prompt_script.h>
 #include <kes_test/qt_support.h>
+#include <kes_test/simulator.h>
 #include <kes_toolbar/lidar_toolbar.h>
 #include <kes_toolbar/lidar_upgrade.h>
 #include <kes_toolbar/upgrade_transfer.h>
@@ -110,13 +110,13 @@ bool labelShows(const QLabel* label, const char* path)
 // address) and the tool bar wired as the main window wires it.
 class ToolBarFixture : public ::testing::Test {
 protected:
-    void start(kes_sim::SimOptions options = {})
+    void start(const std::function<void(kes_sim::SimOptions&)>& configure = {})
     {
-        options.bind_address = "127.0.0.1";
-        options.port = 0;
-        options.restart_ms = 0;
-        sim_ = std::make_unique<kes_sim::LidarSimulator>(options);
-        ASSERT_TRUE(sim_->start().ok());
+        sim_ = kes_test::startSimulator([&](kes_sim::SimOptions& options) {
+            options.restart_ms = 0;
+            if (configure)
+                configure(options);
+        });
         logic_ = std::make_unique<LidarLogic>(&mdns_);
         logic_->lidar_port_ = sim_->port();
         states_ = std::make_unique<kes_test::SignalLog>(logic_.get(), &LidarLogic::sendState);
@@ -136,9 +136,9 @@ protected:
     QLineEdit* ipEdit() const { return child<QLineEdit>("lineEdit"); }
     // The discovered-address road: the field is filled, shown but not editable, then the
     // switch is clicked.
-    void startConnected(kes_sim::SimOptions options = {})
+    void startConnected(const std::function<void(kes_sim::SimOptions&)>& configure = {})
     {
-        start(std::move(options));
+        start(configure);
         emit logic_->sendIP(QStringLiteral("127.0.0.1"));
         EXPECT_TRUE(ipEdit()->isEnabled() && ipEdit()->isReadOnly());
         click("switchButton");
@@ -149,12 +149,7 @@ protected:
     {
         return QTest::qWaitFor([&] { return child<QWidget>(name)->isEnabled(); }, ms);
     }
-    uint32_t requests(uint16_t code) const
-    {
-        const auto counts = sim_->snapshot().request_counts;
-        const auto it = counts.find(code);
-        return it == counts.end() ? 0 : it->second;
-    }
+    uint32_t requests(uint16_t code) const { return sim_->snapshot().request_counts[code]; }
     kes_test::PromptScript script_;
     kes_test::FakeMdnsServer mdns_;
     std::unique_ptr<kes_sim::LidarSimulator> sim_;
@@ -402,9 +397,7 @@ TEST_F(ToolBarSettings, AnAddressChangeRebootsThenConfirmAppliesTheSettingsAlone
 
 TEST_F(ToolBarSettings, ARefusedFrequencyAndRebootShowTheirChineseBoxes)
 {
-    kes_sim::SimOptions options;
-    options.refused = {kSetScanFrequency, kDeviceReboot};
-    startConnected(options);
+    startConnected([](kes_sim::SimOptions& options) { options.refused = {kSetScanFrequency, kDeviceReboot}; });
     child<QComboBox>("comboBox")->setCurrentText(QStringLiteral("30"));
     child<QComboBox>("directionBox")->setCurrentIndex(1);
     script_.expect(QStringLiteral("修改频率失败"));
@@ -421,9 +414,7 @@ TEST_F(ToolBarSettings, ARefusedFrequencyAndRebootShowTheirChineseBoxes)
 
 TEST_F(ToolBarSettings, ARefusedDirectionStopsSilentlyAndARefusedAddressShowsItsEnglishBox)
 {
-    kes_sim::SimOptions options;
-    options.refused = {kSetScanDirection, kSetIpAddress};
-    startConnected(options);
+    startConnected([](kes_sim::SimOptions& options) { options.refused = {kSetScanDirection, kSetIpAddress}; });
     click("toolButton_language");
     child<QComboBox>("directionBox")->setCurrentIndex(1);
     click("pushButton");
@@ -454,9 +445,7 @@ using ToolBarFailure = ToolBarFixture;
 
 TEST_F(ToolBarFailure, AnUnpluggedLidarChimesOnceAndShowsTheEnglishAnomalyBox)
 {
-    kes_sim::SimOptions options;
-    options.silent_after_s = 1.0;
-    startConnected(options);
+    startConnected([](kes_sim::SimOptions& options) { options.silent_after_s = 1.0; });
     click("toolButton_language");
     ASSERT_TRUE(QTest::qWaitFor([this] { return !logic_->first_block_pending_; }, 3000));
     script_.expect(QStringLiteral("Lidar connection anomaly."));
@@ -473,9 +462,7 @@ TEST_F(ToolBarFailure, AnUnpluggedLidarChimesOnceAndShowsTheEnglishAnomalyBox)
 // Each answer is held back, so the tool bar goes away while its job is inside the logic.
 TEST_F(ToolBarFailure, ClosingDuringAConnectOrASettingsSequenceEndsCleanly)
 {
-    kes_sim::SimOptions options;
-    options.delay_ms = 150;
-    start(options);
+    start([](kes_sim::SimOptions& options) { options.delay_ms = 150; });
     emit logic_->sendIP(QStringLiteral("127.0.0.1"));
     click("switchButton");
     ASSERT_TRUE(QTest::qWaitFor([this] { return requests(kTrackConnect) > 0; }, 3000));

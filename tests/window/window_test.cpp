@@ -6,8 +6,8 @@
 #include "kes_window/mainwindow.h"
 #include "operator_drive.h"
 
-#include <kes_sim/lidar_simulator.h>
 #include <kes_test/prompt_script.h>
+#include <kes_test/simulator.h>
 
 #include <gtest/gtest.h>
 
@@ -42,20 +42,9 @@ protected:
         window_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     }
-    static std::unique_ptr<kes_sim::LidarSimulator> simulator(const char* firmware = nullptr)
-    {
-        kes_sim::SimOptions options;
-        options.bind_address = "127.0.0.1";
-        options.port = 0;
-        if (firmware)
-            options.firmware = firmware;
-        auto sim = std::make_unique<kes_sim::LidarSimulator>(options);
-        EXPECT_TRUE(sim->start().ok());
-        return sim;
-    }
     void startSimulator()
     {
-        sim_ = simulator();
+        sim_ = kes_test::startSimulator();
         logic()->ip_addr_ = QStringLiteral("127.0.0.1");
         logic()->lidar_port_ = sim_->port();
     }
@@ -121,7 +110,7 @@ using WindowLayout = WindowFixture;
 // status panel and the logic.
 TEST_F(WindowLayout, EveryTextFitsInBothLanguagesConnectedOrNot)
 {
-    const auto failing = simulator("B1.0.7");
+    const auto failing = kes_test::startSimulator([](kes_sim::SimOptions& options) { options.firmware = "B1.0.7"; });
     startSimulator();
     emit logic()->sendIP("127.0.0.1");
     const auto* address = child<LidarToolBar>("LidarToolBar")->findChild<QLineEdit*>("lineEdit");
