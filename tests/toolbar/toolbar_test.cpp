@@ -64,8 +64,6 @@ public:
     QStringList calls;
     QList<int> sizes, progress;
     QByteArray image, digest;
-
-private:
     int answer(const QString& call)
     {
         calls << call;
@@ -170,11 +168,8 @@ protected:
         window_->setTimings(UpgradeTimings{20, 20, 5, 40}); // pauses, chunk pause, count-down tick
         flags_ = std::make_unique<kes_test::SignalLog>(window_.data(), &Lidar_Upgrade::send_update_flag);
         logic_->ip_addr_ = QStringLiteral("127.0.0.1");
-        if (connected) {
-            ASSERT_TRUE(logic_->connectLidar());
-        }
+        ASSERT_TRUE(!connected || logic_->connectLidar());
     }
-    QString image(const char* name, int size) { return imageFile(dir_, name, size); }
     void choose(const QString& path)
     {
         script_.next_file = path;
@@ -225,16 +220,6 @@ TEST(Transfer, ChunksThenTheDigestAndEachFailedStepStopsTheRest)
     EXPECT_TRUE(none.calls.isEmpty());
 }
 
-QString hoverText(QWidget* label)
-{
-    QHoverEvent enter(QEvent::HoverEnter, QPointF(5, 5), QPointF(-1, -1));
-    QApplication::sendEvent(label, &enter);
-    const QString text = QToolTip::text();
-    QHoverEvent leave(QEvent::HoverLeave, QPointF(-1, -1), QPointF(5, 5));
-    QApplication::sendEvent(label, &leave);
-    return text;
-}
-
 using ToolBarConnect = ToolBarFixture;
 
 // Idle, nothing reaches the device; an unknown address is refused with a box; a typed one
@@ -244,6 +229,11 @@ TEST_F(ToolBarConnect, FromIdleThroughATypedAddressAndBothLanguagesToDisconnecte
 {
     start();
     EXPECT_FALSE(child<QPushButton>("updateButton")->isVisible());
+    const auto stateTip = [this] {
+        QHoverEvent enter(QEvent::HoverEnter, QPointF(5, 5), QPointF(-1, -1));
+        QApplication::sendEvent(child<QLabel>("stateLabel"), &enter);
+        return QToolTip::text();
+    };
     int pos = 0;
     const auto valid = [this, &pos](const char* edit, QString text) {
         return child<QLineEdit>(edit)->validator()->validate(text, pos);
@@ -252,7 +242,7 @@ TEST_F(ToolBarConnect, FromIdleThroughATypedAddressAndBothLanguagesToDisconnecte
     EXPECT_EQ(valid("lineEdit", "1.2.3.4.5"), QValidator::Invalid);
     EXPECT_EQ(valid("lineEdit", "1.2.3.256"), QValidator::Invalid);
     EXPECT_EQ(valid("filterEdit", "12"), QValidator::Invalid);
-    EXPECT_EQ(hoverText(child<QLabel>("stateLabel")), QStringLiteral("未连接"));
+    EXPECT_EQ(stateTip(), QStringLiteral("未连接"));
     click("pushButton");
     child<QSlider>("horizontalSlider")->setValue(4);
     emit logic_->sendState(QStringLiteral("Malfunction, please re-upgrade lidar"));
@@ -293,7 +283,7 @@ TEST_F(ToolBarConnect, FromIdleThroughATypedAddressAndBothLanguagesToDisconnecte
     EXPECT_TRUE(waitEnabled("horizontalSlider")) << "enabled again once the device's level is sent";
     EXPECT_EQ(child<QComboBox>("comboBox")->currentText(), QString::number(sim_->snapshot().scan_frequency_hz));
     EXPECT_TRUE(sim_->snapshot().stream_on);
-    EXPECT_EQ(hoverText(child<QLabel>("stateLabel")), QStringLiteral("连接成功"));
+    EXPECT_EQ(stateTip(), QStringLiteral("连接成功"));
 
     QSignalSpy language(bar_.get(), &LidarToolBar::sig_language);
     QSignalSpy modes(logic_.get(), &LidarLogic::sendColorMode);
@@ -319,7 +309,7 @@ TEST_F(ToolBarConnect, FromIdleThroughATypedAddressAndBothLanguagesToDisconnecte
     ASSERT_TRUE(states_->waitFor(QStringLiteral("Disconnect")));
     EXPECT_TRUE(waitEnabled("switchButton"));
     EXPECT_EQ(child<QLabel>("firmware_label")->text(), QStringLiteral("A1.0.7"));
-    EXPECT_EQ(hoverText(child<QLabel>("stateLabel")), QStringLiteral("未连接"));
+    EXPECT_EQ(stateTip(), QStringLiteral("未连接"));
     click("toolButton_language");
     EXPECT_EQ(language.takeLast().at(0).toInt(), 1);
     EXPECT_FALSE(logic_->language_);
@@ -480,8 +470,6 @@ TEST_F(ToolBarFailure, ClosingDuringAConnectOrASettingsSequenceEndsCleanly)
     QTest::qWait(400);
     EXPECT_EQ(requests(kGetScanDirection), 1u) << "no call starts once the tool bar is gone";
     EXPECT_EQ(requests(kGetIpAddress), 0u);
-    logic_->disconnectLidar();
-    logic_.reset();
 }
 
 using UpgradeWindow = UpgradeFixture;
@@ -497,7 +485,7 @@ TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrAnImageThenATwoChunkImageUpgr
     ASSERT_TRUE(logic_->connectLidar());
     script_.expect(QStringLiteral("请先选择文件.."));
     clickStart();
-    choose(image("empty.bin", 0));
+    choose(imageFile(dir_, "empty.bin", 0));
     ASSERT_EQ(script_.queries.size(), 1u);
     EXPECT_EQ(window_->findChild<QLineEdit*>("fileEdit")->text(), script_.next_file);
     script_.expect(QStringLiteral("请先选择文件.."));
@@ -507,7 +495,7 @@ TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrAnImageThenATwoChunkImageUpgr
     EXPECT_TRUE(window_->findChild<QLineEdit*>("fileEdit")->text().isEmpty());
     EXPECT_TRUE(logic_->connected_);
     kes_test::DebugLog log;
-    choose(image("two.bin", 1024));
+    choose(imageFile(dir_, "two.bin", 1024));
     kes_test::SignalLog values(progress(), &QProgressBar::valueChanged);
     script_.expect("升级成功，等待设备重启: 10 秒");
     clickStart();
@@ -535,7 +523,7 @@ TEST_F(UpgradeWindow, FiveRefusedStartsFailThenARetrySucceedsAndItsBoxCloses)
     open();
     const auto device = std::make_shared<FakeDevice>("", 5);
     window_->setUpgradeDevice(device);
-    choose(image("short.bin", 100));
+    choose(imageFile(dir_, "short.bin", 100));
     script_.expect(QStringLiteral("升級失败！"));
     clickStart();
     ASSERT_TRUE(flags_->waitFor(QVariant::fromValue(2u)));
@@ -568,7 +556,7 @@ TEST_F(UpgradeWindow, ClosingTheToolBarMidTransferStopsTheThreadsAndFailsTheUpgr
     open();
     const auto device = std::make_shared<FakeDevice>();
     window_->setUpgradeDevice(device);
-    choose(image("long.bin", 200 * 512));
+    choose(imageFile(dir_, "long.bin", 200 * 512));
     clickStart();
     ASSERT_TRUE(QTest::qWaitFor([&] { return device->writes > 2; }, 3000));
     QElapsedTimer closing;

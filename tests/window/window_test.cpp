@@ -115,7 +115,6 @@ TEST_F(WindowLayout, EveryTextFitsInBothLanguagesConnectedOrNot)
     emit logic()->sendIP("127.0.0.1");
     const auto* address = child<LidarToolBar>("LidarToolBar")->findChild<QLineEdit*>("lineEdit");
     EXPECT_EQ(address->text(), "127.0.0.1");
-    auto* temperature = child<QLabel>("stateLabel_temp");
     auto* language = child<QToolButton>("toolButton_language");
     auto* caption = child<LidarGLWidget>("openGLWidget")->infoWidget()->findChild<QLabel*>("label_2");
     // The re-upgrade lidar comes last: a later connect would reuse its driver.
@@ -123,14 +122,13 @@ TEST_F(WindowLayout, EveryTextFitsInBothLanguagesConnectedOrNot)
         bool english;
         const char* state;
         uint16_t port;
-    } steps[] = {{false, "not connected", 0},
-                 {false, "connected", sim_->port()},
-                 {true, "not connected", 0},
-                 {true, "connected", sim_->port()},
-                 {true, "re-upgrade", failing->port()},
-                 {false, "re-upgrade", failing->port()}};
+    } steps[] = {{false, "Chinese, not connected", 0},
+                 {false, "Chinese, connected", sim_->port()},
+                 {true, "English, not connected", 0},
+                 {true, "English, connected", sim_->port()},
+                 {true, "English, re-upgrade", failing->port()},
+                 {false, "Chinese, re-upgrade", failing->port()}};
     for (const auto& step : steps) {
-        const char* name = step.english ? "English" : "Chinese";
         if (language->isChecked() != step.english)
             QTest::mouseClick(language, Qt::LeftButton);
         EXPECT_EQ(caption->text(), step.english ? "Lidar Status:" : "雷达状态:");
@@ -138,8 +136,8 @@ TEST_F(WindowLayout, EveryTextFitsInBothLanguagesConnectedOrNot)
         if (step.port) {
             logic()->lidar_port_ = step.port;
             ASSERT_TRUE(clickConnect(*window_));
-            const bool streams = step.port == sim_->port();
-            ASSERT_TRUE(!streams || QTest::qWaitFor([&] { return temperature->text() != "--"; }, 5000));
+            ASSERT_TRUE(step.port != sim_->port()
+                        || QTest::qWaitFor([&] { return child<QLabel>("stateLabel_temp")->text() != "--"; }, 5000));
         }
         QTest::qWait(100); // nested layouts settle over several turns of the event loop
         std::set<QString> seen;
@@ -148,12 +146,11 @@ TEST_F(WindowLayout, EveryTextFitsInBothLanguagesConnectedOrNot)
             if (!needed)
                 continue;
             seen.insert(widget->objectName());
-            EXPECT_GE(visibleWidth(widget), *needed)
-                << name << ", " << step.state << ": " << widget->objectName().toStdString();
+            EXPECT_GE(visibleWidth(widget), *needed) << step.state << ": " << widget->objectName().toStdString();
         }
         for (const char* object :
              {"lineEdit", "DirenctionLabel", "mode_comBox", "hardware_label", "label_5", "label_3"})
-            EXPECT_TRUE(seen.count(object)) << name << ", " << step.state << ": " << object << " not shown";
+            EXPECT_TRUE(seen.count(object)) << step.state << ": " << object << " not shown";
         if (step.port) {
             QTest::mouseClick(child<QToolButton>("switchButton"), Qt::LeftButton);
             ASSERT_TRUE(QTest::qWaitFor(
