@@ -111,7 +111,7 @@ protected:
     void start(const std::function<void(kes_sim::SimOptions&)>& configure = {})
     {
         sim_ = kes_test::startSimulator([&](kes_sim::SimOptions& options) {
-            options.restart_ms = 0;
+            options.restart_ms = 0; // a reboot is over at once
             if (configure)
                 configure(options);
         });
@@ -143,9 +143,9 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([this] { return logic_->connected_ && switchButton()->isEnabled(); }, 5000));
     }
     void click(const char* name) { QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton); }
-    bool waitEnabled(const char* name, int ms = 8000)
+    bool waitEnabled(const char* name)
     {
-        return QTest::qWaitFor([&] { return child<QWidget>(name)->isEnabled(); }, ms);
+        return QTest::qWaitFor([&] { return child<QWidget>(name)->isEnabled(); }, 8000);
     }
     uint32_t requests(uint16_t code) const { return sim_->snapshot().request_counts[code]; }
     kes_test::PromptScript script_;
