@@ -114,11 +114,8 @@ protected:
             return {};
         return QTextCodec::codecForName(codec)->toUnicode(file.readAll()).split('\n');
     }
-    static double angleOf(const QVector3D& v)
-    {
-        const double a = std::atan2(double(v.y()), double(v.x())) * 180.0 / M_PI + 90.0;
-        return a < 0 ? a + 360.0 : a;
-    }
+    // The bearing is checked on its own with the cursor.
+    static double angleOf(const QVector3D& v) { return view_camera::bearing(v.x(), v.y()); }
     static void expectColour(const QVector3D& actual, const QVector3D& expected)
     {
         EXPECT_NEAR((actual - expected).length(), 0, 1e-5) << actual.x() << ", " << actual.y() << ", " << actual.z();
@@ -217,7 +214,6 @@ protected:
     }
     std::unique_ptr<LidarGLWidget> view_;
 };
-using RenderTest = ViewTest;
 using ControlTest = ViewTest;
 
 // Block 6 publishes; blocks replace their like by identifier and keep their first place; a
@@ -271,11 +267,10 @@ TEST_F(FrameAssembly, BlocksAreStoredByIdentifierAndPublishedAtBlockSix)
     EXPECT_EQ(view.drawColors().size(), kN);
     view.receiveBlock(makeBlock(6, kN, 750));
     EXPECT_EQ(view.drawVertices().size(), kN);
-    LidarGLWidget below;
-    below.receiveBlock(makeBlock(0, kN, 500));
-    below.receiveBlock(makeBlock(6, kN, 0));
-    ASSERT_EQ(below.drawVertices().size(), kN);
-    expectColour(below.drawVertices().front(), {0, -1, 0});
+    view.receiveBlock(makeBlock(0, kN, 500));
+    view.receiveBlock(makeBlock(6, kN, 0));
+    ASSERT_EQ(view.drawVertices().size(), kN);
+    expectColour(view.drawVertices().front(), {0, -1, 0});
 }
 
 // Also the status panel's and the legend's texts, both languages for the status words the
@@ -418,22 +413,19 @@ TEST_F(MeasureTest, CountsItsRoundsOrNoneReportsOkOnTheFirstPointAfterThemAndDir
     EXPECT_EQ(rounds_.size(), 3);
     EXPECT_EQ(view_.drawVertices().size(), kPoints) << "the frame is published live";
     // The line that reports a directory error names the source file and line it is in.
-    QFile in_the_way(measureDir().path());
-    ASSERT_TRUE(in_the_way.open(QIODevice::WriteOnly));
-    in_the_way.close();
+    ASSERT_TRUE(QFile(measureDir().path()).open(QIODevice::WriteOnly));
     kes_test::DebugLog log;
     view_.startMeasure(270, 230, 100);
     send(kNgRoom);
-    ASSERT_TRUE(in_the_way.remove());
+    ASSERT_TRUE(QFile::remove(measureDir().path()));
     const QString line = log.lines().filter("data path create error:").value(0);
     const QRegularExpressionMatch place =
         QRegularExpression(
             "^\\[([^:]+):(\\d+):createSaveFile \\d{4}-\\d\\d-\\d\\d [0-9:]+\\] data path create error:")
             .match(line);
     ASSERT_TRUE(place.hasMatch()) << line.toStdString();
-    QFile source(QStringLiteral(KES_SOURCE_DIR "/") + place.captured(1));
-    ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << source.fileName().toStdString();
-    EXPECT_TRUE(source.readAll().split('\n').value(place.captured(2).toInt() - 1).contains("createSaveFile"));
+    const QStringList source = fileLines(QStringLiteral(KES_SOURCE_DIR "/") + place.captured(1));
+    EXPECT_TRUE(source.value(place.captured(2).toInt() - 1).contains("createSaveFile")) << source.size();
 }
 
 // A new start during the hold only changes the window.
@@ -546,7 +538,7 @@ TEST_F(MeasureTest, EvaluatesEveryTargetOverAHundredRevolutionsIntoTheDayFile)
 // The logo's white plate covers its whole 177 x 37, margins included, over the grid. A point
 // is drawn in the colour of its mode at its place. An NG frame is shown in blue, its NG point in
 // red, until the hold ends; the seventh frame is live again.
-TEST_F(RenderTest, GridRingsBlindSectorLogoAPointAndTheHeldNgFrameLieWhereTheyBelong)
+TEST_F(ViewTest, GridRingsBlindSectorLogoAPointAndTheHeldNgFrameLieWhereTheyBelong)
 {
     const QImage image = grab();
     ASSERT_EQ(image.size(), QSize(kW, kH));
