@@ -283,11 +283,10 @@ TEST_F(Colouring, ModesFollowTheRampsAndReachTheLegendAndThePanelInTheirFormats)
     for (const auto& [mode, intensity, distance, colour] : cases)
         expectColour(pointColour(mode, intensity, distance), colour);
     LidarGLWidget view;
-    const std::tuple<uint32_t, const char*, QVector3D> modes[] = {{2, "Max:20m", {1, 0, 0}},
-                                                                  {1, "Max:20m", {0, 0, 1}},
-                                                                  {0x100, "Max:255", {0, 0, 1}},
-                                                                  {1, "Max:255", {0, 0, 1}},
-                                                                  {7, "Max:255", {0, 0, 1}}};
+    const std::tuple<uint32_t, const char*, QVector3D> modes[] = {
+        {2, "Max:20m", {1, 0, 0}}, {1, "Max:20m", {0, 0, 1}}, {0x100, "Max:255", {0, 0, 1}},
+        {1, "Max:255", {0, 0, 1}}, {7, "Max:255", {0, 0, 1}},
+    };
     for (const auto& [mode, max, colour] : modes) {
         view.receiveColorMode(mode);
         EXPECT_EQ(labelText(view.colorLabel(), "label_2"), max) << mode;
@@ -314,11 +313,10 @@ TEST_F(Colouring, ModesFollowTheRampsAndReachTheLegendAndThePanelInTheirFormats)
     EXPECT_EQ(labelText(info, "stateLabel"), "未连接");
     view.receiveState("active");
     EXPECT_EQ(labelText(info, "stateLabel"), "NORAML");
-    const std::pair<QString, QString> words[] = {{"Working", "正常运行中"},
-                                                 {"Malfunction", "故障"},
-                                                 {"Disconnect", "未连接"},
-                                                 {"NORAML", "NORAML"},
-                                                 {"升级", "升级"}};
+    const std::pair<QString, QString> words[] = {
+        {"Working", "正常运行中"}, {"Malfunction", "故障"}, {"Disconnect", "未连接"},
+        {"NORAML", "NORAML"},      {"升级", "升级"},
+    };
     for (const auto& [english, chinese] : words) {
         view.receiveState(english);
         for (int language : {1, 2, 0}) {
