@@ -108,27 +108,23 @@ TEST(WireFormat, ResponsesRoundTripWithFlagsTtlsAndEmptyOrNullAttributesAndReply
               std::make_tuple(QHostAddress("127.0.0.1"), quint16(40000), quint16(0x1234)));
 }
 
-// An SRV answer whose target points back at the question's name, an unknown type that is
-// skipped, and an address in the additional section.
-TEST(WireFormat, DecodesCompressedNamesAndAllSections)
+TEST(WireFormat, DecodesCompressedNamesAndAllSectionsAndDropsMalformedPacketsLeavingTheMessageAlone)
 {
-    QByteArray packet =
+    // An SRV answer whose target points back at the question's name, an unknown type that is
+    // skipped, and an address in the additional section.
+    QByteArray compressed =
         header(1, 2, 0, 1) + QByteArray::fromHex("056c69646172") + kLocal + QByteArray::fromHex("00010001");
-    packet += QByteArray::fromHex("c00c") + recordTail(SRV, 8) + QByteArray::fromHex("000000000007c00c");
-    packet += QByteArray::fromHex("c00c") + recordTail(NSEC, 2) + QByteArray::fromHex("0000");
-    packet += QByteArray::fromHex("c012") + recordTail(A, 4) + QByteArray::fromHex("c0a84d39");
+    compressed += QByteArray::fromHex("c00c") + recordTail(SRV, 8) + QByteArray::fromHex("000000000007c00c");
+    compressed += QByteArray::fromHex("c00c") + recordTail(NSEC, 2) + QByteArray::fromHex("0000");
+    compressed += QByteArray::fromHex("c012") + recordTail(A, 4) + QByteArray::fromHex("c0a84d39");
     Message decoded;
-    ASSERT_TRUE(decodeMessage(packet, decoded));
+    ASSERT_TRUE(decodeMessage(compressed, decoded));
     EXPECT_EQ(decoded.queries().first().name(), "lidar.local.");
     ASSERT_EQ(decoded.records().size(), 2);
     EXPECT_EQ(decoded.records()[0].target(), "lidar.local.");
     EXPECT_EQ(decoded.records()[0].port(), 7);
     EXPECT_EQ(decoded.records()[1].name(), "local.");
     EXPECT_EQ(decoded.records()[1].address(), QHostAddress("192.168.77.57"));
-}
-
-TEST(WireFormat, DropsMalformedPacketsAndLeavesTheMessageAlone)
-{
     const QByteArray question = QByteArray::fromHex("00010001");
     QByteArray longName;
     for (int i = 0; i < 5; ++i)
