@@ -17,7 +17,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 #include <QtEndian>
 
 #include <cmath>
@@ -66,10 +66,9 @@ std::map<std::pair<uint32_t, uint8_t>, kes_sdk::ScanLayer> blocksOf(const QStrin
 {
     const kes_csv::LoadResult loaded = kes_csv::loadBlocks(path);
     EXPECT_EQ(loaded.status, kes_csv::ReadStatus::Ok) << path.toStdString();
-    const std::vector<kes_sdk::ScanBlockData>& read = loaded.blocks;
     std::map<std::pair<uint32_t, uint8_t>, kes_sdk::ScanLayer> blocks;
-    for (size_t i = 6; i < read.size(); ++i)
-        blocks[{read[i].time_stamp, read[i].block_id}] = read[i].layers.at(0);
+    for (size_t i = 6; i < loaded.blocks.size(); ++i)
+        blocks[{loaded.blocks[i].time_stamp, loaded.blocks[i].block_id}] = loaded.blocks[i].layers.at(0);
     return blocks;
 }
 
@@ -212,10 +211,7 @@ TEST(ServiceBench, CaptureReplayedIsTheLidarForRecordAndInspectAndTcpdumpReadsIt
     QProcess direct;
     direct.start(KESTRA_CLI, QStringList{"record", "--seconds", "7", "--out", dir.filePath("direct.csv")}
                                  + target(twin->port()));
-    QElapsedTimer clock;
-    clock.start();
-    while (!twin->snapshot().stream_on && clock.elapsed() < 10000)
-        QThread::msleep(10);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return twin->snapshot().stream_on; }, 10000));
     const CliRun capture = run(QStringList{"capture", "--seconds", "3", "--out", pcap} + target(captured->port()));
     ASSERT_EQ(capture.code, 0) << capture.err.toStdString();
     ASSERT_TRUE(direct.waitForFinished(20000));
@@ -321,7 +317,7 @@ TEST(ServiceBench, WatchReconnectsAfterAnOutageAndTellsItsLength)
     QElapsedTimer outage;
     outage.start();
     EXPECT_TRUE(waitForLine(watch, seen, "link lost", 10000).hasMatch()) << seen.toStdString();
-    QThread::msleep(uint(std::max<qint64>(0, 8000 - outage.elapsed())));
+    QTest::qWait(int(std::max<qint64>(0, 8000 - outage.elapsed())));
     sim = std::make_unique<kes_sim::LidarSimulator>(options);
     ASSERT_TRUE(sim->start().ok());
     const QRegularExpressionMatch back = waitForLine(watch, seen, "link back: outage ([0-9.]+) s", 15000);
