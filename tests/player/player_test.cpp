@@ -99,7 +99,6 @@ protected:
     }
     QToolButton* button(const char* name) { return child<QToolButton>(name); }
     QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
-    // Opens a file of `blocks` blocks and, unless told otherwise, waits until it is loaded.
     void load(const char* name, uint32_t blocks, std::size_t points = 8, bool wait = true)
     {
         script_.next_file = path(name);
@@ -112,7 +111,6 @@ protected:
     {
         return kes_test::waitFor([&] { return !button("playButton")->isChecked(); });
     }
-    // Whether nothing more is shown once what was on its way has come.
     bool staysStill(int ms)
     {
         QTest::qWait(ms);

@@ -83,7 +83,6 @@ QString imageFile(const QTemporaryDir& dir, const char* name, int size)
     return file.fileName();
 }
 
-// The upgrade window, or the count-down box while it is shown.
 template <class T>
 T* shown()
 {
@@ -148,7 +147,6 @@ protected:
         return QTest::qWaitFor([&] { return child<QWidget>(name)->isEnabled(); }, 8000);
     }
     uint32_t requests(uint16_t code) const { return sim_->snapshot().request_counts[code]; }
-    // The upgrade window as the tool bar opens it.
     void open(bool connected = true)
     {
         start();
@@ -507,7 +505,6 @@ TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrAnImageThenATwoChunkImageUpgr
     EXPECT_TRUE(QTest::qWaitFor([] { return shown<QMessageBox>() == nullptr; }, 3000));
     EXPECT_EQ(log.count(QStringLiteral("timer_countdown")), 11);
     EXPECT_TRUE(states_->waitFor(QStringLiteral("未连接")));
-    // Closing the tool bar mid-transfer stops the threads and fails the upgrade.
     ASSERT_TRUE(logic_->connectLidar());
     const auto device = std::make_shared<FakeDevice>();
     window_->setUpgradeDevice(device);
