@@ -107,17 +107,6 @@ protected:
         button("openButton")->click();
         ASSERT_TRUE(!wait || kes_test::waitFor([&] { return opened.count() == 1; }, 10000));
     }
-    bool waitIdle()
-    {
-        return kes_test::waitFor([&] { return !button("playButton")->isChecked(); });
-    }
-    bool staysStill(int ms)
-    {
-        QTest::qWait(ms);
-        const std::size_t seen = shown_.size();
-        QTest::qWait(ms);
-        return shown_.size() == seen;
-    }
     std::vector<uint32_t> shownSince(std::size_t from) const
     {
         return std::vector<uint32_t>(shown_.begin() + long(from), shown_.end());
@@ -257,6 +246,15 @@ TEST_F(PlayerTest, NavigationFrameFieldAndIntercept)
 // after the pass the view, the slider, the frame field and an intercept agree on the last frame.
 TEST_F(PlayerTest, PauseResumeANewFileDuringPlaybackAndThePassStaysOnTheLastFrame)
 {
+    const auto waitIdle = [this] {
+        return kes_test::waitFor([this] { return !button("playButton")->isChecked(); });
+    };
+    const auto staysStill = [this](int ms) { // nothing more once what was on its way has come
+        QTest::qWait(ms);
+        const std::size_t seen = shown_.size();
+        QTest::qWait(ms);
+        return shown_.size() == seen;
+    };
     load("long.csv", 6 * 120);
     button("playButton")->click();
     ASSERT_TRUE(kes_test::waitFor([&] { return shown_.size() >= 6 * 3; }));

@@ -131,8 +131,6 @@ protected:
     }
     QToolButton* switchButton() const { return child<QToolButton>("switchButton"); }
     QLineEdit* ipEdit() const { return child<QLineEdit>("lineEdit"); }
-    // The discovered-address road: the field is filled, shown but not editable, then the
-    // switch is clicked.
     void startConnected(const std::function<void(kes_sim::SimOptions&)>& configure = {})
     {
         start(configure);
