@@ -145,21 +145,6 @@ protected:
         return QTest::qWaitFor([&] { return child<QWidget>(name)->isEnabled(); }, 8000);
     }
     uint32_t requests(uint16_t code) const { return sim_->snapshot().request_counts[code]; }
-    void open(bool connected = true)
-    {
-        start();
-        bar_->update_clicked();
-        const QPointer<Lidar_Upgrade> first = shown<Lidar_Upgrade>();
-        ASSERT_TRUE(first);
-        bar_->update_clicked();
-        EXPECT_TRUE(first.isNull()) << "an idle window is replaced";
-        window_ = shown<Lidar_Upgrade>();
-        ASSERT_TRUE(window_);
-        window_->setTimings(UpgradeTimings{20, 20, 5, 40}); // pauses, chunk pause, count-down tick
-        flags_ = std::make_unique<kes_test::SignalLog>(window_.data(), &Lidar_Upgrade::send_update_flag);
-        logic_->ip_addr_ = QStringLiteral("127.0.0.1");
-        ASSERT_TRUE(!connected || logic_->connectLidar());
-    }
     void choose(const QString& path)
     {
         script_.next_file = path;
@@ -175,7 +160,6 @@ protected:
     std::unique_ptr<LidarToolBar> bar_;
     QTemporaryDir dir_;
     QPointer<Lidar_Upgrade> window_;
-    std::unique_ptr<kes_test::SignalLog> flags_;
 };
 
 // Chunks of 512 bytes, the last one empty when the image is whole chunks, then the digest of what
@@ -462,9 +446,19 @@ TEST_F(ToolBarFailure, ClosingDuringAConnectOrASettingsSequenceEndsCleanly)
 
 using UpgradeWindow = ToolBarFixture;
 
-TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrAnImageThenATwoChunkImageUpgradesAndCountsDown)
+TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrImageThenAnUpgradeARetryAfterRefusedStartsAndAClose)
 {
-    open(false);
+    start();
+    bar_->update_clicked();
+    const QPointer<Lidar_Upgrade> first = shown<Lidar_Upgrade>();
+    ASSERT_TRUE(first);
+    bar_->update_clicked();
+    EXPECT_TRUE(first.isNull()) << "an idle window is replaced";
+    window_ = shown<Lidar_Upgrade>();
+    ASSERT_TRUE(window_);
+    window_->setTimings(UpgradeTimings{20, 20, 5, 40}); // pauses, chunk pause, count-down tick
+    kes_test::SignalLog flags(window_.data(), &Lidar_Upgrade::send_update_flag);
+    logic_->ip_addr_ = QStringLiteral("127.0.0.1");
     progress()->setValue(30);
     script_.expect(QStringLiteral("请先连接雷达！"));
     clickStart();
@@ -489,8 +483,8 @@ TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrAnImageThenATwoChunkImageUpgr
     clickStart();
     bar_->update_clicked();
     EXPECT_TRUE(window_) << "a window whose threads run is kept";
-    ASSERT_TRUE(flags_->waitFor(QVariant::fromValue(0u)));
-    EXPECT_EQ(flags_->firsts(), (QVariantList{QVariant::fromValue(1u), QVariant::fromValue(0u)}));
+    ASSERT_TRUE(flags.waitFor(QVariant::fromValue(0u)));
+    EXPECT_EQ(flags.firsts(), (QVariantList{QVariant::fromValue(1u), QVariant::fromValue(0u)}));
     EXPECT_EQ(values.firsts(), (QVariantList{50, 98, 100}));
     EXPECT_EQ(log.count(QStringLiteral("start_upgrade ret")), 1);
     EXPECT_EQ(requests(kDeviceReboot), 1u);
@@ -504,8 +498,36 @@ TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrAnImageThenATwoChunkImageUpgr
     EXPECT_EQ(log.count(QStringLiteral("timer_countdown")), 11);
     EXPECT_TRUE(states_->waitFor(QStringLiteral("未连接")));
     ASSERT_TRUE(logic_->connectLidar());
-    const auto device = std::make_shared<FakeDevice>();
+    const auto device = std::make_shared<FakeDevice>("", 5);
     window_->setUpgradeDevice(device);
+    choose(imageFile(dir_, "short.bin", 100));
+    script_.expect(QStringLiteral("升級失败！"));
+    clickStart();
+    ASSERT_TRUE(flags.waitFor(QVariant::fromValue(2u)));
+    EXPECT_TRUE(script_.waitForAll());
+    EXPECT_EQ(device->calls.count("start"), 5);
+    EXPECT_EQ(device->writes.load(), 0);
+    EXPECT_TRUE(states_->waitFor(QStringLiteral("升级失败")));
+    // The scan thread notices the stopped stream only when its wait for a scan runs out.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return bool(logic_->exit_flag_); }, 6000));
+    ASSERT_TRUE(logic_->connectLidar());
+    kes_test::DebugLog retry;
+    script_.expect("升级成功，等待设备重启: 10 秒");
+    clickStart();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return flags.size() == 6; }, 5000));
+    EXPECT_EQ(flags.last().at(0).toUInt(), 0u);
+    EXPECT_EQ(device->writes.load(), 1);
+    ASSERT_NE(shown<QMessageBox>(), nullptr);
+    // Closing the last window ends the event loop as main runs it, long before the fallback.
+    QTimer::singleShot(0, bar_.get(), &QWidget::close);
+    QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QCoreApplication::exec(), 0) << "the count-down box keeps the process alive";
+    EXPECT_TRUE(QTest::qWaitFor([] { return shown<QMessageBox>() == nullptr; }, 1000));
+    EXPECT_EQ(retry.count(QStringLiteral("rejected")), 1);
+    const int ticks = retry.count(QStringLiteral("timer_countdown"));
+    QTest::qWait(200);
+    EXPECT_EQ(retry.count(QStringLiteral("timer_countdown")), ticks) << "closing the box stops the count-down";
+    ASSERT_TRUE(logic_->connectLidar());
     choose(imageFile(dir_, "long.bin", 200 * 512));
     clickStart();
     ASSERT_TRUE(QTest::qWaitFor([&] { return device->writes > 2; }, 3000));
@@ -518,37 +540,4 @@ TEST_F(UpgradeWindow, StartIsRefusedWithoutALidarOrAnImageThenATwoChunkImageUpgr
     QTest::qWait(100);
     EXPECT_EQ(device->writes.load(), writes);
     EXPECT_EQ(states_->texts().last(), QStringLiteral("升级失败"));
-}
-
-TEST_F(UpgradeWindow, FiveRefusedStartsFailThenARetrySucceedsAndItsBoxCloses)
-{
-    open();
-    const auto device = std::make_shared<FakeDevice>("", 5);
-    window_->setUpgradeDevice(device);
-    choose(imageFile(dir_, "short.bin", 100));
-    script_.expect(QStringLiteral("升級失败！"));
-    clickStart();
-    ASSERT_TRUE(flags_->waitFor(QVariant::fromValue(2u)));
-    EXPECT_TRUE(script_.waitForAll());
-    EXPECT_EQ(device->calls.count("start"), 5);
-    EXPECT_EQ(device->writes.load(), 0);
-    EXPECT_TRUE(states_->waitFor(QStringLiteral("升级失败")));
-    // The scan thread notices the stopped stream only when its wait for a scan runs out.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return bool(logic_->exit_flag_); }, 6000));
-    ASSERT_TRUE(logic_->connectLidar());
-    kes_test::DebugLog log;
-    script_.expect("升级成功，等待设备重启: 10 秒");
-    clickStart();
-    ASSERT_TRUE(flags_->waitFor(QVariant::fromValue(0u)));
-    EXPECT_EQ(device->writes.load(), 1);
-    ASSERT_NE(shown<QMessageBox>(), nullptr);
-    // Closing the last window ends the event loop as main runs it, long before the fallback.
-    QTimer::singleShot(0, bar_.get(), &QWidget::close);
-    QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(1); });
-    EXPECT_EQ(QCoreApplication::exec(), 0) << "the count-down box keeps the process alive";
-    EXPECT_TRUE(QTest::qWaitFor([] { return shown<QMessageBox>() == nullptr; }, 1000));
-    EXPECT_EQ(log.count(QStringLiteral("rejected")), 1);
-    const int ticks = log.count(QStringLiteral("timer_countdown"));
-    QTest::qWait(200);
-    EXPECT_EQ(log.count(QStringLiteral("timer_countdown")), ticks) << "closing the box stops the count-down";
 }
