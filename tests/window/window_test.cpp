@@ -28,7 +28,6 @@
 #include <QToolButton>
 
 #include <memory>
-#include <numeric>
 #include <optional>
 #include <set>
 
@@ -79,11 +78,9 @@ std::optional<int> widthNeeded(QWidget* widget, const QLineEdit* address)
         int widest = 0;
         for (int i = 0; i < box->count(); ++i)
             widest = std::max(widest, fm.horizontalAdvance(box->itemText(i)));
-        return box->width()
-               - box->style()
-                     ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box)
-                     .width()
-               + widest;
+        const QRect field =
+            box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+        return box->width() - field.width() + widest;
     }
     auto* label = qobject_cast<QLabel*>(widget);
     auto* button = qobject_cast<QAbstractButton*>(widget);
@@ -94,7 +91,6 @@ std::optional<int> widthNeeded(QWidget* widget, const QLineEdit* address)
     return std::nullopt;
 }
 
-// How much of the widget's width its ancestors leave visible.
 int visibleWidth(QWidget* widget)
 {
     QRect rect = widget->rect();
@@ -246,18 +242,13 @@ TEST_F(WindowScenario, ScreenshotsThenARangeTestOnTheLiveStreamThenClose)
     pressMeasureShortcut();
     EXPECT_FALSE(bar->isVisible());
 
-    const auto requests = [this] {
-        const auto counts = sim_->snapshot().request_counts;
-        return std::accumulate(counts.begin(), counts.end(), 0u,
-                               [](uint32_t sum, auto entry) { return sum + entry.second; });
-    };
     QElapsedTimer closing;
     closing.start();
     window_->close();
     window_.reset();
     EXPECT_LT(closing.elapsed(), 5000);
     // The information thread polls every 500 ms; nothing may still be talking after it.
-    const uint32_t settled = requests();
+    const auto settled = sim_->snapshot().request_counts;
     QTest::qWait(1200);
-    EXPECT_EQ(requests(), settled);
+    EXPECT_EQ(sim_->snapshot().request_counts, settled);
 }
