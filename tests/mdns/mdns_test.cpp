@@ -287,6 +287,13 @@ TEST(MdnsBrowser, SharesWhatItLearnsThroughTheCacheWithTheResolver)
     QTest::qWait(50);
     EXPECT_EQ(resolved, QList<QHostAddress>({QHostAddress("192.168.77.57"), QHostAddress("fe80::1")}));
     EXPECT_TRUE(lookup(cache, "other.local.", ANY).isEmpty());
+
+    // A flood of pointers is cut at the per-message bound, well below the cache's own.
+    Message flood = response({});
+    for (int i = 0; i < 300; ++i)
+        flood.addRecord(pointer(kType, "n" + QByteArray::number(i) + "." + kType));
+    server.inject(flood);
+    EXPECT_EQ(lookup(cache, kType, PTR).size(), 1 + 256);
 }
 
 TEST(MdnsServer, SharesThePortDropsWhatDoesNotDecodeAndUnicastsFromTheMdnsPort)
