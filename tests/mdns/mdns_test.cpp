@@ -287,6 +287,10 @@ TEST(MdnsBrowser, SharesWhatItLearnsThroughTheCacheWithTheResolver)
     QTest::qWait(50);
     EXPECT_EQ(resolved, QList<QHostAddress>({QHostAddress("192.168.77.57"), QHostAddress("fe80::1")}));
     EXPECT_TRUE(lookup(cache, "other.local.", ANY).isEmpty());
+    // A host the browser does not know reaches the cache through its resolver alone.
+    Resolver solo(&server, "solo.local", &cache);
+    server.inject(response({address("solo.local.", "192.168.77.3")}));
+    EXPECT_EQ(lookup(cache, "solo.local.", A).size(), 1);
 
     // A flood of pointers is cut at the per-message bound, well below the cache's own.
     Message flood = response({});
