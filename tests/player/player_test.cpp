@@ -206,9 +206,10 @@ TEST_F(PlayerTest, NavigationFrameFieldAndIntercept)
     button("endFrameButton")->click();
     const QString target = path("twelve_block_position_2.csv");
     for (int pass = 0; pass < 2; ++pass) {
-        script_.expect("截取完成，文件保存为:" + QFileInfo(target).absoluteFilePath());
+        script_.expect("截取完成，文件保存为:" + QFileInfo(target).absoluteFilePath(), pass);
         button("saveButton")->click();
     }
+    EXPECT_EQ(script_.folders, QStringList{QFileInfo(target).absolutePath()}) << "only the first button opens it";
     std::vector<uint32_t> twice = counting(6, 6);
     twice.insert(twice.end(), twice.begin(), twice.end());
     EXPECT_EQ(stampsIn(target), twice);
@@ -347,6 +348,10 @@ std::function<bool()> fillDisk(const QString& path)
 // closing during it keeps what is queued.
 TEST_F(PlayerTest, BlocksThatDoNotReachTheFileAreRetriedReportedAndHandedOverOnARestart)
 {
+    startRecording();
+    script_.expect("录制完成，文件保存为:" + record_path_);
+    button("recordButton")->click();
+    EXPECT_TRUE(script_.folders.isEmpty()) << "the second button only closes the box";
     startRecording();
     auto restore = fillDisk(record_path_);
     send(0, 3);
