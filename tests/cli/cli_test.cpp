@@ -4,6 +4,7 @@
 #include <kes_csv/csv_writer.h>
 #include <kes_sdk/command_codes.h>
 #include <kes_sim/scene.h>
+#include <kes_test/qt_support.h>
 #include <kes_test/simulator.h>
 
 #include <gtest/gtest.h>
@@ -211,7 +212,7 @@ TEST(ServiceBench, CaptureReplayedIsTheLidarForRecordAndInspectAndTcpdumpReadsIt
     QProcess direct;
     direct.start(KESTRA_CLI, QStringList{"record", "--seconds", "7", "--out", dir.filePath("direct.csv")}
                                  + target(twin->port()));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return twin->snapshot().stream_on; }, 10000));
+    EXPECT_TRUE(kes_test::waitFor([&] { return twin->snapshot().stream_on; }, 10000));
     const CliRun capture = run(QStringList{"capture", "--seconds", "3", "--out", pcap} + target(captured->port()));
     ASSERT_EQ(capture.code, 0) << capture.err.toStdString();
     ASSERT_TRUE(direct.waitForFinished(20000));
